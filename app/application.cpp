@@ -1,0 +1,32 @@
+#include "app/application.h"
+
+#include "forms/formwindow.h"
+
+#include <QKeyEvent>
+
+Application::Application(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("kelvane"));
+    setApplicationDisplayName(QStringLiteral("Kelvane"));
+}
+
+int Application::keyAscii(const QKeyEvent &event)
+{
+    if (event.key() == Qt::Key_Escape)
+        return 27;
+    const QString text = event.text();
+    return text.isEmpty() ? 0 : text.at(0).unicode();
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    // notify() runs once per key press; Qt's own propagation to the parents happens inside
+    // the base class, so the window's handler sees each press exactly once, and first.
+    if (event->type() == QEvent::KeyPress && receiver->isWidgetType()) {
+        auto *window = qobject_cast<FormWindow *>(static_cast<QWidget *>(receiver)->window());
+        if (window && window->Form_KeyPress(keyAscii(*static_cast<QKeyEvent *>(event))))
+            return true;
+    }
+    return QApplication::notify(receiver, event);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+// The program's application object. It hands each key press to the window's own key handler
+// before the focused control gets it, which Qt does not do by itself.
+class Application final : public QApplication
+{
+    Q_OBJECT
+public:
+    Application(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // The character code of a key press, as the window key handlers take it (27 for Esc).
+    static int keyAscii(const class QKeyEvent &event);
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+// The start screen as it is created: three option groups, the two readouts, the title picture
+// and the three buttons. The controls belong to the window passed to setupUi().
+struct frmstartDesign
+{
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *Option1 = nullptr;
+    QRadioButton *Option2 = nullptr;
+    QRadioButton *Option3 = nullptr;
+    QRadioButton *Option4 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QRadioButton *Option5 = nullptr;
+    QRadioButton *Option6 = nullptr;
+    QRadioButton *Option7 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    QRadioButton *Option8 = nullptr;
+    QRadioButton *Option9 = nullptr;
+    QLabel *resolu = nullptr;
+    QPushButton *Command3 = nullptr;
+    QLabel *cali = nullptr;
+    QLabel *Image1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command1 = nullptr;
+
+    void setupUi(QWidget *frmstart);
+};

@@ -1,0 +1,228 @@
+// The start screen driven through its real widgets, against a settings file in a fresh folder.
+#include "start/frmstart.h"
+
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+using testsupport::ProgramFolder;
+
+class TestFrmstart final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgramFolder> m_folder;
+
+    frmstart *open()
+    {
+        windows::showFrmstart();
+        return testsupport::currentWindow<frmstart>();
+    }
+    static QRadioButton *option(QWidget *window, int number)
+    {
+        return window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(number));
+    }
+    // The numbers of the selected option buttons, in order.
+    static QList<int> selected(QWidget *window)
+    {
+        QList<int> numbers;
+        for (int k = 1; k <= 9; ++k) {
+            if (option(window, k)->isChecked())
+                numbers << k;
+        }
+        return numbers;
+    }
+    static QString caption(QWidget *window, const char *name)
+    {
+        return window->findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    static bool wideScreen() { return qgetenv("KELVANE_TEST_SCREEN").startsWith("1280"); }
+
+private Q_SLOTS:
+    void init()
+    {
+        testsupport::resetProgram();
+        m_folder = std::make_unique<ProgramFolder>();
+    }
+    void cleanup()
+    {
+        testsupport::resetProgram();
+        m_folder.reset();
+    }
+
+    void noFileGivesFallbacks()
+    {
+        frmstart *window = open();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane"));
+        QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
+        QVERIFY(caption(window, "cali").endsWith(QStringLiteral("500 x 500")));
+        QCOMPARE(caption(window, "cali"), QStringLiteral("   Calibration Value   500 x 500"));
+        QCOMPARE(caption(window, "resolu"),
+            wideScreen() ? QStringLiteral("Screen Resolution 1280 x 1024")
+                         : QStringLiteral("Screen Resolution 1024 x 768"));
+        QVERIFY(!m_folder->hasSettings()); // loading alone writes nothing
+    }
+
+    void storedValuesSelectOptions_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<int>>("options");
+        QTest::addColumn<QString>("cali");
+        QTest::newRow("as written") << QByteArray("[Filter]\nFILTER= 4\nTARGET= 3\nFIXEYE= 1\n"
+                                                  "[Screen]\nSCREENH= 567\nSCREENV= 510\n")
+                                    << QList<int> {4, 7, 8} << QStringLiteral("567 x 510");
+        QTest::newRow("any letter case, no blank")
+            << QByteArray("[filter]\nfilter=2\ntarget=2\nfixeye=2\n[SCREEN]\nScreenH=300.5\n"
+                          "ScreenV=300.5\n")
+            << QList<int> {2, 6, 9} << QStringLiteral("300.5 x 300");
+        QTest::newRow("fix eye 0 falls back to OS, filter 0 to the first")
+            << QByteArray("[Filter]\nFILTER= 0\nTARGET= 0\nFIXEYE= 0\n") << QList<int> {1, 5, 9}
+            << QStringLiteral("500 x 500");
+        QTest::newRow("out of range above")
+            << QByteArray("[Filter]\nFILTER= 4.5\nTARGET= 4\nFIXEYE= 3\n") << QList<int> {1, 5, 9}
+            << QStringLiteral("500 x 500");
+        QTest::newRow("fraction in range selects nothing")
+            << QByteArray("[Filter]\nFILTER= 2.5\nTARGET= 1.5\nFIXEYE= 1.5\n") << QList<int> {}
+            << QStringLiteral("500 x 500");
+        QTest::newRow("letters and empty values")
+            << QByteArray("[Filter]\nFILTER=abc\nTARGET=\nFIXEYE= x1\n[Screen]\nSCREENH=\n")
+            << QList<int> {1, 5, 9} << QStringLiteral("500 x 500");
+        QTest::newRow("calibration below the minimum")
+            << QByteArray("[Screen]\nSCREENH= 99\nSCREENV= 100\n") << QList<int> {1, 5, 9}
+            << QStringLiteral("500 x 100");
+        QTest::newRow("16-bit overflow keeps the value held, then falls back")
+            << QByteArray("[Screen]\nSCREENH= 1e400\nSCREENV= 40000\n") << QList<int> {1, 5, 9}
+            << QStringLiteral("500 x 500");
+    }
+    void storedValuesSelectOptions()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<int>, options);
+        QFETCH(QString, cali);
+        m_folder->writeSettings(file);
+        frmstart *window = open();
+        QCOMPARE(selected(window), options);
+        QCOMPARE(caption(window, "cali"), QStringLiteral("   Calibration Value   ") + cali);
+        QCOMPARE(m_folder->settings(), file);
+    }
+
+    // Both bounds are inclusive: W - 250 and H - 250 are accepted, one more is not.
+    void calibrationRangeEdges_data()
+    {
+        QTest::addColumn<int>("screenH");
+        QTest::addColumn<int>("screenV");
+        QTest::addColumn<QString>("shown");
+        const int w = wideScreen() ? 1280 : 1024;
+        const int h = wideScreen() ? 1024 : 768;
+        QTest::newRow("at the limits")
+            << w - 250 << h - 250 << QStringLiteral("%1 x %2").arg(w - 250).arg(h - 250);
+        QTest::newRow("past the limits") << w - 249 << h - 249 << QStringLiteral("500 x 500");
+        QTest::newRow("at and below the minimum") << 100 << 99 << QStringLiteral("100 x 500");
+    }
+    void calibrationRangeEdges()
+    {
+        QFETCH(int, screenH);
+        QFETCH(int, screenV);
+        QFETCH(QString, shown);
+        m_folder->writeSettings(QStringLiteral("[Screen]\nSCREENH= %1\nSCREENV= %2\n")
+                                    .arg(screenH)
+                                    .arg(screenV)
+                                    .toLatin1());
+        QCOMPARE(caption(open(), "cali"), QStringLiteral("   Calibration Value   ") + shown);
+    }
+
+    void rangeEdgesOnTheSmallScreen()
+    {
+        if (wideScreen())
+            QSKIP("the edges written out here are those of a 1024 x 768 screen");
+        m_folder->writeSettings("[Screen]\nSCREENH= 774\nSCREENV= 518\n");
+        QVERIFY(caption(open(), "cali").endsWith(QStringLiteral("774 x 518")));
+        testsupport::resetProgram();
+        m_folder->writeSettings("[Screen]\nSCREENH= 775\nSCREENV= 519\n");
+        QVERIFY(caption(open(), "cali").endsWith(QStringLiteral("500 x 500")));
+    }
+
+    // Every way out writes all five values, in order, whatever the file held before.
+    void everyWayOutSavesAllFive_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Start") << QStringLiteral("Command1");
+        QTest::newRow("Calibrate") << QStringLiteral("Command3");
+        QTest::newRow("Exit") << QStringLiteral("Command2");
+        QTest::newRow("Esc") << QString();
+    }
+    void everyWayOutSavesAllFive()
+    {
+        QFETCH(QString, way);
+        frmstart *window = open();
+        if (way.isEmpty())
+            QTest::keyClick(
+                window->findChild<QRadioButton *>(QStringLiteral("Option3")), Qt::Key_Escape);
+        else
+            QTest::mouseClick(window->findChild<QPushButton *>(way), Qt::LeftButton);
+        QCOMPARE(m_folder->settings(),
+            QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
+                       "[Screen]\nSCREENH= 500\nSCREENV= 500\n"));
+        const bool ends = way.isEmpty() || way == QLatin1String("Command2");
+        QCOMPARE(platform::programEnded(), ends);
+    }
+
+    void chosenOptionsAreSaved()
+    {
+        frmstart *window = open();
+        QTest::mouseClick(option(window, 2), Qt::LeftButton);
+        QTest::mouseClick(option(window, 7), Qt::LeftButton);
+        QTest::mouseClick(option(window, 8), Qt::LeftButton);
+        // Choosing the eye leaves the other groups as they were.
+        QCOMPARE(selected(window), (QList<int> {2, 7, 8}));
+        QTest::mouseClick(
+            window->findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+        QCOMPARE(m_folder->settings(),
+            QByteArray("[Filter]\nFILTER= 2\nTARGET= 3\nFIXEYE= 1\n"
+                       "[Screen]\nSCREENH= 500\nSCREENV= 500\n"));
+    }
+
+    void fractionIsWrittenBackUnlessChosen()
+    {
+        m_folder->writeSettings("[Filter]\nFILTER= 2.5\n[Screen]\nSCREENH= 300.5\n");
+        frmstart *window = open();
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(m_folder->settings(),
+            QByteArray("[Filter]\nFILTER= 2.5\nTARGET= 1\nFIXEYE= 2\n"
+                       "[Screen]\nSCREENH= 300.5\nSCREENV= 500\n"));
+    }
+
+    void otherKeysChangeNothing()
+    {
+        frmstart *window = open();
+        QTest::keyClick(window, Qt::Key_A);
+        QTest::keyClick(window, Qt::Key_Q);
+        QVERIFY(!m_folder->hasSettings());
+        QVERIFY(!platform::programEnded());
+        QVERIFY(window->isVisible());
+    }
+
+    // Leaving the measurement screen brings back the options chosen before it.
+    void startAndBackKeepsTheOptions()
+    {
+        frmstart *window = open();
+        QTest::mouseClick(option(window, 4), Qt::LeftButton);
+        QTest::mouseClick(option(window, 6), Qt::LeftButton);
+        QTest::mouseClick(
+            window->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QWidget *measurement = windows::current();
+        QVERIFY(measurement && measurement->objectName() == QLatin1String("Form1"));
+        QTest::keyClick(measurement, Qt::Key_Escape);
+        frmstart *again = testsupport::currentWindow<frmstart>();
+        QVERIFY(again && again != window);
+        QCOMPARE(selected(again), (QList<int> {4, 6, 9}));
+    }
+};
+
+KELVANE_TEST_MAIN(TestFrmstart)
+#include "test_frmstart.moc"
