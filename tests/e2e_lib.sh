@@ -1,0 +1,86 @@
+# Shared steps of the end-to-end tests: the real program in a folder of its own (its settings
+# file lives beside the executable), on the Xvfb display that xvfb-run gives the test.
+set -euo pipefail
+
+E2E_WORK=$(mktemp -d)
+E2E_PIDS=()
+e2e_cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    rm -rf "$E2E_WORK"
+}
+trap e2e_cleanup EXIT
+
+# A runtime folder of the test's own, so that tests running side by side never see each
+# other's program as "another instance".
+export XDG_RUNTIME_DIR=$E2E_WORK/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+KELVANE=$E2E_WORK/program/kelvane
+SETTINGS=$E2E_WORK/program/Kelvane.ini
+mkdir -p "$E2E_WORK/program"
+cp "$1" "$KELVANE"
+
+fail() {
+    echo "FAIL: $*" >&2
+    import -window root "$E2E_WORK/failure.png" 2>/dev/null &&
+        cp "$E2E_WORK/failure.png" "${TMPDIR:-/tmp}/kelvane-e2e-failure.png" || true
+    exit 1
+}
+
+# Starts the program in the background; its pid is in KELVANE_PID.
+start_kelvane() {
+    "$KELVANE" &
+    KELVANE_PID=$!
+    E2E_PIDS+=("$KELVANE_PID")
+}
+
+# Waits (up to 10 s) until a visible window with exactly this title exists; prints its id.
+wait_window() {
+    local title=$1 i id
+    for ((i = 0; i < 200; i++)); do
+        id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n1 || true)
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
+# Waits (up to 10 s) until the process has ended; fails the test otherwise.
+wait_exit() {
+    local pid=$1 i
+    for ((i = 0; i < 200; i++)); do
+        kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null || true; return 0; }
+        sleep 0.05
+    done
+    fail "process $pid did not end"
+}
+
+# Gives the window the keyboard and types the given keys into it.
+send_keys() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+    xdotool key --delay 50 "$@"
+}
+
+expect_file() { # expect_file <path> <expected content>
+    local actual
+    actual=$(cat "$1" 2>/dev/null) || fail "no file $1"
+    [[ $actual == "$2" ]] || fail "$1 holds:
+$actual
+expected:
+$2"
+}
+
+DEFAULT_SETTINGS='[Filter]
+FILTER= 1
+TARGET= 1
+FIXEYE= 2
+[Screen]
+SCREENH= 500
+SCREENV= 500'
