@@ -1,0 +1,545 @@
+// make_pictures draws the program's eight pictures and writes them as PNG files into a folder:
+// the three ring targets, the three cross pointers, the start screen's title picture and the
+// calibration screen's instruction picture.
+//
+// The PNG files are committed under pictures/ and built into the program as resources, so the
+// program's build never depends on the fonts of the machine. Run this only when a picture has to
+// change, from the top of the checkout:
+//
+//   apt-get install fonts-urw-base35        # the faces the two text pictures are set in
+//   cmake -S tools/make_pictures -B build-pictures/make_pictures
+//   cmake --build build-pictures/make_pictures
+//   build-pictures/make_pictures/make_pictures pictures
+//
+// then look at the pictures and run test_pictures before committing them. With the same fonts and
+// Qt the output is the same, byte for byte, from one run to the next.
+
+#include <QDir>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImage>
+#include <QList>
+#include <QPainter>
+#include <QPainterPath>
+#include <QString>
+#include <QTransform>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const QString &why)
+{
+    std::fprintf(stderr, "make_pictures: %s\n", qPrintable(why));
+    std::exit(EXIT_FAILURE);
+}
+
+// ---- Ring targets -------------------------------------------------------------------------------
+
+constexpr int kRingSize = 43;
+const QRgb kRingBackground = qRgb(0, 0, 0);
+
+struct Run
+{
+    int first;
+    int last;
+};
+
+struct RingRows
+{
+    int firstRow;
+    int lastRow;
+    std::vector<Run> runs;
+};
+
+// The ring's pixels row by row (columns inclusive); every other pixel is black. The measurement
+// screen's reference point and the pointers' hot spots were worked out on exactly this shape, so
+// it is kept pixel for pixel, including where it is not quite round.
+const std::vector<RingRows> kRingRows = {
+    {0, 0, {{16, 25}}},
+    {1, 1, {{12, 29}}},
+    {2, 2, {{11, 31}}},
+    {3, 3, {{10, 32}}},
+    {4, 4, {{8, 34}}},
+    {5, 5, {{7, 16}, {27, 35}}},
+    {6, 6, {{6, 13}, {29, 36}}},
+    {7, 7, {{5, 12}, {30, 37}}},
+    {8, 8, {{4, 10}, {32, 38}}},
+    {9, 9, {{3, 9}, {33, 39}}},
+    {10, 10, {{3, 8}, {34, 39}}},
+    {11, 11, {{2, 7}, {35, 40}}},
+    {12, 13, {{1, 6}, {36, 41}}},
+    {14, 15, {{1, 5}, {37, 41}}},
+    {16, 16, {{0, 5}, {37, 42}}},
+    {17, 25, {{0, 4}, {38, 42}}},
+    {26, 26, {{1, 4}, {38, 41}}},
+    {27, 28, {{1, 5}, {37, 41}}},
+    {29, 30, {{1, 6}, {36, 41}}},
+    {31, 31, {{2, 7}, {35, 40}}},
+    {32, 33, {{3, 8}, {34, 39}}},
+    {34, 34, {{4, 10}, {32, 38}}},
+    {35, 35, {{5, 11}, {31, 37}}},
+    {36, 36, {{5, 13}, {29, 37}}},
+    {37, 37, {{6, 16}, {27, 36}}},
+    {38, 38, {{8, 34}}},
+    {39, 39, {{9, 33}}},
+    {40, 40, {{11, 31}}},
+    {41, 41, {{12, 29}}},
+    {42, 42, {{16, 25}}},
+};
+
+QImage ring(QRgb colour)
+{
+    QImage image(kRingSize, kRingSize, QImage::Format_RGB32);
+    image.fill(kRingBackground);
+    for (const RingRows &rows : kRingRows) {
+        for (int y = rows.firstRow; y <= rows.lastRow; ++y) {
+            for (const Run &run : rows.runs) {
+                for (int x = run.first; x <= run.last; ++x)
+                    image.setPixel(x, y, colour);
+            }
+        }
+    }
+    return image;
+}
+
+// ---- Cross pointers -----------------------------------------------------------------------------
+
+// A plus sign 31 pixels across in a 32 x 32 pointer image: both bars five pixels thick, centred on
+// pixel 15; the last row and column stay empty.
+constexpr int kPointerSize = 32;
+constexpr int kBarFirst = 13;
+constexpr int kBarLast = 17;
+constexpr int kArmLast = 30;
+
+QImage cross(QRgb colour)
+{
+    QImage image(kPointerSize, kPointerSize, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int along = 0; along <= kArmLast; ++along) {
+        for (int across = kBarFirst; across <= kBarLast; ++across) {
+            image.setPixel(across, along, colour); // vertical bar
+            image.setPixel(along, across, colour); // horizontal bar
+        }
+    }
+    return image;
+}
+
+// ---- Lettering ----------------------------------------------------------------------------------
+
+// Outlines are taken at a large size and scaled down, so that any pixel size and any width can be
+// had; the pictures are drawn from the outlines alone, without the machine's hinting.
+constexpr int kReferencePixels = 200;
+
+// Smooth edges blend into the background (the title picture); hard edges are letter or background
+// and nothing between (the instruction picture, which must keep to its three colours).
+enum class Edges { Smooth, Hard };
+constexpr int kHardThreshold = 128; // a pixel at least half covered is a letter pixel
+
+QFont face(const QString &file, QFont::Weight weight)
+{
+    const int id = QFontDatabase::addApplicationFont(file);
+    if (id < 0)
+        fail(QStringLiteral("cannot load the face %1").arg(file));
+    // The weight picks the file's face among the family's others installed on the machine.
+    QFont font(QFontDatabase::applicationFontFamilies(id).value(0));
+    font.setWeight(weight);
+    font.setPixelSize(kReferencePixels);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::NoFontMerging);
+    return font;
+}
+
+struct Setting
+{
+    QFont font;
+    QString text;
+    double pixelSize = 0; // the face's size in picture pixels
+    double stretch = 1; // horizontal scale over the face's own proportions
+    double letterSpacing = 0; // extra room after each letter, in picture pixels
+};
+
+QPainterPath outline(const Setting &setting)
+{
+    const double scale = setting.pixelSize / kReferencePixels;
+    QFont font = setting.font;
+    font.setLetterSpacing(QFont::AbsoluteSpacing, setting.letterSpacing / scale);
+    QPainterPath path;
+    path.addText(0, 0, font, setting.text);
+    return QTransform::fromScale(scale * setting.stretch, scale).map(path);
+}
+
+struct Lettering
+{
+    QImage coverage; // alpha: how much of each pixel the letters cover
+    QRect ink; // the pixels that show the lettering, within coverage
+};
+
+Lettering rasterize(const Setting &setting, Edges edges)
+{
+    const QPainterPath path = outline(setting);
+    const QRectF bounds = path.boundingRect();
+    // The outline's top-left corner sits on a pixel corner, so a line is rasterized the same
+    // wherever it is then moved by whole pixels.
+    constexpr int kMargin = 2;
+    QImage coverage(int(std::ceil(bounds.width())) + 2 * kMargin,
+        int(std::ceil(bounds.height())) + 2 * kMargin, QImage::Format_ARGB32_Premultiplied);
+    coverage.fill(Qt::transparent);
+    QPainter painter(&coverage);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(kMargin - bounds.left(), kMargin - bounds.top());
+    painter.fillPath(path, Qt::black);
+    painter.end();
+
+    const int least = edges == Edges::Smooth ? 1 : kHardThreshold;
+    QRect ink;
+    for (int y = 0; y < coverage.height(); ++y) {
+        for (int x = 0; x < coverage.width(); ++x) {
+            if (qAlpha(coverage.pixel(x, y)) >= least)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    if (ink.isEmpty())
+        fail(QStringLiteral("\"%1\" shows no pixels").arg(setting.text));
+    return {coverage, ink};
+}
+
+// Paints the lettering so that its ink starts at inkTopLeft.
+void paint(
+    QImage &picture, const Lettering &lettering, QPoint inkTopLeft, QColor colour, Edges edges)
+{
+    const QPoint shift = inkTopLeft - lettering.ink.topLeft();
+    for (int y = lettering.ink.top(); y <= lettering.ink.bottom(); ++y) {
+        for (int x = lettering.ink.left(); x <= lettering.ink.right(); ++x) {
+            const int cover = qAlpha(lettering.coverage.pixel(x, y));
+            const QPoint at(x + shift.x(), y + shift.y());
+            if (!picture.rect().contains(at))
+                fail(QStringLiteral("lettering runs off the picture"));
+            if (edges == Edges::Hard) {
+                if (cover >= kHardThreshold)
+                    picture.setPixel(at, colour.rgb());
+                continue;
+            }
+            const QRgb under = picture.pixel(at);
+            auto blend = [cover](int back, int fore) {
+                return (back * (255 - cover) + fore * cover + 127) / 255;
+            };
+            picture.setPixel(at,
+                qRgb(blend(qRed(under), colour.red()), blend(qGreen(under), colour.green()),
+                    blend(qBlue(under), colour.blue())));
+        }
+    }
+}
+
+// The value between low and high in the middle of the span where measure gives wanted. measure
+// must not decrease as the value grows.
+double solve(const std::function<int(double)> &measure, int wanted, double low, double high,
+    const QString &what)
+{
+    auto firstReaching = [&](int target) {
+        double lo = low;
+        double hi = high;
+        for (int step = 0; step < 40; ++step) {
+            const double mid = (lo + hi) / 2;
+            (measure(mid) >= target ? hi : lo) = mid;
+        }
+        return hi;
+    };
+    const double value = (firstReaching(wanted) + firstReaching(wanted + 1)) / 2;
+    if (measure(value) != wanted)
+        fail(QStringLiteral("%1 cannot be made %2 pixels").arg(what).arg(wanted));
+    return value;
+}
+
+// Sizes the setting so that its ink is exactly `rows` high.
+void fitHeight(Setting &setting, int rows, Edges edges)
+{
+    setting.pixelSize = solve(
+        [&](double size) {
+            Setting trial = setting;
+            trial.pixelSize = size;
+            return rasterize(trial, edges).ink.height();
+        },
+        rows, 4, 80, QStringLiteral("the height of \"%1\"").arg(setting.text));
+}
+
+// Widens or narrows the letters so that the ink is exactly `columns` wide.
+void fitWidthByStretch(Setting &setting, int columns, Edges edges)
+{
+    setting.stretch = solve(
+        [&](double stretch) {
+            Setting trial = setting;
+            trial.stretch = stretch;
+            return rasterize(trial, edges).ink.width();
+        },
+        columns, 0.5, 2, QStringLiteral("the width of \"%1\"").arg(setting.text));
+}
+
+// Spaces the letters so that the ink is exactly `columns` wide.
+void fitWidthBySpacing(Setting &setting, int columns, Edges edges)
+{
+    setting.letterSpacing = solve(
+        [&](double spacing) {
+            Setting trial = setting;
+            trial.letterSpacing = spacing;
+            return rasterize(trial, edges).ink.width();
+        },
+        columns, -5, 30, QStringLiteral("the width of \"%1\"").arg(setting.text));
+}
+
+// Fits the setting into `box` exactly and paints it there.
+void paintInto(QImage &picture, Setting setting, QRect box, QColor colour, Edges edges)
+{
+    fitHeight(setting, box.height(), edges);
+    fitWidthByStretch(setting, box.width(), edges);
+    paint(picture, rasterize(setting, edges), box.topLeft(), colour, edges);
+}
+
+// ---- Title picture ------------------------------------------------------------------------------
+
+const QColor kPanel(166, 202, 240); // light sky blue: a panel on the grey windows
+const QColor kTitleBlue(0, 0, 255);
+constexpr QSize kTitleSize(254, 195);
+
+// The program's name, largest, and the year and version are set at fixed places; the maker lines
+// are centred. The name is set wide and spaced, as a title.
+const QRect kNameBox(32, 17, 181, 23);
+constexpr double kNameStretch = 1.25;
+const QRect kYearBox(79, 105, 35, 12);
+const QRect kVersionBox(130, 105, 31, 12);
+struct MakerLine
+{
+    int top;
+    int rows;
+    bool script;
+    const char *text;
+};
+const MakerLine kMakerLines[] = {
+    {67, 22, true, "Orthoptic Measurement"},
+    {129, 12, false, "Kelvane Clinical Software"},
+    {154, 16, false, "Prism Dioptre Screen Test"},
+};
+
+struct Faces
+{
+    QFont serif;
+    QFont script;
+    QFont plain;
+    QFont plainBold;
+};
+
+QImage title(const Faces &faces)
+{
+    QImage picture(kTitleSize, QImage::Format_RGB32);
+    picture.fill(kPanel);
+
+    Setting name {faces.serif, QStringLiteral("Kelvane")};
+    name.stretch = kNameStretch;
+    fitHeight(name, kNameBox.height(), Edges::Smooth);
+    fitWidthBySpacing(name, kNameBox.width(), Edges::Smooth);
+    std::printf("name: type %.2f px, spacing %.2f px\n", name.pixelSize, name.letterSpacing);
+    paint(picture, rasterize(name, Edges::Smooth), kNameBox.topLeft(), kTitleBlue, Edges::Smooth);
+
+    paintInto(picture, {faces.plain, QStringLiteral("2008")}, kYearBox, kTitleBlue, Edges::Smooth);
+    paintInto(
+        picture, {faces.plain, QStringLiteral("V2.1")}, kVersionBox, kTitleBlue, Edges::Smooth);
+
+    for (const MakerLine &line : kMakerLines) {
+        Setting setting {line.script ? faces.script : faces.plain, QLatin1String(line.text)};
+        fitHeight(setting, line.rows, Edges::Smooth);
+        const Lettering lettering = rasterize(setting, Edges::Smooth);
+        const int left = (kTitleSize.width() - lettering.ink.width()) / 2;
+        paint(picture, lettering, QPoint(left, line.top), kTitleBlue, Edges::Smooth);
+    }
+    return picture;
+}
+
+// ---- Calibration instruction picture ------------------------------------------------------------
+
+constexpr QSize kInstructionSize(486, 355);
+const QColor kDrawing(0, 0, 0);
+const QColor kMarking(255, 0, 0);
+
+// The corner of the calibration screen's two axis lines, in lines two pixels thick, with the mark
+// on each axis that the user moves to 150 mm.
+constexpr int kLine = 2;
+constexpr QPoint kCorner(48, 52);
+constexpr int kAcrossEnd = 446;
+constexpr int kDownEnd = 313;
+constexpr int kAcrossMark = 252; // left column of the mark on the horizontal axis
+constexpr int kAcrossMarkTop = 45;
+constexpr int kAcrossMarkBottom = 57;
+constexpr int kDownMark = 260; // top row of the mark on the vertical axis
+constexpr int kDownMarkLeft = 44;
+constexpr int kDownMarkRight = 56;
+
+// The red distance arcs run from beside the corner to beside each mark and bow out to these.
+constexpr int kAcrossArcApex = 30; // row
+constexpr int kDownArcApex = 26; // column
+
+const QRect kAcrossLabelBox(125, 9, 58, 12);
+const QRect kDownLabelBox(65, 159, 58, 12);
+
+// The instructions: left edge, first and last row of the block, and the line pitch over the type
+// size. The blank slot keeps the two button lines apart from the cursor lines.
+constexpr int kTextLeft = 164;
+constexpr int kTextTop = 188;
+constexpr int kTextBottom = 297;
+constexpr double kLinePitch = 1.15;
+struct InstructionLine
+{
+    int slot;
+    const char *text;
+};
+const InstructionLine kInstructionLines[] = {
+    {0, "Press scroll bar to move the cursor"},
+    {1, "150 mm from the corner, horizontal"},
+    {2, "& vertical"},
+    {4, "Press \"Done\" to save result, Press"},
+    {5, "\"Cancel\" to leave without change"},
+};
+constexpr int kLastSlot = 5;
+
+void fill(QImage &picture, QRect rect, QColor colour)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            picture.setPixel(x, y, colour.rgb());
+    }
+}
+
+// A one-pixel circular arc over a chord that runs along one axis from `from` to `to` at `chord` on
+// the other, bowing towards smaller coordinates as far as `apex`. plot(along, across).
+void arc(int from, int to, int chord, int apex, const std::function<void(int, int)> &plot)
+{
+    const double half = (to - from) / 2.0;
+    const double sagitta = chord - apex;
+    const double radius = (half * half + sagitta * sagitta) / (2 * sagitta);
+    const double middle = (from + to) / 2.0;
+    int previous = chord;
+    for (int along = from; along <= to; ++along) {
+        const double offset = along - middle;
+        const int across
+            = int(std::lround(apex + radius - std::sqrt(radius * radius - offset * offset)));
+        // The arcs are shallow, so one pixel per step along keeps them unbroken.
+        if (std::abs(across - previous) > 1)
+            fail(QStringLiteral("an arc is too steep for its pixels"));
+        previous = across;
+        plot(along, across);
+    }
+}
+
+QImage instructions(const Faces &faces)
+{
+    QImage picture(kInstructionSize, QImage::Format_RGB32);
+    picture.fill(kPanel);
+
+    // Arcs first: they end on the pixels next to the corner and the marks.
+    arc(kCorner.x(), kAcrossMark - 1, kCorner.y() - 1, kAcrossArcApex,
+        [&](int x, int y) { picture.setPixel(x, y, kMarking.rgb()); });
+    arc(kCorner.y(), kDownMark - 1, kCorner.x() - 1, kDownArcApex,
+        [&](int y, int x) { picture.setPixel(x, y, kMarking.rgb()); });
+
+    fill(picture,
+        QRect(QPoint(kCorner.x(), kCorner.y()), QPoint(kAcrossEnd, kCorner.y() + kLine - 1)),
+        kDrawing);
+    fill(picture,
+        QRect(QPoint(kCorner.x(), kCorner.y()), QPoint(kCorner.x() + kLine - 1, kDownEnd)),
+        kDrawing);
+    fill(picture,
+        QRect(QPoint(kAcrossMark, kAcrossMarkTop),
+            QPoint(kAcrossMark + kLine - 1, kAcrossMarkBottom)),
+        kDrawing);
+    fill(picture,
+        QRect(QPoint(kDownMarkLeft, kDownMark), QPoint(kDownMarkRight, kDownMark + kLine - 1)),
+        kDrawing);
+
+    const Setting label {faces.plain, QStringLiteral("150 mm")};
+    paintInto(picture, label, kAcrossLabelBox, kMarking, Edges::Hard);
+    paintInto(picture, label, kDownLabelBox, kMarking, Edges::Hard);
+
+    // One type size for all five lines, chosen so that the block fills its rows exactly: from the
+    // first line's top to the last line's bottom.
+    auto lineSetting = [&](const InstructionLine &line, double size) {
+        Setting setting {faces.plainBold, QLatin1String(line.text)};
+        setting.pixelSize = size;
+        return setting;
+    };
+    auto slotTop = [](int slot, double size) {
+        return kTextTop + int(std::lround(slot * kLinePitch * size));
+    };
+    const InstructionLine &last = kInstructionLines[std::size(kInstructionLines) - 1];
+    const double size = solve(
+        [&](double trial) {
+            return slotTop(kLastSlot, trial) - kTextTop
+                + rasterize(lineSetting(last, trial), Edges::Hard).ink.height();
+        },
+        kTextBottom - kTextTop + 1, 6, 40, QStringLiteral("the instructions"));
+    for (const InstructionLine &line : kInstructionLines) {
+        paint(picture, rasterize(lineSetting(line, size), Edges::Hard),
+            QPoint(kTextLeft, slotTop(line.slot, size)), kDrawing, Edges::Hard);
+    }
+    std::printf("instructions: type %.2f px, pitch %.2f px\n", size, kLinePitch * size);
+    return picture;
+}
+
+// ---- Output -------------------------------------------------------------------------------------
+
+void save(const QImage &image, const QDir &folder, const QString &name)
+{
+    const QString path = folder.filePath(name);
+    if (!image.save(path, "PNG"))
+        fail(QStringLiteral("cannot write %1").arg(path));
+    std::printf("wrote %s\n", qPrintable(path));
+}
+
+// The instruction picture is stored with a palette of its three colours, which also proves that
+// nothing else crept in.
+QImage threeColours(const QImage &picture)
+{
+    const QList<QRgb> palette = {kPanel.rgb(), kDrawing.rgb(), kMarking.rgb()};
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            if (!palette.contains(picture.pixel(x, y)))
+                fail(QStringLiteral("the instruction picture has a fourth colour at %1,%2")
+                         .arg(x)
+                         .arg(y));
+        }
+    }
+    return picture.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc != 2)
+        fail(QStringLiteral("usage: make_pictures <folder>"));
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.exists())
+        fail(QStringLiteral("no folder %1").arg(folder.path()));
+
+    const QString urw = QStringLiteral("/usr/share/fonts/opentype/urw-base35/");
+    const Faces faces {face(urw + QStringLiteral("C059-Bold.otf"), QFont::Bold),
+        face(urw + QStringLiteral("Z003-MediumItalic.otf"), QFont::Medium),
+        face(urw + QStringLiteral("NimbusSans-Regular.otf"), QFont::Normal),
+        face(urw + QStringLiteral("NimbusSans-Bold.otf"), QFont::Bold)};
+
+    save(ring(qRgb(160, 32, 0)), folder, QStringLiteral("ring_red.png"));
+    save(ring(qRgb(0, 0, 255)), folder, QStringLiteral("ring_blue.png"));
+    save(ring(qRgb(0, 160, 0)), folder, QStringLiteral("ring_green.png"));
+    save(cross(qRgb(153, 0, 0)), folder, QStringLiteral("pointer101.png"));
+    save(cross(qRgb(0, 0, 255)), folder, QStringLiteral("pointer102.png"));
+    save(cross(qRgb(0, 153, 0)), folder, QStringLiteral("pointer103.png"));
+    save(title(faces), folder, QStringLiteral("title.png"));
+    save(threeColours(instructions(faces)), folder, QStringLiteral("instructions.png"));
+    return EXIT_SUCCESS;
+}
