@@ -2,28 +2,277 @@
 
 #include "app/platform.h"
 #include "app/windows.h"
+#include "forms/frmpicture.h"
+#include "pictures/pointers.h"
+#include "settings/ini.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QMouseEvent>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace {
+// The ring's centre is pixel 21 of its 43 x 43 picture in each direction.
+constexpr float kRingCentre = 21;
+// Offsets are measured from this point of the ring picture. A cross pointer centred on the
+// ring reports it (blue cross) or the pixel beside it (red and green), as their hot spots lie
+// 15 and 14 pixels from the cross's centre.
+constexpr float kReferenceOffset = 6;
+// The result labels' left edge lies this far inside the screen's right edge.
+constexpr float kLabelsFromRight = 60;
+constexpr int kVPDTop = 15;
+constexpr int kPDEyeTop = 31;
+// Pixels that make 150 mm, times 25, over the offset in pixels: one prism dioptre per 6 mm.
+constexpr float kDioptresPer150Mm = 25;
+// How many significant digits each type shows: the half of a rounding is judged on these.
+constexpr int kDoubleDigits = 15;
+constexpr int kSingleDigits = 7;
+
+constexpr int kEscape = 27;
+
+// A number rounded to a whole number, a half going to the even neighbour, as a 16-bit
+// integer; empty when it does not fit, so that the caller keeps the value it held.
+std::optional<qint16> toInteger16(double value)
+{
+    const double whole = std::nearbyint(value); // the default rounding mode ties to even
+    if (!(whole >= std::numeric_limits<qint16>::min()
+            && whole <= std::numeric_limits<qint16>::max()))
+        return std::nullopt;
+    return qint16(whole);
+}
+
+// A computed place on the screen as a whole pixel. Ties go up and left: the placements
+// subtract the ring's centre pixel from the middle of the screen, so on a screen of odd width
+// or height (a top edge of 503.5 on a screen 1049 pixels high) rounding down puts the ring's
+// middle pixel on the screen's middle pixel. The box is then drawn at exactly this pixel and
+// measured from it.
+int toPixel(double position)
+{
+    return int(std::ceil(position - 0.5));
+}
+
+void readNumber(const char *section, const char *key, double &value)
+{
+    if (const auto number = settings::textToDouble(
+            ReadINI(QLatin1String(section), QLatin1String(key), settings::settingsPath())))
+        value = *number;
+}
+
+// A non-negative, finite number rounded to one decimal, halves away from zero, as plain text
+// with a point ("3.0", "0.4", "12.5"). The half is judged on the number as its type shows it
+// with `significantDigits` digits, not on its binary expansion: an offset that a calibration
+// makes exactly 0.35 prism dioptres is stored as 0.34999... and must still show 0.4.
+QByteArray oneDecimal(double value, int significantDigits)
+{
+    // "d.ddd...e+xx": the shown digits and the power of ten of the first one.
+    std::array<char, 64> text {};
+    std::snprintf(text.data(), text.size(), "%.*e", significantDigits - 1, value);
+    const QByteArray scientific(text.data());
+    const qsizetype e = scientific.indexOf('e');
+    const int exponent = scientific.mid(e + 1).toInt();
+    QByteArray digits = scientific.left(e);
+    digits.remove(1, 1);
+
+    // The digits up to and including the tenths, and whether the next one rounds them up.
+    const qsizetype kept = exponent + 2;
+    QByteArray tenths;
+    bool roundUp = false;
+    if (kept <= 0) {
+        tenths = "0";
+        roundUp = kept == 0 && digits.at(0) >= '5';
+    } else if (kept >= digits.size()) {
+        tenths = digits + QByteArray(kept - digits.size(), '0');
+    } else {
+        tenths = digits.left(kept);
+        roundUp = digits.at(kept) >= '5';
+    }
+    if (roundUp) {
+        qsizetype i = tenths.size() - 1;
+        while (i >= 0 && tenths.at(i) == '9')
+            tenths[i--] = '0';
+        if (i < 0)
+            tenths.prepend('1');
+        else
+            ++tenths[i];
+    }
+    if (tenths.size() < 2)
+        tenths.prepend('0');
+    return tenths.chopped(1) + '.' + tenths.back();
+}
+
+// Number text with the decimal separator the user's number settings ask for.
+QString localised(const QByteArray &text)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+} // namespace
 
 Form1::Form1(Form1Values &values, QWidget *parent)
     : FormWindow(parent)
     , m_values(values)
 {
     ui.setupUi(this);
+    // Every pointer position is recorded, over the background and over the ring alike.
+    setMouseTracking(true);
+    ui.target->setMouseTracking(true);
+    ui.target->installEventFilter(this);
+    // The labels keep the pointer to themselves: a click on a result reads it, it does not
+    // measure again or leave, and a movement over them is not a place on the test display.
+    for (QLabel *label : {ui.HPosi, ui.VPosi, ui.HPD, ui.VPD, ui.PDEye})
+        label->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 void Form1::Form_Load()
 {
+    // 1. Only one instance may run the test.
     if (platform::anotherInstanceRunning()) {
         platform::endProgram();
         return;
     }
+
+    // 2. The five settings, each read on its own; one that cannot be read keeps its value.
+    readNumber(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
+    readNumber(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
+    readNumber(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
+    readNumber(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
+    if (const auto screenV
+        = settings::textToInteger16(ReadINI(QLatin1String(settings::kSectionScreen),
+            QLatin1String(settings::kKeyScreenV), settings::settingsPath())))
+        m_values.ScreenV = *screenV;
+
+    // 3, 4. The ring in the colour of the fixing eye's filter, the pointer in the colour of
+    // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
+    // four pairs choose nothing; the box keeps its design ring and the pointer its last image.
+    enum Ring { Red = 1, Blue, Green };
+    struct Choice
+    {
+        Ring ring;
+        qint16 pointer;
+    };
+    // Per pair of glasses: when OD fixes, when OS fixes.
+    static constexpr Choice kChoices[4][2] = {
+        {{Red, 102}, {Blue, 101}}, // OD red, OS blue
+        {{Red, 103}, {Green, 101}}, // OD red, OS green
+        {{Blue, 101}, {Red, 102}}, // OD blue, OS red
+        {{Green, 101}, {Red, 103}}, // OD green, OS red
+    };
+    const bool odFixes = m_values.FixEye == 1;
+    for (int glasses = 1; glasses <= 4; ++glasses) {
+        if (m_values.Filter != glasses)
+            continue;
+        const Choice &choice = kChoices[glasses - 1][odFixes ? 0 : 1];
+        const frmpicture &holder = windows::loadFrmpicture();
+        const QLabel *rings[] = {holder.Picture1, holder.Picture2, holder.Picture3};
+        ui.target->setPixmap(rings[choice.ring - 1]->pixmap());
+        m_values.CursorID = choice.pointer;
+    }
+
+    // 5. No image chosen at any opening yet: the window keeps the system's arrow.
+    if (const auto pointer = loadPointerImage(m_values.CursorID))
+        setCursor(*pointer);
+
+    // 6.
+    const platform::ScreenSize screen = platform::screenSize();
+    m_values.ScrWidth = screen.width;
+    if (const auto height = toInteger16(screen.height))
+        m_values.ScrHeight = *height;
+
+    // 7, 8. The ring's centre on the middle of the screen, or a quarter of its width in from
+    // either side; any other target place keeps the design's left edge.
+    const float width = m_values.ScrWidth;
+    int left = ui.target->x();
+    if (m_values.Target == 1)
+        left = toPixel(width / 2 - kRingCentre);
+    else if (m_values.Target == 2)
+        left = toPixel(width - width / 4 - kRingCentre);
+    else if (m_values.Target == 3)
+        left = toPixel(width / 4 - kRingCentre);
+    ui.target->move(left, toPixel(m_values.ScrHeight / 2.0 - kRingCentre));
+
+    // 9, 10, 11, 12. The results in the top right corner, away from the ring.
+    const int labelsLeft = toPixel(width - kLabelsFromRight);
+    ui.HPD->move(labelsLeft, 0);
+    ui.VPD->move(labelsLeft, kVPDTop);
+    ui.PDEye->move(labelsLeft, kPDEyeTop);
+    ui.HPD->setText(QStringLiteral("--"));
+    ui.VPD->setText(QStringLiteral("--"));
+    // The eye that sees the pointer: the one that does not fix.
+    ui.PDEye->setText(odFixes ? QStringLiteral("OS") : QStringLiteral("OD"));
+    ui.HPosi->hide();
+    ui.VPosi->hide();
 }
 
 bool Form1::Form_KeyPress(int KeyAscii)
 {
-    if (KeyAscii != 27)
+    if (KeyAscii != kEscape)
         return false;
     ReturnToStart();
     return true;
+}
+
+// A movement only records where the pointer is; nothing is drawn until a click.
+void Form1::Form_MouseMove(float X, float Y)
+{
+    m_values.MouseX = X;
+    if (const auto y = toInteger16(Y))
+        m_values.MouseY = *y;
+}
+
+void Form1::target_MouseMove(float X, float Y)
+{
+    m_values.MouseX = float(ui.target->x()) + X;
+    if (const auto y = toInteger16(double(ui.target->y()) + Y))
+        m_values.MouseY = *y;
+}
+
+void Form1::Form_MouseDown(Qt::MouseButton Button)
+{
+    if (Button == Qt::LeftButton)
+        MeasureDeviation();
+    else if (Button == Qt::RightButton)
+        ReturnToStart();
+}
+
+void Form1::target_MouseDown(Qt::MouseButton Button)
+{
+    Form_MouseDown(Button);
+}
+
+// The click is measured where the pointer was last recorded, not where the press reports it.
+void Form1::MeasureDeviation()
+{
+    const float hDiff = m_values.MouseX - float(ui.target->x()) - kReferenceOffset;
+    const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
+    m_values.HDiff = hDiff;
+    m_values.VDiff = vDiff;
+
+    // The direction is told by the base of the prism, the size by the number alone. The sign
+    // is taken before rounding, so a pixel left of the reference point is "BR: 0.0".
+    //
+    // Without a calibration (the file held none and saving one failed) there is nothing to
+    // divide by: the label keeps what it shows rather than an infinite deviation.
+    const float across = std::fabs(hDiff);
+    const double dioptresAcross = double(across * kDioptresPer150Mm) / m_values.ScreenH;
+    if (m_values.ScreenH > 0 && std::isfinite(dioptresAcross)) {
+        const QString text = localised(oneDecimal(dioptresAcross, kDoubleDigits));
+        m_values.HDiff = text;
+        ui.HPD->setText((hDiff < 0 ? QStringLiteral("BR: ") : QStringLiteral("BL: ")) + text);
+    }
+
+    const float down = std::fabs(vDiff);
+    if (m_values.ScreenV > 0) {
+        const float dioptresDown = down * kDioptresPer150Mm / float(m_values.ScreenV);
+        m_values.VDiff = oneDecimal(dioptresDown, kSingleDigits).toFloat();
+        // Up to seven digits, no trailing zeros: a whole result shows without a decimal.
+        const QByteArray shown = QByteArray::number(m_values.VDiff, 'g', kSingleDigits);
+        ui.VPD->setText(
+            (vDiff < 0 ? QStringLiteral("BD: ") : QStringLiteral("BU: ")) + localised(shown));
+    }
 }
 
 void Form1::ReturnToStart()
@@ -31,4 +280,35 @@ void Form1::ReturnToStart()
     windows::unloadFrmpicture();
     windows::showFrmstart();
     close();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    // The window covers the screen from its top left corner: its pixels are screen pixels.
+    Form_MouseMove(float(event->position().x()), float(event->position().y()));
+}
+
+void Form1::mousePressEvent(QMouseEvent *event)
+{
+    Form_MouseDown(event->button());
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui.target)
+        return FormWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const QPointF at = static_cast<QMouseEvent *>(event)->position();
+        target_MouseMove(float(at.x()), float(at.y()));
+        return true;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // A quick second click measures again, as it does on the background.
+        target_MouseDown(static_cast<QMouseEvent *>(event)->button());
+        return true;
+    default:
+        return FormWindow::eventFilter(watched, event);
+    }
 }

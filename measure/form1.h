@@ -3,17 +3,36 @@
 #include "forms/form1_design.h"
 #include "forms/formwindow.h"
 
-// The values the measurement screen holds from one opening to the next.
+#include <QString>
+
+#include <variant>
+
+// The values the measurement screen holds from one opening to the next. All are 0 before the
+// first opening; an opening that does not set one keeps what the previous opening left.
 struct Form1Values
 {
+    // The five settings as read from the file, without a range test of their own.
     double Filter = 0;
     double Target = 0;
     double FixEye = 0;
-    double ScreenH = 0;
-    qint16 ScreenV = 0;
+    double ScreenH = 0; // pixels that make 150 mm across
+    qint16 ScreenV = 0; // pixels that make 150 mm down
+    float ScrWidth = 0;
+    qint16 ScrHeight = 0;
+    qint16 CursorID = 0; // the pointer image in use: 101, 102, 103, or 0 for none yet
+    // The last recorded pointer position, in screen pixels.
+    float MouseX = 0;
+    qint16 MouseY = 0;
+    // The horizontal offset in pixels until a measurement turns it into the shown result text
+    // (without its "BR: " / "BL: ").
+    std::variant<float, QString> HDiff = 0.0f;
+    // The vertical offset in pixels, then the shown result rounded to one decimal.
+    float VDiff = 0;
 };
 
-// The measurement screen.
+// The measurement screen: black, borderless, covering the whole screen. The fixing eye sees
+// the ring in `target`, the other eye the cross pointer; a left click turns the pointer's
+// offset from the ring into prism dioptres, a right click or Esc goes back to the start screen.
 class Form1 final : public FormWindow
 {
     Q_OBJECT
@@ -23,7 +42,20 @@ public:
     void Form_Load();
     bool Form_KeyPress(int KeyAscii) override;
 
+    // Pointer positions in pixels: on the window's background (which is the screen), or
+    // relative to the top left corner of `target`.
+    void Form_MouseMove(float X, float Y);
+    void target_MouseMove(float X, float Y);
+    void Form_MouseDown(Qt::MouseButton Button);
+    void target_MouseDown(Qt::MouseButton Button);
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void MeasureDeviation();
     void ReturnToStart();
 
     Form1Values &m_values;
