@@ -1,0 +1,173 @@
+#include "settings/ini.h"
+
+#include "app/platform.h"
+#include "settings/profile.h"
+
+#include <QDir>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace settings {
+namespace {
+
+// The profile reader's buffer: a value longer than 749 characters comes back cut to 749.
+constexpr qsizetype kReadBufferSize = 750;
+
+// Ordinary values are written in plain decimal; only numbers no setting ever holds (beyond a
+// thousand billion, or below a hundred-thousandth) are written with an exponent.
+constexpr double kPlainMaximum = 1e15;
+constexpr double kPlainMinimum = 1e-5;
+
+// An exponent is counted up to this cap, which lies beyond the digit count of any text, so a
+// capped exponent still tells an overflow from an underflow.
+constexpr qint64 kExponentCap = qint64(1) << 50;
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The shortest decimal text that reads back as exactly `value`: "500", "300.5", "0.1". A value
+// that 15 significant digits can write gets at most 15; one that needs more (a long fraction
+// typed into the file by hand) gets up to 17, so that saving it back does not change it.
+QString decimalText(double value)
+{
+    if (value == 0)
+        value = 0; // -0 is written as 0
+    const double magnitude = std::fabs(value);
+    const auto format
+        = (magnitude == 0 || (magnitude >= kPlainMinimum && magnitude < kPlainMaximum))
+        ? std::chars_format::fixed
+        : std::chars_format::scientific;
+    // The longest plain text is well under 64 characters for the plain range, and scientific
+    // text is at most 24.
+    std::array<char, 64> text {};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value, format);
+    if (result.ec != std::errc())
+        return QString::number(value, 'g', 17);
+    return QString::fromLatin1(text.data(), result.ptr - text.data());
+}
+
+} // namespace
+
+QString settingsPath()
+{
+    return platform::programFolder() + QDir::separator() + QLatin1String(kFileName);
+}
+
+QString numberText(double value)
+{
+    const QString text = decimalText(value);
+    return text.startsWith(QLatin1Char('-')) ? text : QLatin1Char(' ') + text;
+}
+
+QString captionText(double value)
+{
+    return decimalText(value);
+}
+
+std::optional<double> textToDouble(const QString &text)
+{
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    bool negative = false;
+    if (i < size && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    const qsizetype digitsStart = i; // from_chars takes no '+', so the sign stays out
+    // The number's order of magnitude, to tell an overflow from an underflow below.
+    qsizetype integerDigits = 0;
+    qsizetype firstSignificant = -1; // position among all mantissa digits
+    qsizetype mantissaDigits = 0;
+    while (i < size && isDigit(text[i])) {
+        if (firstSignificant < 0 && text[i] != QLatin1Char('0'))
+            firstSignificant = mantissaDigits;
+        ++integerDigits;
+        ++mantissaDigits;
+        ++i;
+    }
+    if (i < size && text[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < size && isDigit(text[i])) {
+            if (firstSignificant < 0 && text[i] != QLatin1Char('0'))
+                firstSignificant = mantissaDigits;
+            ++mantissaDigits;
+            ++i;
+        }
+    }
+    if (mantissaDigits == 0)
+        return 0.0; // no number at the start of the text
+    qint64 exponent = 0;
+    if (i < size && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        bool negativeExponent = false;
+        if (j < size && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-'))) {
+            negativeExponent = text[j] == QLatin1Char('-');
+            ++j;
+        }
+        if (j < size && isDigit(text[j])) { // an incomplete exponent is not part of the number
+            while (j < size && isDigit(text[j])) {
+                exponent = qMin(exponent * 10 + (text[j].unicode() - '0'), kExponentCap);
+                ++j;
+            }
+            if (negativeExponent)
+                exponent = -exponent;
+            i = j;
+        }
+    }
+    if (firstSignificant < 0)
+        return negative ? -0.0 : 0.0;
+
+    // The span holds only ASCII digits, '.', 'e', 'E' and signs; from_chars reads it in the
+    // C locale whatever the user's locale says.
+    const QByteArray span = text.mid(digitsStart, i - digitsStart).toLatin1();
+    double value = 0;
+    const auto result = std::from_chars(span.constData(), span.constData() + span.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        const qint64 magnitude = qint64(integerDigits - firstSignificant) + exponent;
+        if (magnitude > 0)
+            return std::nullopt; // beyond the double-precision range: the read fails
+        return negative ? -0.0 : 0.0; // too small to tell from 0
+    }
+    if (result.ec != std::errc() || result.ptr != span.constData() + span.size())
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::optional<qint16> textToInteger16(const QString &text)
+{
+    const std::optional<double> number = textToDouble(text);
+    if (!number)
+        return std::nullopt;
+    // The default rounding mode sends a half to the even neighbour: 300.5 -> 300, 301.5 -> 302.
+    const double whole = std::nearbyint(*number);
+    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return qint16(whole);
+}
+
+} // namespace settings
+
+QString ReadINI(const QString &strsection, const QString &strkey, const QString &strfullpath)
+{
+    // Text goes to the profile functions in the ANSI code page; Latin-1 stands for it here.
+    QByteArray buffer(settings::kReadBufferSize, '\0');
+    const qsizetype n
+        = profile::getPrivateProfileString(strsection.toLatin1(), strkey.toLower().toLatin1(),
+            QByteArray(), buffer.data(), settings::kReadBufferSize, strfullpath);
+    return QString::fromLatin1(buffer.constData(), n);
+}
+
+void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
+    const QString &strfullpath)
+{
+    // A write that cannot be done leaves the file as it was; the caller goes on regardless.
+    profile::writePrivateProfileString(
+        strsection.toLatin1(), strkey.toUpper().toLatin1(), strkeyvalue.toLatin1(), strfullpath);
+}
