@@ -1,0 +1,1052 @@
+// The settings file: read and written through ReadINI and WriteINI against real files in a fresh
+// folder, read as the Windows profile functions read a file edited by hand, and written so that
+// a save which cannot be done never costs the file it would have replaced.
+#include "settings/ini.h"
+#include "settings/profile.h"
+
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <clocale>
+#include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::ProgramFolder;
+
+namespace {
+
+// The file as the program writes it from nothing (the start screen's defaults).
+constexpr char kDefaultFile[] = "[Filter]\n"
+                                "FILTER= 1\n"
+                                "TARGET= 1\n"
+                                "FIXEYE= 2\n"
+                                "[Screen]\n"
+                                "SCREENH= 500\n"
+                                "SCREENV= 500\n";
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+// A folder that refuses new files while the files already in it stay writable: the case in
+// which a save cannot use a temporary file. Write permission does not stop root, so as root
+// the folder is made immutable instead (which stops creating, renaming and removing entries,
+// not writing to the files); the folder is unlocked again when this goes out of scope.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString &path)
+        : m_path(QFile::encodeName(path))
+    {
+        m_locked = isRoot() ? setImmutable(true) : ::chmod(m_path.constData(), 0555) == 0;
+    }
+    ~LockedFolder()
+    {
+        if (!m_locked)
+            return;
+        if (isRoot())
+            setImmutable(false);
+        else
+            ::chmod(m_path.constData(), 0700);
+    }
+    LockedFolder(const LockedFolder &) = delete;
+    LockedFolder &operator=(const LockedFolder &) = delete;
+
+    bool isLocked() const { return m_locked; }
+
+private:
+    bool setImmutable(bool on) const
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QByteArray m_path;
+    bool m_locked = false;
+};
+
+// Caps the size of any file this process writes, as a full disk would: a write past the cap
+// fails (SIGXFSZ is ignored meanwhile, so the process gets the error instead of the signal).
+class FileSizeCap
+{
+public:
+    explicit FileSizeCap(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit capped = m_old;
+        capped.rlim_cur = bytes;
+        m_capped = ::setrlimit(RLIMIT_FSIZE, &capped) == 0;
+    }
+    ~FileSizeCap()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeCap(const FileSizeCap &) = delete;
+    FileSizeCap &operator=(const FileSizeCap &) = delete;
+
+    bool isCapped() const { return m_capped; }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_capped = false;
+};
+
+mode_t modeOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return 0;
+    return status.st_mode & 07777;
+}
+
+} // namespace
+
+class TestSettings final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgramFolder> m_folder;
+
+    QString file() const { return m_folder->settingsFile(); }
+    QStringList folderEntries() const
+    {
+        return QDir(m_folder->path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    bool write(const char *section, const char *key, const QByteArray &value) const
+    {
+        return profile::writePrivateProfileString(section, key, value, file());
+    }
+
+private Q_SLOTS:
+    void init() { m_folder = std::make_unique<ProgramFolder>(); }
+    void cleanup() { m_folder.reset(); }
+
+    // ---- Reading a file as the Windows profile functions read it ----
+
+    void readsAsWindowsDoes_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+
+        const QString filter = QStringLiteral("Filter");
+        const QString key = QStringLiteral("Filter");
+
+        QTest::newRow("line endings: LF")
+            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("line endings: CRLF")
+            << QByteArray("[Filter]\r\nFILTER=3\r\nTARGET=2\r\n") << filter << key << "3";
+        QTest::newRow("line endings: CR alone")
+            << QByteArray("[Filter]\rFILTER=3\rTARGET=2\r") << filter << key << "3";
+        QTest::newRow("line endings: mixed")
+            << QByteArray("[Screen]\r\nSCREENH=600\r[Filter]\nTARGET=2\r\nFILTER=4") << filter
+            << key << "4";
+        QTest::newRow("line endings: none at the end")
+            << QByteArray("[Filter]\nFILTER=3") << filter << key << "3";
+        QTest::newRow("blank lines ignored")
+            << QByteArray("\n\n[Filter]\n\n\r\n   \n\t\nFILTER=3\n\n") << filter << key << "3";
+
+        QTest::newRow("blanks: around the section name")
+            << QByteArray("  [ Filter\t]  \nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("blanks: tabs around key and value")
+            << QByteArray("[Filter]\n\t FILTER \t=\t 3 \t\n") << filter << key << "3";
+        QTest::newRow("blanks: inside a value kept")
+            << QByteArray("[Filter]\nFILTER= 3 4 \n") << filter << key << "3 4";
+        QTest::newRow("blanks: leading blank of a written value dropped")
+            << QByteArray(kDefaultFile) << filter << key << "1";
+
+        QTest::newRow("comments: a ';' line is no key")
+            << QByteArray("[Filter]\n;FILTER=4\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("comments: an indented ';' line is no key")
+            << QByteArray("[Filter]\n \t; FILTER=4\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("comments: a ';' inside a value is kept")
+            << QByteArray("[Filter]\nFILTER=3 ; three\n") << filter << key << "3 ; three";
+        QTest::newRow("comments: a ';' header is no section")
+            << QByteArray(";[Filter]\nFILTER=4\n[Other]\nFILTER=2\n") << filter << key << "";
+
+        QTest::newRow("headers: text after ']' ignored")
+            << QByteArray("[Filter] glasses ] more\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("headers: a missing ']' runs to the end of the line")
+            << QByteArray("[Filter\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("headers: a missing ']' with blanks")
+            << QByteArray("[ Filter  \r\nFILTER=3\r\n") << filter << key << "3";
+        QTest::newRow("headers: the name stops at the first ']'")
+            << QByteArray("[Fil]ter]\nFILTER=3\n") << filter << key << "";
+        QTest::newRow("headers: indented")
+            << QByteArray("\t  [Filter]\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("headers: a later section ends the one before")
+            << QByteArray("[Filter]\n[Screen]\nFILTER=3\n") << filter << key << "";
+
+        QTest::newRow("quotes: double pair removed")
+            << QByteArray("[Filter]\nFILTER=\"3\"\n") << filter << key << "3";
+        QTest::newRow("quotes: single pair removed")
+            << QByteArray("[Filter]\nFILTER='3'\n") << filter << key << "3";
+        QTest::newRow("quotes: blanks inside a pair kept")
+            << QByteArray("[Filter]\nFILTER= \" 3 \" \n") << filter << key << " 3 ";
+        QTest::newRow("quotes: only one pair removed")
+            << QByteArray("[Filter]\nFILTER=\"\"3\"\"\n") << filter << key << "\"3\"";
+        QTest::newRow("quotes: a mismatched pair kept")
+            << QByteArray("[Filter]\nFILTER=\"3'\n") << filter << key << "\"3'";
+        QTest::newRow("quotes: a lone quote kept")
+            << QByteArray("[Filter]\nFILTER=\"\n") << filter << key << "\"";
+        QTest::newRow("quotes: an empty pair is the empty text")
+            << QByteArray("[Filter]\nFILTER=''\n") << filter << key << "";
+
+        QTest::newRow("case: upper-case key found by lower-case lookup")
+            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("case: any case in the file")
+            << QByteArray("[fILTER]\nfIlTeR=3\n") << filter << key << "3";
+        QTest::newRow("case: section asked in another case")
+            << QByteArray("[Filter]\nFILTER=3\n") << "FILTER" << key << "3";
+        QTest::newRow("case: ASCII only") << QByteArray("[Filter]\nFIXEY\xC9=3\n") << filter
+                                          << QStringLiteral("FixEy\u00e9") << "";
+
+        QTest::newRow("first section of a name counts")
+            << QByteArray("[Filter]\nFILTER=3\n[filter]\nFILTER=4\n") << filter << key << "3";
+        QTest::newRow("a key only in a second section of the name is not found")
+            << QByteArray("[Filter]\nTARGET=2\n[FILTER]\nFILTER=4\n") << filter << key << "";
+        QTest::newRow("first key of a name counts")
+            << QByteArray("[Filter]\nFILTER=3\nfilter=4\n") << filter << key << "3";
+        QTest::newRow("a key in another section is not found")
+            << QByteArray("[Screen]\nFILTER=3\n") << filter << key << "";
+        QTest::newRow("lines before any section belong to none")
+            << QByteArray("FILTER=3\n[Filter]\nTARGET=2\n") << filter << key << "";
+
+        QTest::newRow("byte-order mark skipped")
+            << QByteArray("\xEF\xBB\xBF[Filter]\r\nFILTER=3\r\n") << filter << key << "3";
+        QTest::newRow("byte-order mark elsewhere is text")
+            << QByteArray("[Screen]\n\xEF\xBB\xBF[Filter]\nFILTER=3\n") << filter << key << "";
+
+        QTest::newRow("no '=': the line holds no value")
+            << QByteArray("[Filter]\nFILTER\n") << filter << key << "";
+        QTest::newRow("no '=': the key it names hides a later one")
+            << QByteArray("[Filter]\nFILTER\nFILTER=3\n") << filter << key << "";
+        QTest::newRow("no '=': other keys still found")
+            << QByteArray("[Filter]\nnonsense\nFILTER=3\n") << filter << key << "3";
+        QTest::newRow("value after the first '='")
+            << QByteArray("[Filter]\nFILTER=3=4\n") << filter << key << "3=4";
+        QTest::newRow("empty value")
+            << QByteArray("[Filter]\nFILTER=\nFILTER=3\n") << filter << key << "";
+        QTest::newRow("key with a blank-only value")
+            << QByteArray("[Filter]\nFILTER=  \t\n") << filter << key << "";
+
+        QTest::newRow("missing section") << QByteArray(kDefaultFile) << "Other" << key << "";
+        QTest::newRow("missing key") << QByteArray(kDefaultFile) << filter << "Other"
+                                     << "";
+        QTest::newRow("empty file") << QByteArray() << filter << key << "";
+    }
+    void readsAsWindowsDoes()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        m_folder->writeSettings(content);
+        QCOMPARE(ReadINI(section, key, file()), expected);
+        QCOMPARE(m_folder->settings(), content); // reading changes nothing
+    }
+
+    void missingFileReadsEmpty()
+    {
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QVERIFY(!m_folder->hasSettings());
+    }
+
+    void readCopiesAtMostSizeMinusOne_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QByteArray>("copied");
+
+        QTest::newRow("whole value") << QByteArray("FILTER") << 10 << 6 << QByteArray("abcdef");
+        QTest::newRow("exactly fits") << QByteArray("FILTER") << 7 << 6 << QByteArray("abcdef");
+        QTest::newRow("cut by one") << QByteArray("FILTER") << 6 << 5 << QByteArray("abcde");
+        QTest::newRow("room for the NUL only") << QByteArray("FILTER") << 1 << 0 << QByteArray();
+        QTest::newRow("default when missing")
+            << QByteArray("TARGET") << 10 << 3 << QByteArray("def");
+        QTest::newRow("default cut too") << QByteArray("TARGET") << 3 << 2 << QByteArray("de");
+    }
+    void readCopiesAtMostSizeMinusOne()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(int, size);
+        QFETCH(int, count);
+        QFETCH(QByteArray, copied);
+        m_folder->writeSettings("[Filter]\nFILTER=abcdef\n");
+        QByteArray buffer(16, 'x');
+        QCOMPARE(
+            profile::getPrivateProfileString("Filter", key, "def", buffer.data(), size, file()),
+            qsizetype(count));
+        QCOMPARE(buffer.left(count), copied);
+        QCOMPARE(buffer.at(count), '\0');
+        QCOMPARE(buffer.mid(count + 1), QByteArray(16 - count - 1, 'x')); // nothing past the NUL
+    }
+
+    void readIntoNoBufferCopiesNothing()
+    {
+        m_folder->writeSettings("[Filter]\nFILTER=3\n");
+        char buffer[4] = {'x', 'x', 'x', 'x'};
+        QCOMPARE(profile::getPrivateProfileString("Filter", "filter", "", buffer, 0, file()),
+            qsizetype(0));
+        QCOMPARE(buffer[0], 'x');
+    }
+
+    void longValueReadsCutTo749()
+    {
+        const QByteArray value(800, '7');
+        m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\n");
+        const QString read = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file());
+        QCOMPARE(read.size(), 749);
+        QCOMPARE(read, QString(749, QLatin1Char('7')));
+
+        m_folder->writeSettings("[Screen]\nSCREENH=" + QByteArray(749, '7') + "\n");
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()).size(), 749);
+    }
+
+    void textIsLatin1BothWays()
+    {
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" caf\u00e9"),
+            file());
+        QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFILTER= caf\xE9\n"));
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+            QStringLiteral("caf\u00e9"));
+    }
+
+    // ---- Writing one value, every other byte kept ----
+
+    void writeINIStoresUpperCaseKeys()
+    {
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), QStringLiteral(" 2"), file());
+        QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFIXEYE= 2\n"));
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), file()),
+            QStringLiteral("2"));
+    }
+
+    void freshFileHasTheProgramsLayout()
+    {
+        QVERIFY(!m_folder->hasSettings());
+        const QString filter = QStringLiteral("Filter");
+        const QString screen = QStringLiteral("Screen");
+        WriteINI(filter, QStringLiteral("Filter"), settings::numberText(1), file());
+        WriteINI(filter, QStringLiteral("Target"), settings::numberText(1), file());
+        WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), file());
+        WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), file());
+        WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), file());
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+    }
+
+    void writesKeepEveryOtherByte_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("after");
+
+        QTest::newRow("existing key: replaced in its line")
+            << QByteArray(kDefaultFile) << QByteArray("Filter") << QByteArray("TARGET")
+            << QByteArray(" 3")
+            << QByteArray("[Filter]\nFILTER= 1\nTARGET= 3\nFIXEYE= 2\n[Screen]\nSCREENH= "
+                          "500\nSCREENV= 500\n");
+        QTest::newRow("existing key: any case, the line takes the key as passed")
+            << QByteArray("[filter]\n  target = 'x' \nfixeye=1\n") << QByteArray("Filter")
+            << QByteArray("TARGET") << QByteArray(" 2")
+            << QByteArray("[filter]\nTARGET= 2\nfixeye=1\n");
+        QTest::newRow("existing key: last line without line ending")
+            << QByteArray("[Filter]\nFILTER=1") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 4") << QByteArray("[Filter]\nFILTER= 4");
+        QTest::newRow("existing key: its line ending kept in a mixed file")
+            << QByteArray("[Filter]\nFILTER=1\r\nTARGET=1\r") << QByteArray("Filter")
+            << QByteArray("FILTER") << QByteArray(" 4")
+            << QByteArray("[Filter]\nFILTER= 4\r\nTARGET=1\r");
+        QTest::newRow("existing key: a line without '=' takes the value")
+            << QByteArray("[Filter]\nFILTER\nTARGET=1\n") << QByteArray("Filter")
+            << QByteArray("FILTER") << QByteArray(" 4")
+            << QByteArray("[Filter]\nFILTER= 4\nTARGET=1\n");
+        QTest::newRow("existing key: only the first of its name")
+            << QByteArray("[Filter]\nFILTER=1\nFILTER=2\n") << QByteArray("Filter")
+            << QByteArray("FILTER") << QByteArray(" 4")
+            << QByteArray("[Filter]\nFILTER= 4\nFILTER=2\n");
+        QTest::newRow("existing key: value with blanks kept as passed")
+            << QByteArray("[Filter]\nFILTER=1\n") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray("  4 ") << QByteArray("[Filter]\nFILTER=  4 \n");
+        QTest::newRow("existing key: empty value")
+            << QByteArray("[Filter]\nFILTER=1\n") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray() << QByteArray("[Filter]\nFILTER=\n");
+
+        QTest::newRow("new key: after the last key line of its section")
+            << QByteArray("[Filter]\nFILTER= 1\n; note\n\n[Screen]\nSCREENH= 500\n")
+            << QByteArray("Filter") << QByteArray("TARGET") << QByteArray(" 1")
+            << QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\n; note\n\n[Screen]\nSCREENH= 500\n");
+        QTest::newRow("new key: right after the header of an empty section")
+            << QByteArray("[Filter]\n; note\n\n[Screen]\n") << QByteArray("Filter")
+            << QByteArray("FILTER") << QByteArray(" 1")
+            << QByteArray("[Filter]\nFILTER= 1\n; note\n\n[Screen]\n");
+        QTest::newRow("new key: after a header without line ending")
+            << QByteArray("[Filter]") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 1") << QByteArray("[Filter]\nFILTER= 1\n");
+        QTest::newRow("new key: after a last key line without line ending")
+            << QByteArray("[Screen]\r\nSCREENH= 500") << QByteArray("Screen")
+            << QByteArray("SCREENV") << QByteArray(" 500")
+            << QByteArray("[Screen]\r\nSCREENH= 500\r\nSCREENV= 500\r\n");
+        QTest::newRow("new key: into the first section of the name")
+            << QByteArray("[Filter]\nFILTER=1\n[Screen]\n[Filter]\nTARGET=2\n")
+            << QByteArray("Filter") << QByteArray("TARGET") << QByteArray(" 3")
+            << QByteArray("[Filter]\nFILTER=1\nTARGET= 3\n[Screen]\n[Filter]\nTARGET=2\n");
+        QTest::newRow("new key: a same-named key elsewhere left alone")
+            << QByteArray("FILTER=9\n[Screen]\nFILTER=8\n[Filter]\n;FILTER=7\n")
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 1")
+            << QByteArray("FILTER=9\n[Screen]\nFILTER=8\n[Filter]\nFILTER= 1\n;FILTER=7\n");
+        QTest::newRow("new key: section header with blanks and trailing text")
+            << QByteArray("  [ filter ] old\r\nFILTER=1\r\n") << QByteArray("Filter")
+            << QByteArray("TARGET") << QByteArray(" 2")
+            << QByteArray("  [ filter ] old\r\nFILTER=1\r\nTARGET= 2\r\n");
+
+        QTest::newRow("new section: at the end of the file")
+            << QByteArray("[Filter]\nFILTER= 1\n\n; end\n") << QByteArray("Screen")
+            << QByteArray("SCREENH") << QByteArray(" 500")
+            << QByteArray("[Filter]\nFILTER= 1\n\n; end\n[Screen]\nSCREENH= 500\n");
+        QTest::newRow("new section: after a last line without line ending")
+            << QByteArray("[Filter]\nFILTER= 1") << QByteArray("Screen") << QByteArray("SCREENH")
+            << QByteArray(" 500") << QByteArray("[Filter]\nFILTER= 1\n[Screen]\nSCREENH= 500\n");
+        QTest::newRow("new section: in an empty file")
+            << QByteArray() << QByteArray("Screen") << QByteArray("SCREENH") << QByteArray(" 500")
+            << QByteArray("[Screen]\nSCREENH= 500\n");
+        QTest::newRow("new section: a header inside a comment doesn't count")
+            << QByteArray(";[Screen]\n") << QByteArray("Screen") << QByteArray("SCREENH")
+            << QByteArray(" 500") << QByteArray(";[Screen]\n[Screen]\nSCREENH= 500\n");
+
+        QTest::newRow("line endings: CRLF file stays CRLF")
+            << QByteArray("[Filter]\r\nFILTER= 1\r\n") << QByteArray("Screen")
+            << QByteArray("SCREENH") << QByteArray(" 500")
+            << QByteArray("[Filter]\r\nFILTER= 1\r\n[Screen]\r\nSCREENH= 500\r\n");
+        QTest::newRow("line endings: CR file stays CR")
+            << QByteArray("[Filter]\rFILTER= 1\r") << QByteArray("Filter") << QByteArray("TARGET")
+            << QByteArray(" 1") << QByteArray("[Filter]\rFILTER= 1\rTARGET= 1\r");
+        QTest::newRow("line endings: the first one found sets the style")
+            << QByteArray("; hand-made\r\n[Filter]\nFILTER= 1") << QByteArray("Filter")
+            << QByteArray("TARGET") << QByteArray(" 1")
+            << QByteArray("; hand-made\r\n[Filter]\nFILTER= 1\r\nTARGET= 1\r\n");
+
+        QTest::newRow("byte-order mark: kept on a new section")
+            << QByteArray("\xEF\xBB\xBF[Filter]\r\nFILTER= 1\r\n") << QByteArray("Screen")
+            << QByteArray("SCREENV") << QByteArray(" 500")
+            << QByteArray("\xEF\xBB\xBF[Filter]\r\nFILTER= 1\r\n[Screen]\r\nSCREENV= 500\r\n");
+        QTest::newRow("byte-order mark: kept on a replaced first key")
+            << QByteArray("\xEF\xBB\xBF[Filter]\nFILTER= 1\n") << QByteArray("Filter")
+            << QByteArray("FILTER") << QByteArray(" 2")
+            << QByteArray("\xEF\xBB\xBF[Filter]\nFILTER= 2\n");
+        QTest::newRow("byte-order mark: a file holding only the mark")
+            << QByteArray("\xEF\xBB\xBF") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 1") << QByteArray("\xEF\xBB\xBF[Filter]\nFILTER= 1\n");
+
+        QTest::newRow("unknown sections, keys and odd lines left alone")
+            << QByteArray("junk line\n[Notes]\nWHO=Dr. A\n[Filter]\nCOLOUR = red ; ok\nFILTER=1\n"
+                          "\tstray\n[Screen]\n")
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 3")
+            << QByteArray("junk line\n[Notes]\nWHO=Dr. A\n[Filter]\nCOLOUR = red ; ok\nFILTER= 3\n"
+                          "\tstray\n[Screen]\n");
+        QTest::newRow("NUL bytes elsewhere kept")
+            << QByteArray("[A]\nX=\0\n", 8) << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 1") << QByteArray("[A]\nX=\0\n[Filter]\nFILTER= 1\n", 27);
+    }
+    void writesKeepEveryOtherByte()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, after);
+        m_folder->writeSettings(before);
+        QVERIFY(profile::writePrivateProfileString(section, key, value, file()));
+        QCOMPARE(m_folder->settings(), after);
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")}); // no leftovers
+    }
+
+    void writtenValueReadsBack_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addRow("no file") << QByteArray();
+        QTest::addRow("as the program writes it") << QByteArray(kDefaultFile);
+        QTest::addRow("hand-edited")
+            << QByteArray("\xEF\xBB\xBF ; mine\r\n [ screen ] \r\n screenh = '1' \r\n");
+    }
+    void writtenValueReadsBack()
+    {
+        QFETCH(QByteArray, before);
+        if (!before.isEmpty())
+            m_folder->writeSettings(before);
+        WriteINI(
+            QStringLiteral("Screen"), QStringLiteral("ScreenH"), QStringLiteral(" 774"), file());
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()),
+            QStringLiteral("774"));
+        QCOMPARE(m_folder->settings().count("774"), 1);
+    }
+
+    void refusesWhatWouldBreakTheLayout_data()
+    {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("value");
+
+        QTest::newRow("empty section") << QByteArray() << QByteArray("FILTER") << QByteArray(" 1");
+        QTest::newRow("blank section")
+            << QByteArray(" \t") << QByteArray("FILTER") << QByteArray(" 1");
+        QTest::newRow("empty key") << QByteArray("Filter") << QByteArray() << QByteArray(" 1");
+        QTest::newRow("blank key") << QByteArray("Filter") << QByteArray("  ") << QByteArray(" 1");
+        QTest::newRow("LF in value")
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 1\n[X]");
+        QTest::newRow("CR in value")
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 1\rY=2");
+        QTest::newRow("NUL in value")
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 1\0 2", 5);
+        QTest::newRow("LF in key")
+            << QByteArray("Filter") << QByteArray("A\nB") << QByteArray(" 1");
+        QTest::newRow("CR in key")
+            << QByteArray("Filter") << QByteArray("A\rB") << QByteArray(" 1");
+        QTest::newRow("NUL in key")
+            << QByteArray("Filter") << QByteArray("A\0B", 3) << QByteArray(" 1");
+        QTest::newRow("'=' in key")
+            << QByteArray("Filter") << QByteArray("A=B") << QByteArray(" 1");
+        QTest::newRow("key starting with '['")
+            << QByteArray("Filter") << QByteArray("[Screen") << QByteArray(" 1");
+        QTest::newRow("key starting with ';'")
+            << QByteArray("Filter") << QByteArray(";A") << QByteArray(" 1");
+        QTest::newRow("key starting with blanks and '['")
+            << QByteArray("Filter") << QByteArray(" \t[A") << QByteArray(" 1");
+        QTest::newRow("LF in section")
+            << QByteArray("Fil\nter") << QByteArray("FILTER") << QByteArray(" 1");
+        QTest::newRow("CR in section")
+            << QByteArray("Fil\rter") << QByteArray("FILTER") << QByteArray(" 1");
+        QTest::newRow("NUL in section")
+            << QByteArray("Fil\0ter", 7) << QByteArray("FILTER") << QByteArray(" 1");
+        QTest::newRow("']' in section")
+            << QByteArray("Fil]ter") << QByteArray("FILTER") << QByteArray(" 1");
+    }
+    void refusesWhatWouldBreakTheLayout()
+    {
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, value);
+        QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
+        QVERIFY(!m_folder->hasSettings());
+
+        m_folder->writeSettings(kDefaultFile);
+        QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+    }
+
+    // ---- Writes that cannot be done ----
+
+    void readOnlyFileIsLeftAlone()
+    {
+        m_folder->writeSettings(kDefaultFile);
+        QVERIFY(
+            QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(!write("Screen", "SCREENH", " 600"));
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), file());
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(modeOf(file()), mode_t(0444));
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+            QStringLiteral("1"));
+    }
+
+    void lockedFolder_data()
+    {
+        QTest::addColumn<bool>("fileExists");
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("no file: none can be created") << false << false << false;
+        QTest::newRow("read-only file: left alone") << true << false << false;
+        QTest::newRow("writable file: written where it stands") << true << true << true;
+    }
+    void lockedFolder()
+    {
+        QFETCH(bool, fileExists);
+        QFETCH(bool, fileWritable);
+        QFETCH(bool, written);
+        if (fileExists) {
+            m_folder->writeSettings(kDefaultFile);
+            if (!fileWritable)
+                QVERIFY(QFile::setPermissions(file(), QFile::ReadOwner));
+        }
+        const QStringList entriesBefore = folderEntries();
+        {
+            LockedFolder lock(m_folder->path());
+            if (!lock.isLocked())
+                QSKIP(
+                    "This file system cannot make a folder refuse new files (no immutable flag).");
+            const bool result = write("Screen", "SCREENH", " 600");
+            QCOMPARE(result, written);
+            QCOMPARE(folderEntries(), entriesBefore);
+        }
+        if (!fileExists) {
+            QVERIFY(!m_folder->hasSettings());
+        } else if (written) {
+            QCOMPARE(m_folder->settings(),
+                QByteArray(kDefaultFile).replace("SCREENH= 500", "SCREENH= 600"));
+        } else {
+            QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        }
+    }
+
+    void keepsPermissions_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("owner only") << 0600;
+        QTest::newRow("group reads") << 0640;
+        QTest::newRow("everyone reads") << 0644;
+        QTest::newRow("write without read for others") << 0622;
+    }
+    void keepsPermissions()
+    {
+        QFETCH(int, mode);
+        m_folder->writeSettings(kDefaultFile);
+        QCOMPARE(::chmod(QFile::encodeName(file()).constData(), mode_t(mode)), 0);
+        QVERIFY(write("Screen", "SCREENH", " 600"));
+        QCOMPARE(modeOf(file()), mode_t(mode));
+    }
+
+    void fullDiskLeavesTheOldFileWhole()
+    {
+        // The file is larger than the cap, so the replacement cannot be written in full.
+        m_folder->writeSettings(kDefaultFile);
+        {
+            FileSizeCap cap(16);
+            QVERIFY(cap.isCapped());
+            QVERIFY(!write("Screen", "SCREENH", " 600"));
+        }
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+    }
+
+    void failedWriteInPlacePutsTheOldContentBack()
+    {
+        // In a folder that refuses a temporary file, a write that fails halfway (here after 20
+        // bytes, in the middle of the longer value) must not leave a half-new file behind.
+        m_folder->writeSettings(kDefaultFile);
+        LockedFolder lock(m_folder->path());
+        if (!lock.isLocked())
+            QSKIP("This file system cannot make a folder refuse new files (no immutable flag).");
+        {
+            FileSizeCap cap(20);
+            QVERIFY(cap.isCapped());
+            QVERIFY(!write("Filter", "FILTER", " 3 three"));
+        }
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+    }
+
+    void somethingElseInPlaceOfTheFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a folder") << QStringLiteral("folder");
+        QTest::newRow("a named pipe") << QStringLiteral("fifo");
+        QTest::newRow("a file nobody may read") << QStringLiteral("unreadable");
+        QTest::newRow("a link to nowhere") << QStringLiteral("dangling link");
+    }
+    void somethingElseInPlaceOfTheFile()
+    {
+        QFETCH(QString, kind);
+        const QByteArray path = QFile::encodeName(file());
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(file()));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+        } else if (kind == QLatin1String("unreadable")) {
+            if (isRoot())
+                QSKIP("Root reads every file, so no file is unreadable here.");
+            m_folder->writeSettings(kDefaultFile);
+            QCOMPARE(::chmod(path.constData(), 0200), 0);
+        } else {
+            QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
+        }
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QVERIFY(!write("Filter", "FILTER", " 1"));
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), file());
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+        if (kind == QLatin1String("unreadable")) {
+            ::chmod(path.constData(), 0600);
+            QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        }
+    }
+
+    void writesThroughALink()
+    {
+        const QString target = m_folder->path() + QStringLiteral("/real.ini");
+        QFile real(target);
+        QVERIFY(real.open(QIODevice::WriteOnly));
+        real.write(kDefaultFile);
+        real.close();
+        QVERIFY(QFile::link(target, file()));
+        QVERIFY(write("Filter", "FILTER", " 4"));
+        QVERIFY(QFileInfo(file()).isSymLink());
+        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile).replace("FILTER= 1", "FILTER= 4"));
+    }
+
+    void missingFolderFailsCleanly()
+    {
+        const QString path = m_folder->path() + QStringLiteral("/missing/Kelvane.ini");
+        QVERIFY(!profile::writePrivateProfileString("Filter", "FILTER", " 1", path));
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
+        QVERIFY(folderEntries().isEmpty());
+    }
+
+    // ---- Size: no work that grows faster than the file ----
+
+    void largeFileInLinearTime()
+    {
+        // 20 MB: a section of a million hand-made keys, then the program's two sections.
+        QByteArray content("[Notes]\n");
+        content.reserve(21'000'000);
+        for (int i = 0; i < 1'000'000; ++i)
+            content.append("NOTE").append(QByteArray::number(i)).append("= twenty bytes.\n");
+        const qsizetype notesEnd = content.size();
+        content.append(kDefaultFile);
+        QVERIFY(content.size() > 20'000'000);
+        m_folder->writeSettings(content);
+
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), file()),
+            QStringLiteral("500"));
+        QVERIFY(write("Screen", "SCREENV", " 510"));
+        QVERIFY(write("Notes", "LAST", " 1"));
+        QVERIFY(write("Other", "KEY", " 1"));
+        QVERIFY2(timer.elapsed() < 20'000, qPrintable(QString::number(timer.elapsed())));
+
+        const QByteArray after = m_folder->settings();
+        QCOMPARE(after.size(), content.size() + 8 + 15); // "LAST= 1\n", "[Other]\nKEY= 1\n"
+        QCOMPARE(after.left(notesEnd), content.left(notesEnd));
+        QCOMPARE(after.mid(notesEnd, 9), QByteArray("LAST= 1\n["));
+        QVERIFY(after.endsWith("SCREENV= 510\n[Other]\nKEY= 1\n"));
+    }
+
+    void longLineInLinearTime()
+    {
+        const QByteArray value(1'000'000, '5');
+        m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\nSCREENV= 500\n");
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()),
+            QString(749, QLatin1Char('5')));
+        QVERIFY(write("Screen", "SCREENV", " 510"));
+        QCOMPARE(m_folder->settings(), "[Screen]\nSCREENH=" + value + "\nSCREENV= 510\n");
+        QVERIFY(write("Screen", "SCREENH", value));
+        QCOMPARE(m_folder->settings(), "[Screen]\nSCREENH=" + value + "\nSCREENV= 510\n");
+        QVERIFY2(timer.elapsed() < 10'000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // ---- Numbers as text and text as numbers ----
+
+    void numberText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("1") << 1.0 << " 1"
+                           << "1";
+        QTest::newRow("2") << 2.0 << " 2"
+                           << "2";
+        QTest::newRow("500") << 500.0 << " 500"
+                             << "500";
+        QTest::newRow("1024") << 1024.0 << " 1024"
+                              << "1024";
+        QTest::newRow("300.5") << 300.5 << " 300.5"
+                               << "300.5";
+        QTest::newRow("2.5") << 2.5 << " 2.5"
+                             << "2.5";
+        QTest::newRow("0.1") << 0.1 << " 0.1"
+                             << "0.1";
+        QTest::newRow("0") << 0.0 << " 0"
+                           << "0";
+        QTest::newRow("-0") << -0.0 << " 0"
+                            << "0";
+        QTest::newRow("-3") << -3.0 << "-3"
+                            << "-3";
+        QTest::newRow("-300.5") << -300.5 << "-300.5"
+                                << "-300.5";
+        QTest::newRow("a million") << 1e6 << " 1000000"
+                                   << "1000000";
+        QTest::newRow("15 digits") << 123456789012345.0 << " 123456789012345"
+                                   << "123456789012345";
+    }
+    void numberText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, stored);
+        QFETCH(QString, caption);
+        QCOMPARE(settings::numberText(value), stored);
+        QCOMPARE(settings::captionText(value), caption);
+    }
+
+    void numberTextReadsBack_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::newRow("1") << 1.0;
+        QTest::newRow("774") << 774.0;
+        QTest::newRow("300.5") << 300.5;
+        QTest::newRow("2.5") << 2.5;
+        QTest::newRow("-2.5") << -2.5;
+        QTest::newRow("a third") << 1.0 / 3.0;
+        QTest::newRow("0.1 + 0.2") << 0.1 + 0.2;
+        QTest::newRow("tiny") << 1e-7;
+        QTest::newRow("huge") << 1e300;
+        QTest::newRow("largest") << std::numeric_limits<double>::max();
+        QTest::newRow("smallest normal") << std::numeric_limits<double>::min();
+        QTest::newRow("smallest subnormal") << std::numeric_limits<double>::denorm_min();
+        QTest::newRow("hand-edited 300.123456789012345678") << 300.123456789012345678;
+    }
+    void numberTextReadsBack()
+    {
+        QFETCH(double, value);
+        const std::optional<double> read = settings::textToDouble(settings::numberText(value));
+        QVERIFY(read);
+        QCOMPARE(*read, value);
+        QVERIFY(settings::numberText(value).size() < 749);
+    }
+
+    void textToDouble_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("2") << "2" << 2.0;
+        QTest::newRow("blank then 2") << " 2" << 2.0;
+        QTest::newRow("blanks and tabs then 2") << " \t 2" << 2.0;
+        QTest::newRow("300.5") << "300.5" << 300.5;
+        QTest::newRow(".5") << ".5" << 0.5;
+        QTest::newRow("5.") << "5." << 5.0;
+        QTest::newRow("+2") << "+2" << 2.0;
+        QTest::newRow("-3") << "-3" << -3.0;
+        QTest::newRow("-.5") << "-.5" << -0.5;
+        QTest::newRow("exponent") << "2.5e2" << 250.0;
+        QTest::newRow("exponent with sign") << "25E-1" << 2.5;
+        QTest::newRow("exponent with plus") << "1e+3" << 1000.0;
+        QTest::newRow("incomplete exponent") << "1e" << 1.0;
+        QTest::newRow("incomplete signed exponent") << "1e+" << 1.0;
+        QTest::newRow("exponent then letters") << "1e2x" << 100.0;
+        QTest::newRow("number then letters") << " 3abc" << 3.0;
+        QTest::newRow("number then blank and digits") << "1 2" << 1.0;
+        QTest::newRow("second point stops") << "1.2.3" << 1.2;
+        QTest::newRow("comma is no decimal separator") << "300,5" << 300.0;
+        QTest::newRow("hexadecimal reads its 0") << "0x10" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("blanks only") << "   " << 0.0;
+        QTest::newRow("letters only") << "Filter" << 0.0;
+        QTest::newRow("nan") << "nan" << 0.0;
+        QTest::newRow("inf") << "inf" << 0.0;
+        QTest::newRow("sign only") << "-" << 0.0;
+        QTest::newRow("point only") << "." << 0.0;
+        QTest::newRow("sign then blank") << "- 2" << 0.0;
+        QTest::newRow("line feed is not skipped") << "\n2" << 0.0;
+        QTest::newRow("too small to tell from 0") << "1e-400" << 0.0;
+        QTest::newRow("many digits") << "774.00000000000000000000000001" << 774.0;
+    }
+    void textToDouble()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, expected);
+        const std::optional<double> read = settings::textToDouble(text);
+        QVERIFY(read);
+        QCOMPARE(*read, expected);
+    }
+
+    void minusZeroKeepsItsSign()
+    {
+        const std::optional<double> read = settings::textToDouble(QStringLiteral("-0"));
+        QVERIFY(read);
+        QCOMPARE(*read, 0.0);
+        QVERIFY(std::signbit(*read));
+        QCOMPARE(settings::numberText(*read), QStringLiteral(" 0"));
+    }
+
+    void textToDoubleBeyondRangeFails_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1e400") << "1e400";
+        QTest::newRow("-1e400") << "-1e400";
+        QTest::newRow("400 digits") << QString(400, QLatin1Char('9'));
+        QTest::newRow("huge exponent") << "1e99999999999999999999999";
+    }
+    void textToDoubleBeyondRangeFails()
+    {
+        QFETCH(QString, text);
+        QVERIFY(!settings::textToDouble(text));
+        QVERIFY(!settings::textToInteger16(text));
+    }
+
+    void textToDoubleIgnoresTheUsersLocale()
+    {
+        // A German user's decimal comma must not change how the file reads.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // where installed
+        const std::optional<double> read = settings::textToDouble(QStringLiteral("300.5"));
+        const QString written = settings::numberText(300.5);
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        QLocale::setDefault(before);
+        QVERIFY(read);
+        QCOMPARE(*read, 300.5);
+        QCOMPARE(written, QStringLiteral(" 300.5"));
+    }
+
+    void longDigitTextsInLinearTime_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("a million digits of fraction")
+            << QStringLiteral("0.") + QString(1'000'000, QLatin1Char('5')) << 0.5555555555555556;
+        QTest::newRow("a million zeros then 1")
+            << QString(1'000'000, QLatin1Char('0')) + QStringLiteral("1") << 1.0;
+        QTest::newRow("a million zeros of fraction")
+            << QStringLiteral("0.") + QString(1'000'000, QLatin1Char('0')) + QStringLiteral("1")
+            << 0.0;
+        QTest::newRow("a million digits scaled down") << QString(1'000'000, QLatin1Char('1'))
+                + QStringLiteral("e-999999") << 1.1111111111111112;
+    }
+    void longDigitTextsInLinearTime()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, expected);
+        QElapsedTimer timer;
+        timer.start();
+        const std::optional<double> read = settings::textToDouble(text);
+        QVERIFY(read);
+        QCOMPARE(*read, expected);
+        QVERIFY(!settings::textToDouble(QString(1'000'000, QLatin1Char('7'))));
+        QVERIFY2(timer.elapsed() < 5'000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void textToInteger16_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("500") << " 500" << 500;
+        QTest::newRow("300.5 to even 300") << "300.5" << 300;
+        QTest::newRow("301.5 to even 302") << "301.5" << 302;
+        QTest::newRow("300.4") << "300.4" << 300;
+        QTest::newRow("300.6") << "300.6" << 301;
+        QTest::newRow("-0.5 to 0") << "-0.5" << 0;
+        QTest::newRow("-1.5 to -2") << "-1.5" << -2;
+        QTest::newRow("largest") << "32767" << 32767;
+        QTest::newRow("32767.4") << "32767.4" << 32767;
+        QTest::newRow("smallest") << "-32768" << -32768;
+        QTest::newRow("-32768.5 to even -32768") << "-32768.5" << -32768;
+        QTest::newRow("letters") << "abc" << 0;
+        QTest::newRow("empty") << "" << 0;
+    }
+    void textToInteger16()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const std::optional<qint16> read = settings::textToInteger16(text);
+        QVERIFY(read);
+        QCOMPARE(int(*read), expected);
+    }
+
+    void textToInteger16Overflows_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("32768") << "32768";
+        QTest::newRow("32767.5 rounds to 32768") << "32767.5";
+        QTest::newRow("-32769") << "-32769";
+        QTest::newRow("-32768.6") << "-32768.6";
+        QTest::newRow("1e10") << "1e10";
+        QTest::newRow("1e400") << "1e400";
+    }
+    void textToInteger16Overflows()
+    {
+        QFETCH(QString, text);
+        QVERIFY(!settings::textToInteger16(text));
+    }
+
+    // ---- The settings as the windows read and write them ----
+
+    void settingsPathIsInTheProgramFolder()
+    {
+        QCOMPARE(settings::settingsPath(),
+            m_folder->path() + QDir::separator() + QStringLiteral("Kelvane.ini"));
+        QCOMPARE(settings::settingsPath(), m_folder->settingsFile());
+    }
+
+    void storedTextReadsAsNumber_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<double>("number");
+        QTest::newRow("blank then 2") << QByteArray(" 2") << 2.0;
+        QTest::newRow("2 without blank") << QByteArray("2") << 2.0;
+        QTest::newRow("letters only") << QByteArray("Filter") << 0.0;
+        QTest::newRow("empty") << QByteArray("") << 0.0;
+        QTest::newRow("4.5") << QByteArray(" 4.5") << 4.5;
+    }
+    void storedTextReadsAsNumber()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(double, number);
+        m_folder->writeSettings("[Filter]\nFILTER=" + stored + "\n");
+        const std::optional<double> read = settings::textToDouble(
+            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
+        QVERIFY(read);
+        QCOMPARE(*read, number);
+    }
+
+    void missingKeyReadsAsZero()
+    {
+        const std::optional<double> read = settings::textToDouble(
+            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
+        QVERIFY(read);
+        QCOMPARE(*read, 0.0);
+    }
+
+    void halfCalibrationValues()
+    {
+        m_folder->writeSettings("[Screen]\nSCREENH=300.5\nSCREENV=300.5\n");
+        const QString path = settings::settingsPath();
+        const std::optional<double> screenH = settings::textToDouble(
+            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path));
+        const std::optional<qint16> screenV = settings::textToInteger16(
+            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path));
+        QVERIFY(screenH && screenV);
+        QCOMPARE(*screenH, 300.5);
+        QCOMPARE(*screenV, qint16(300));
+
+        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"),
+            settings::numberText(*screenH), path);
+        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"),
+            settings::numberText(*screenV), path);
+        QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 300.5\nSCREENV= 300\n"));
+    }
+};
+
+KELVANE_TEST_MAIN(TestSettings)
+#include "test_settings.moc"
