@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The real program through a whole measurement: "Start" on the start screen, the black
+# measurement screen with the blue ring in the middle, real X pointer movements and clicks,
+# the results in the top right corner, Esc, and the start screen again with the same options.
+#
+# The results are read from the screen: the label lines are cut out of screenshots and
+# compared with each other. Pointer places that must give the same text (the reference point
+# and the pixel right of it; 3.35 and 3.4 prism dioptres) must give the same pixels, and places
+# that must differ (one pixel on either side of the reference point) different pixels.
+source "$KELVANE_TESTS/e2e_lib.sh"
+
+SHOTS=$E2E_WORK/shots
+mkdir -p "$SHOTS"
+printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 567\nSCREENV= 500\n' >"$SETTINGS"
+
+# A 1024 x 768 screen: the ring's box has its corner at (491, 363), so the reference point
+# is (497, 369); the result labels start 60 pixels from the right edge. With 567 pixels per
+# 150 mm across and 500 down, n pixels are n x 25 / 567 prism dioptres across, n / 20 down.
+LABELS='60x31+964+0' # the "BL: " and "BU: " lines
+HPD='60x15+964+0'
+VPD='60x16+964+15'
+
+shot() { import -window root "$SHOTS/$1.png"; }
+crop() { convert "$SHOTS/$1.png" -crop "$2" +repage "$SHOTS/$1-$3.png"; }
+same() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
+rgb() { # rgb <shot> <x> <y>
+    convert "$SHOTS/$1.png" -format \
+        "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+# Takes shots until two in a row are alike: the window has finished drawing.
+settled_shot() {
+    local name=$1 i
+    shot "$name"
+    for ((i = 0; i < 100; i++)); do
+        sleep 0.05
+        shot "$name-next"
+        same "$SHOTS/$name.png" "$SHOTS/$name-next.png" && return 0
+        mv "$SHOTS/$name-next.png" "$SHOTS/$name.png"
+    done
+    fail "the screen did not settle for $name"
+}
+
+# Clicks at a screen pixel and waits until the result lines change from what they showed.
+LAST=
+measure_at() { # measure_at <name> <x> <y>
+    local name=$1 i
+    xdotool mousemove "$2" "$3" click 1
+    for ((i = 0; i < 200; i++)); do
+        shot "$name"
+        crop "$name" "$LABELS" labels
+        same "$SHOTS/$name-labels.png" "$SHOTS/$LAST-labels.png" || break
+        sleep 0.05
+    done
+    ((i < 200)) || fail "a click at ($2, $3) changed no result"
+    settled_shot "$name"
+    crop "$name" "$LABELS" labels
+    crop "$name" "$HPD" hpd
+    crop "$name" "$VPD" vpd
+    LAST=$name
+}
+expect_same() { same "$SHOTS/$1.png" "$SHOTS/$2.png" || fail "$3"; }
+expect_differ() { ! same "$SHOTS/$1.png" "$SHOTS/$2.png" || fail "$3"; }
+
+# The start screen, drawn with the pointer out of the way.
+start_kelvane
+start=$(wait_window Kelvane) || fail "start screen did not appear"
+xdotool mousemove 1023 767
+settled_shot start-before
+
+# "Start" has the focus: the space bar presses it.
+send_keys "$start" space
+form1=$(wait_window Form1) || fail "the measurement screen did not appear"
+saved=$(md5sum <"$SETTINGS")
+geometry=$(xdotool getwindowgeometry "$form1")
+[[ $geometry == *"Position: 0,0"* && $geometry == *"Geometry: 1024x768"* ]] ||
+    fail "the measurement screen does not cover the screen: $geometry"
+for ((i = 0; i < 200; i++)); do
+    shot opened
+    [[ $(rgb opened 512 363) == 0,0,255 ]] && break
+    sleep 0.05
+done
+((i < 200)) || fail "no blue ring at the top of the box at (491, 363)"
+settled_shot opened
+[[ $(rgb opened 512 384) == 0,0,0 ]] || fail "the ring's hole is not black"
+[[ $(rgb opened 100 100) == 0,0,0 ]] || fail "the measurement screen is not black"
+crop opened "$LABELS" labels
+LAST=opened
+echo "ok: Start opened the black measurement screen with the blue ring in the middle"
+
+measure_at a 565 437 # 68 pixels right and down: BL: 3.0, BU: 3.4
+measure_at b 496 368 # one pixel up-left of the reference point, over the ring: BR: 0.0, BD: 0.1
+expect_differ a-hpd b-hpd "BL: 3.0 and BR: 0.0 look alike"
+expect_differ a-vpd b-vpd "BU: 3.4 and BD: 0.1 look alike"
+measure_at a2 566 436 # 69 right (3.04), 67 down: exactly 3.35, which shows as 3.4
+expect_same a-labels a2-labels "3.04 and 3.35 did not show as 3.0 and 3.4"
+measure_at c 497 369 # the reference point: BL: 0.0, BU: 0
+expect_differ c-hpd b-hpd "the reference point and the pixel before it look alike across"
+expect_differ c-vpd b-vpd "the reference point and the pixel above it look alike down"
+measure_at d 420 300 # BR: 3.4, BD: 3.5
+expect_differ d-hpd a-hpd "BR: 3.4 and BL: 3.0 look alike"
+measure_at c2 498 369 # 0.04 right of the reference point: BL: 0.0, BU: 0 again
+expect_same c-labels c2-labels "the pixel right of the reference point did not read 0"
+measure_at e 565 300 # BL: 3.0 across as in a, BD: 3.5 down as in d
+expect_same e-hpd a-hpd "the horizontal result depends on the vertical offset"
+expect_same e-vpd d-vpd "the vertical result depends on the horizontal offset"
+echo "ok: clicks on the background and on the ring measure from the reference point"
+
+# Neither a movement nor a click on the results changes them, and a click there does not
+# leave. Nothing can be waited for here, so the program is given a moment.
+xdotool mousemove 496 368 sleep 0.3
+xdotool mousemove 980 5 click 1 click 3 sleep 0.5
+settled_shot still
+crop still "$LABELS" labels
+expect_same still-labels e-labels "a movement or a click on the results changed them"
+[[ -n $(xdotool search --onlyvisible --name '^Form1$') ]] || fail "a right click on the results left"
+echo "ok: moving alone and clicking on the results changed nothing"
+
+# Esc: the start screen again, with the options it saved; the measurement wrote nothing.
+send_keys "$form1" Escape
+start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
+for ((i = 0; i < 200; i++)); do
+    [[ -z $(xdotool search --onlyvisible --name '^Form1$') ]] && break
+    sleep 0.05
+done
+((i < 200)) || fail "the measurement screen is still open"
+xdotool mousemove 1023 767
+settled_shot start-after
+expect_same start-before start-after "the start screen came back different"
+[[ $(md5sum <"$SETTINGS") == "$saved" ]] || fail "the measurement changed the settings file"
+echo "ok: Esc brought back the start screen with the same options; the file is unchanged"
+
+send_keys "$start" Escape
+wait_exit "$KELVANE_PID"
