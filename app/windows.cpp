@@ -38,6 +38,9 @@ void showFrmstart()
 {
     if (auto *window = load(new frmstart(s_frmstartValues))) {
         s_current = window;
+        // On the primary screen, like the full-screen windows and the resolution it shows;
+        // a window manager then maximizes it there.
+        window->move(platform::screenGeometry().topLeft());
         window->showMaximized();
     }
 }
