@@ -2,12 +2,59 @@
 
 #include "app/platform.h"
 #include "app/windows.h"
+#include "settings/ini.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace {
+// The axes meet in the corner (99, 99), while a calibration value counts pixels from column
+// (row) 100, one past the corner line: the ruler's zero lies on the axis, and a mark stands at
+// 100 plus its value.
+constexpr float kCorner = 99;
+constexpr double kMarkOrigin = 100;
+// Each mark is a stroke across its axis from 70 to 130: 29 pixels outside, 31 inside.
+constexpr float kMarkFrom = 70;
+constexpr float kMarkTo = 130;
+// The axes end this far short of the screen's right and bottom edges.
+constexpr float kAxisShortOfEdge = 150;
+// A mark and its readout follow their value only while it is below the screen size less this
+// margin, so that a mark that follows always stays short of the end of its axis.
+constexpr float kFollowMargin = 250;
+
+// Sets a bar to a stored value rounded to a whole number, a half going to the even neighbour
+// (the default rounding mode). A value the bar cannot take leaves it where it is. Setting the
+// value the bar already holds runs nothing; any other runs the bar's change handling at once.
+void setBar(QScrollBar *bar, double value)
+{
+    const double whole = std::nearbyint(value);
+    if (!(whole >= bar->minimum() && whole <= bar->maximum()))
+        return;
+    bar->setValue(int(whole));
+}
+
+QString settingsKey(const char *key)
+{
+    return QLatin1String(key);
+}
+} // namespace
 
 FrmCali::FrmCali(FrmCaliValues &values, QWidget *parent)
     : FormWindow(parent)
     , m_values(values)
 {
     ui.setupUi(this);
+    connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
+    connect(ui.VScroll1, &QScrollBar::valueChanged, this, &FrmCali::VScroll1_Change);
+    connect(ui.Done, &QPushButton::clicked, this, &FrmCali::Done_Click);
+    connect(ui.Cancel, &QPushButton::clicked, this, &FrmCali::Cancel_Click);
+    // Enter presses the focused button, as the space bar does: right after opening that is
+    // "Done", which stores the values as loaded.
+    ui.Done->setAutoDefault(true);
+    ui.Cancel->setAutoDefault(true);
 }
 
 void FrmCali::Form_Load()
@@ -16,13 +63,77 @@ void FrmCali::Form_Load()
         platform::endProgram();
         return;
     }
+
+    // Each read is a step of its own: one that fails keeps the value held before.
+    const QString section = settingsKey(settings::kSectionScreen);
+    if (const auto screenH = settings::textToDouble(
+            ReadINI(section, settingsKey(settings::kKeyScreenH), settings::settingsPath())))
+        m_values.ScreenH = *screenH;
+    if (const auto screenV = settings::textToInteger16(
+            ReadINI(section, settingsKey(settings::kKeyScreenV), settings::settingsPath())))
+        m_values.ScreenV = *screenV;
+
+    const platform::ScreenSize screen = platform::screenSize();
+    ui.Xline->setPoints(kCorner, kCorner, screen.width - kAxisShortOfEdge, kCorner);
+    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - kAxisShortOfEdge);
+    const float x = float(kMarkOrigin + m_values.ScreenH);
+    ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
+    const float y = float(kMarkOrigin + m_values.ScreenV);
+    ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
+
+    // The bars' change handling runs inside these two steps, so the caption below shows the
+    // values as the bars left them.
+    setBar(ui.HScroll1, m_values.ScreenH);
+    setBar(ui.VScroll1, m_values.ScreenV);
+
+    ui.cali->setText(QStringLiteral("Calibration Value ") + settings::captionText(m_values.ScreenH)
+        + QStringLiteral(" x ") + settings::captionText(m_values.ScreenV));
+    ui.resolu->setText(QStringLiteral("Screen Resolution ") + settings::captionText(screen.width)
+        + QStringLiteral(" x ") + settings::captionText(screen.height));
 }
 
-bool FrmCali::Form_KeyPress(int KeyAscii)
+void FrmCali::HScroll1_Change()
 {
-    if (KeyAscii != 27)
-        return false;
+    // The value is taken whatever it is; "Done" stores it even where the mark cannot follow.
+    m_values.ScreenH = ui.HScroll1->value();
+    if (m_values.ScreenH < platform::screenSize().width - kFollowMargin) {
+        ui.HPO->setText(settings::captionText(m_values.ScreenH));
+        const float x = float(kMarkOrigin + m_values.ScreenH);
+        ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
+    }
+}
+
+void FrmCali::VScroll1_Change()
+{
+    m_values.ScreenV = qint16(ui.VScroll1->value());
+    if (m_values.ScreenV < platform::screenSize().height - kFollowMargin) {
+        ui.VPO->setText(settings::captionText(m_values.ScreenV));
+        const float y = float(kMarkOrigin + m_values.ScreenV);
+        ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
+    }
+}
+
+void FrmCali::Done_Click()
+{
+    // Stored exactly as held: the start screen judges the values when it loads.
+    const QString section = settingsKey(settings::kSectionScreen);
+    WriteINI(section, settingsKey(settings::kKeyScreenH), settings::numberText(m_values.ScreenH),
+        settings::settingsPath());
+    WriteINI(section, settingsKey(settings::kKeyScreenV), settings::numberText(m_values.ScreenV),
+        settings::settingsPath());
     windows::showFrmstart();
     close();
-    return true;
+}
+
+void FrmCali::Cancel_Click()
+{
+    // The file keeps what the start screen wrote just before it opened this window.
+    windows::showFrmstart();
+    close();
+}
+
+void FrmCali::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    ui.paintLines(painter);
 }

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The calibration screen in the real program, driven by real clicks: "Calibrate" on the start
+# screen, ten clicks on the right arrow and six on the lower arrow, "Done"; the settings file
+# then holds the new calibration and the start screen takes it. Then "Cancel" stores nothing.
+source "$KELVANE_TESTS/e2e_lib.sh"
+
+# Qt takes 96 dpi on an X display that sets no Xft.dpi: 15 twips make one pixel.
+px() { echo $(((($1) * 96 + 720) / 1440)); }
+
+# Middles of the controls, from their design boxes (left, top, width, height in twips).
+middle_x() { echo $(($(px "$1") + $(px "$2") / 2)); }
+calibrate_x=$(middle_x 1800 1572) calibrate_y=$(middle_x 3840 492)
+# Each bar is two arrow buttons sharing its length: the second half raises the value.
+right_x=$(($(px 5160) + $(px 492) * 3 / 4)) right_y=$(middle_x 1920 612)
+lower_x=$(middle_x 1920 732) lower_y=$(($(px 5040) + $(px 492) * 3 / 4))
+# The buttons stand under the instruction picture, which keeps its own 355 pixel height, so
+# below 120 dpi they move down with it: "Screen Resolution" 60 twips under the picture, the
+# buttons 1080 twips under that.
+buttons_top=$(($(px 2880) + 355 + $(px 60) + $(px 8280) - $(px 7200)))
+done_x=$(middle_x 8280 1572) cancel_x=$(middle_x 4200 1572)
+buttons_y=$((buttons_top + $(px 492) / 2))
+
+# The colour of one screen pixel as #RRGGBB.
+pixel() {
+    import -window root "$E2E_WORK/shot.png"
+    convert "$E2E_WORK/shot.png" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}'
+}
+# Waits (up to 5 s) until a screen pixel has the colour; the program repaints on its own time.
+wait_pixel() {
+    local i
+    for ((i = 0; i < 50; i++)); do
+        [[ $(pixel "$1" "$2") == "$3" ]] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+BLACK='#000000' GREY='#C0C0C0'
+
+click_at() { # click_at <window> <x> <y> [times]
+    xdotool mousemove --window "$1" "$2" "$3" click --repeat "${4:-1}" --delay 150 1
+}
+
+# No settings file: the start screen writes 500 and 500 before it opens the calibration.
+start_kelvane
+start=$(wait_window Kelvane) || fail "start screen did not appear"
+click_at "$start" "$calibrate_x" "$calibrate_y"
+cali=$(wait_window 'Form2.*') || fail "\"Calibrate\" did not open the calibration screen"
+expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
+# The marks stand at 100 plus 500 across and down.
+wait_pixel 600 75 "$BLACK" || fail "no mark at x = 600"
+wait_pixel 75 600 "$BLACK" || fail "no mark at y = 600"
+echo "ok: \"Calibrate\" opened the calibration screen with the marks at 600 and 600"
+
+click_at "$cali" "$right_x" "$right_y" 10
+click_at "$cali" "$lower_x" "$lower_y" 6
+wait_pixel 610 75 "$BLACK" || fail "the horizontal mark did not reach x = 610"
+wait_pixel 75 606 "$BLACK" || fail "the vertical mark did not reach y = 606"
+[[ $(pixel 600 75) == "$GREY" && $(pixel 611 75) == "$GREY" ]] ||
+    fail "the horizontal mark is not one column at x = 610"
+[[ $(pixel 75 600) == "$GREY" && $(pixel 75 607) == "$GREY" ]] ||
+    fail "the vertical mark is not one row at y = 606"
+echo "ok: ten and six clicks moved the marks to 610 and 606"
+
+click_at "$cali" "$done_x" "$buttons_y"
+start=$(wait_window Kelvane) || fail "\"Done\" did not bring back the start screen"
+xdotool search --onlyvisible --name '^Form2' >/dev/null && fail "the calibration screen stayed open"
+expect_file "$SETTINGS" "${DEFAULT_SETTINGS/SCREENH= 500
+SCREENV= 500/SCREENH= 510
+SCREENV= 506}"
+echo "ok: \"Done\" stored 510 and 506"
+
+# The start screen writes back what it read and accepted: 510 and 506 survive its Esc.
+send_keys "$start" Escape
+wait_exit "$KELVANE_PID"
+grep -q '^SCREENH= 510' "$SETTINGS" && grep -q '^SCREENV= 506' "$SETTINGS" ||
+    fail "the start screen did not take the new calibration: $(cat "$SETTINGS")"
+echo "ok: the start screen took 510 and 506"
+
+# "Cancel" after moving both marks leaves the file byte for byte as the start screen wrote it.
+start_kelvane
+start=$(wait_window Kelvane) || fail "start screen did not appear again"
+click_at "$start" "$calibrate_x" "$calibrate_y"
+cali=$(wait_window 'Form2.*') || fail "\"Calibrate\" did not open the calibration screen again"
+before=$(md5sum <"$SETTINGS")
+wait_pixel 610 75 "$BLACK" || fail "the calibration screen did not load 510"
+click_at "$cali" "$right_x" "$right_y" 3
+click_at "$cali" "$lower_x" "$lower_y" 2
+wait_pixel 613 75 "$BLACK" || fail "the horizontal mark did not move"
+click_at "$cali" "$cancel_x" "$buttons_y"
+start=$(wait_window Kelvane) || fail "\"Cancel\" did not bring back the start screen"
+[[ $(md5sum <"$SETTINGS") == "$before" ]] || fail "\"Cancel\" changed the file: $(cat "$SETTINGS")"
+send_keys "$start" Escape
+wait_exit "$KELVANE_PID"
+echo "ok: \"Cancel\" stored nothing"
