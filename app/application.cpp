@@ -3,12 +3,15 @@
 #include "forms/formwindow.h"
 
 #include <QKeyEvent>
+#include <QStyleFactory>
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("kelvane"));
-    setApplicationDisplayName(QStringLiteral("Kelvane"));
+    // The classic flat style draws frames, buttons and scroll bars in exactly the design's
+    // colours, without the gradients and tints of the desktop themes.
+    setStyle(QStyleFactory::create(QStringLiteral("Windows")));
 }
 
 int Application::keyAscii(const QKeyEvent &event)

@@ -89,14 +89,21 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     Image1->setObjectName(QStringLiteral("Image1"));
     design::place(Image1, 4680, 3840, 3048, 2340);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/title.png")));
+    // The picture keeps its own pixel size on every screen: the box follows the picture.
+    const QPixmap title(QStringLiteral(":/pictures/title.png"));
+    Image1->setPixmap(title);
+    if (!title.isNull())
+        Image1->resize(title.size());
 
     Command2 = make<QPushButton>(
         frmstart, "Command2", QStringLiteral("Exit"), 960, 5760, 1332, 492, kButtonPoints);
     Command1 = make<QPushButton>(
         frmstart, "Command1", QStringLiteral("Start"), 2880, 5760, 1332, 492, kButtonPoints);
-    for (QPushButton *button : {Command1, Command2, Command3})
+    for (QPushButton *button : {Command1, Command2, Command3}) {
         design::setColours(button, design::ButtonFace);
+        // Enter presses the focused button, as the space bar does.
+        button->setAutoDefault(true);
+    }
 
     // Focus order of the design: "Start", the filter choices from the bottom up, the target
     // choices, "Exit", the eye choices, "Calibrate".
@@ -104,6 +111,5 @@ void frmstartDesign::setupUi(QWidget *frmstart)
         Command2, Option8, Option9, Command3};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
-    Command1->setDefault(true);
     Command1->setFocus();
 }

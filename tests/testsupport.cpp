@@ -17,7 +17,9 @@ ProgramFolder::ProgramFolder()
 
 ProgramFolder::~ProgramFolder()
 {
-    platform::setProgramFolder({});
+    // A folder made for the next test may already be in place.
+    if (platform::programFolder() == m_dir.path())
+        platform::setProgramFolder({});
 }
 
 QString ProgramFolder::settingsFile() const
