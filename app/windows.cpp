@@ -7,7 +7,9 @@
 #include "measure/form1.h"
 #include "start/frmstart.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 
 namespace windows {
 namespace {
