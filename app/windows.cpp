@@ -40,9 +40,11 @@ void showFrmstart()
 {
     if (auto *window = load(new frmstart(s_frmstartValues))) {
         s_current = window;
-        // On the primary screen, like the full-screen windows and the resolution it shows;
-        // a window manager then maximizes it there.
-        window->move(platform::screenGeometry().topLeft());
+        // On the primary screen, like the full-screen windows and the resolution it shows.
+        // Without a window manager nobody maximizes the window for us: it takes the screen's
+        // room itself, and a window manager then maximizes it there.
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            window->setGeometry(screen->availableGeometry());
         window->showMaximized();
     }
 }
