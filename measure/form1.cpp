@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPixmap>
 
 #include <array>
 #include <cmath>
@@ -27,7 +28,7 @@ constexpr float kReferenceOffset = 6;
 constexpr float kLabelsFromRight = 60;
 constexpr int kVPDTop = 15;
 constexpr int kPDEyeTop = 31;
-// Pixels that make 150 mm, times 25, over the offset in pixels: one prism dioptre per 6 mm.
+// 150 mm of offset are 25 prism dioptres, one per 6 mm: offset x 25 / pixels per 150 mm.
 constexpr float kDioptresPer150Mm = 25;
 // How many significant digits each type shows: the half of a rounding is judged on these.
 constexpr int kDoubleDigits = 15;
@@ -129,13 +130,14 @@ Form1::Form1(Form1Values &values, QWidget *parent)
 
 void Form1::Form_Load()
 {
-    // 1. Only one instance may run the test.
+    // Only one instance may run the test.
     if (platform::anotherInstanceRunning()) {
         platform::endProgram();
         return;
     }
 
-    // 2. The five settings, each read on its own; one that cannot be read keeps its value.
+    // The five settings, each read on its own; one that cannot be read keeps its value. The
+    // start screen has just saved them within its ranges, so no range is applied here.
     readNumber(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
     readNumber(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
     readNumber(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
@@ -145,7 +147,7 @@ void Form1::Form_Load()
             QLatin1String(settings::kKeyScreenV), settings::settingsPath())))
         m_values.ScreenV = *screenV;
 
-    // 3, 4. The ring in the colour of the fixing eye's filter, the pointer in the colour of
+    // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
     // four pairs choose nothing; the box keeps its design ring and the pointer its last image.
     enum Ring { Red = 1, Blue, Green };
@@ -168,21 +170,24 @@ void Form1::Form_Load()
         const Choice &choice = kChoices[glasses - 1][odFixes ? 0 : 1];
         const frmpicture &holder = windows::loadFrmpicture();
         const QLabel *rings[] = {holder.Picture1, holder.Picture2, holder.Picture3};
-        ui.target->setPixmap(rings[choice.ring - 1]->pixmap());
+        // A ring that cannot be had leaves the design's ring rather than an empty box.
+        if (const QPixmap ring = rings[choice.ring - 1]->pixmap(); !ring.isNull())
+            ui.target->setPixmap(ring);
         m_values.CursorID = choice.pointer;
     }
 
-    // 5. No image chosen at any opening yet: the window keeps the system's arrow.
+    // The custom pointer. With no image chosen at any opening yet the window keeps the
+    // system's arrow, whose tip, like the crosses' hot spots, is its top left corner.
     if (const auto pointer = loadPointerImage(m_values.CursorID))
         setCursor(*pointer);
 
-    // 6.
+    // A screen higher than 16-bit pixels keeps the height of the last opening.
     const platform::ScreenSize screen = platform::screenSize();
     m_values.ScrWidth = screen.width;
     if (const auto height = toInteger16(screen.height))
         m_values.ScrHeight = *height;
 
-    // 7, 8. The ring's centre on the middle of the screen, or a quarter of its width in from
+    // The ring's centre on the middle of the screen, or a quarter of its width in from
     // either side; any other target place keeps the design's left edge.
     const float width = m_values.ScrWidth;
     int left = ui.target->x();
@@ -194,7 +199,7 @@ void Form1::Form_Load()
         left = toPixel(width / 4 - kRingCentre);
     ui.target->move(left, toPixel(m_values.ScrHeight / 2.0 - kRingCentre));
 
-    // 9, 10, 11, 12. The results in the top right corner, away from the ring.
+    // The results in the top right corner, away from the ring.
     const int labelsLeft = toPixel(width - kLabelsFromRight);
     ui.HPD->move(labelsLeft, 0);
     ui.VPD->move(labelsLeft, kVPDTop);
@@ -255,7 +260,8 @@ void Form1::MeasureDeviation()
     // is taken before rounding, so a pixel left of the reference point is "BR: 0.0".
     //
     // Without a calibration (the file held none and saving one failed) there is nothing to
-    // divide by: the label keeps what it shows rather than an infinite deviation.
+    // divide by, and a negative one has no meaning: the label keeps what it shows rather than
+    // an infinite or mirrored deviation.
     const float across = std::fabs(hDiff);
     const double dioptresAcross = double(across * kDioptresPer150Mm) / m_values.ScreenH;
     if (m_values.ScreenH > 0 && std::isfinite(dioptresAcross)) {
