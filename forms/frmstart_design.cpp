@@ -29,6 +29,51 @@ Control *make(QWidget *container, const char *name, const QString &text, int lef
     design::place(control, left, top, width, height);
     return control;
 }
+
+void describeForAssistiveTechnology(const frmstartDesign &ui, QWidget *frmstart)
+{
+    // What a screen reader announces. Each name holds the caption as shown, so that a user who
+    // speaks "Start" or "OD Red" to a voice control still reaches the control; the description
+    // spells out the eye abbreviations and what each button does. The two readouts take no
+    // fixed name: their captions, values included, are read as their names.
+    struct Description
+    {
+        QWidget *control;
+        const char *name; // nullptr: the caption is the name
+        const char *description;
+    };
+    const Description descriptions[] = {
+        {frmstart, "Kelvane start screen",
+            "Choose the filter glasses, the target's place and the fixing eye, then start the "
+            "measurement or calibrate the screen"},
+        {ui.Frame1, "Filter",
+            "The filter glasses the patient wears: OD is the right eye, OS the left eye"},
+        {ui.Option1, "OD Red, OS Blue", "Red filter before the right eye, blue before the left"},
+        {ui.Option2, "OD Red, OS Green", "Red filter before the right eye, green before the left"},
+        {ui.Option3, "OD Blue, OS Red", "Blue filter before the right eye, red before the left"},
+        {ui.Option4, "OD Green, OS Red", "Green filter before the right eye, red before the left"},
+        {ui.Frame2, "Target", "Where the ring stands on the measurement screen"},
+        {ui.Option5, "Center", "The ring in the middle of the screen"},
+        {ui.Option6, "Right", "The ring a quarter of the screen's width right of the middle"},
+        {ui.Option7, "Left", "The ring a quarter of the screen's width left of the middle"},
+        {ui.Frame3, "Fix Eye", "The eye that fixes the ring: OD is the right eye, OS the left eye"},
+        {ui.Option8, "OD", "The right eye fixes"},
+        {ui.Option9, "OS", "The left eye fixes"},
+        {ui.resolu, nullptr, "The size of the screen in pixels, across by down"},
+        {ui.cali, nullptr,
+            "The calibration: how many pixels make 150 millimetres on this screen, across by "
+            "down"},
+        {ui.Image1, "Kelvane", "The program's title picture"},
+        {ui.Command3, "Calibrate", "Saves the options and opens the screen calibration"},
+        {ui.Command2, "Exit", "Saves the options and ends the program"},
+        {ui.Command1, "Start", "Saves the options and opens the measurement screen"},
+    };
+    for (const Description &entry : descriptions) {
+        if (entry.name)
+            entry.control->setAccessibleName(QString::fromUtf8(entry.name));
+        entry.control->setAccessibleDescription(QString::fromUtf8(entry.description));
+    }
+}
 } // namespace
 
 void frmstartDesign::setupUi(QWidget *frmstart)
@@ -112,4 +157,6 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     Command1->setFocus();
+
+    describeForAssistiveTechnology(*this, frmstart);
 }

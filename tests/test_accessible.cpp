@@ -1,0 +1,133 @@
+// What assistive technology reads from the start screen and the picture holder, asked through
+// Qt's accessibility interfaces as a screen reader asks them.
+#include "forms/frmpicture.h"
+#include "start/frmstart.h"
+
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+
+using testsupport::ProgramFolder;
+
+class TestAccessible final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgramFolder> m_folder;
+
+    static QString read(QWidget *widget, QAccessible::Text what)
+    {
+        QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(widget);
+        return interface ? interface->text(what) : QString();
+    }
+    // The caption a sighted user sees on a control; empty for a picture.
+    static QString caption(QWidget *widget)
+    {
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            return button->text();
+        if (auto *group = qobject_cast<QGroupBox *>(widget))
+            return group->title();
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            return label->text();
+        return widget->windowTitle();
+    }
+    // The window and every control on it.
+    static QList<QWidget *> controls(QWidget *window)
+    {
+        QList<QWidget *> all {window};
+        all += window->findChildren<QWidget *>();
+        return all;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        testsupport::resetProgram();
+        m_folder = std::make_unique<ProgramFolder>();
+    }
+    void cleanup()
+    {
+        testsupport::resetProgram();
+        m_folder.reset();
+    }
+
+    // Every control is announced by a name that holds its caption, so that voice control by
+    // the caption reaches it, and has a description; no two controls share a name.
+    void startScreenControlsAreNamedByTheirCaptions()
+    {
+        windows::showFrmstart();
+        auto *window = testsupport::currentWindow<frmstart>();
+        QVERIFY(window);
+        QSet<QString> names;
+        for (QWidget *control : controls(window)) {
+            const QString name = read(control, QAccessible::Name);
+            const QString where = control->objectName();
+            QVERIFY2(!name.isEmpty(), qPrintable(where + QStringLiteral(" has no name")));
+            QVERIFY2(name.contains(caption(control).trimmed()),
+                qPrintable(where + QStringLiteral(": name \"") + name
+                    + QStringLiteral("\" lacks its caption \"") + caption(control) + '"'));
+            QVERIFY2(!read(control, QAccessible::Description).isEmpty(),
+                qPrintable(where + QStringLiteral(" has no description")));
+            QVERIFY2(!names.contains(name), qPrintable(where + QStringLiteral(" shares ") + name));
+            names.insert(name);
+        }
+        QCOMPARE(names.size(), 19); // the window, 3 frames, 9 options, 2 readouts, title, 3 buttons
+    }
+
+    // The readouts are read with the values the start screen has put into them, not with the
+    // captions of the design.
+    void readoutsAreReadWithTheirValues()
+    {
+        m_folder->writeSettings("[Screen]\nSCREENH= 567\nSCREENV= 510\n");
+        windows::showFrmstart();
+        auto *window = testsupport::currentWindow<frmstart>();
+        QVERIFY(window);
+        auto *resolu = window->findChild<QLabel *>(QStringLiteral("resolu"));
+        auto *cali = window->findChild<QLabel *>(QStringLiteral("cali"));
+        QCOMPARE(read(resolu, QAccessible::Name).simplified(),
+            QStringLiteral("Screen Resolution 1024 x 768"));
+        QCOMPARE(read(cali, QAccessible::Name).simplified(),
+            QStringLiteral("Calibration Value 567 x 510"));
+    }
+
+    // The eye abbreviations are spelled out where a screen reader would only spell letters.
+    void eyeAbbreviationsAreSpelledOut_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("eyes");
+        QTest::newRow("OD Red, OS Blue") << QStringLiteral("Option1") << QStringLiteral("right");
+        QTest::newRow("OD Green, OS Red") << QStringLiteral("Option4") << QStringLiteral("left");
+        QTest::newRow("OD fixes") << QStringLiteral("Option8") << QStringLiteral("right eye");
+        QTest::newRow("OS fixes") << QStringLiteral("Option9") << QStringLiteral("left eye");
+        QTest::newRow("Fix Eye") << QStringLiteral("Frame3") << QStringLiteral("right eye");
+    }
+    void eyeAbbreviationsAreSpelledOut()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, eyes);
+        windows::showFrmstart();
+        auto *window = testsupport::currentWindow<frmstart>();
+        QVERIFY(window);
+        QVERIFY(
+            read(window->findChild<QWidget *>(control), QAccessible::Description).contains(eyes));
+    }
+
+    void ringPicturesAreNamedByColour()
+    {
+        frmpicture &holder = windows::loadFrmpicture();
+        QVERIFY(!read(&holder, QAccessible::Name).isEmpty());
+        QCOMPARE(read(holder.Picture1, QAccessible::Name), QStringLiteral("Red ring"));
+        QCOMPARE(read(holder.Picture2, QAccessible::Name), QStringLiteral("Blue ring"));
+        QCOMPARE(read(holder.Picture3, QAccessible::Name), QStringLiteral("Green ring"));
+        for (QWidget *picture : {holder.Picture1, holder.Picture2, holder.Picture3})
+            QVERIFY(!read(picture, QAccessible::Description).isEmpty());
+    }
+};
+
+KELVANE_TEST_MAIN(TestAccessible)
+#include "test_accessible.moc"
