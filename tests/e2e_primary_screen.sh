@@ -31,6 +31,19 @@ measurement=$(wait_window Form1) || fail "\"Start\" did not open the measurement
     fail "measurement screen covers $(geometry "$measurement"), not the primary monitor $PRIMARY"
 echo "ok: the measurement screen covers exactly the primary monitor"
 
+# Without a settings file the left eye fixes behind the blue filter: the blue ring, 43 pixels
+# across, stands in the middle of the primary monitor, (1280 / 2 - 21, 1024 / 2 - 21) inside it.
+ring=
+for ((i = 0; i < 100; i++)); do
+    import -window root "$E2E_WORK/measurement.png"
+    ring=$(convert "$E2E_WORK/measurement.png" -crop 1280x1024+1024+0 +repage \
+        -fill black +opaque '#0000FF' -trim -format '%wx%h%O' info:)
+    [[ $ring == 43x43* ]] && break
+    sleep 0.05
+done
+[[ $ring == 43x43+619+491 ]] || fail "the ring stands at $ring on the primary monitor, not 43x43+619+491"
+echo "ok: the ring stands in the middle of the primary monitor"
+
 send_keys "$measurement" Escape
 window=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
 # "Calibrate" is the button before "Start" in the focus order.
