@@ -95,28 +95,6 @@ private Q_SLOTS:
             QStringLiteral("Calibration Value 567 x 510"));
     }
 
-    // The eye abbreviations are spelled out where a screen reader would only spell letters.
-    void eyeAbbreviationsAreSpelledOut_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("eyes");
-        QTest::newRow("OD Red, OS Blue") << QStringLiteral("Option1") << QStringLiteral("right");
-        QTest::newRow("OD Green, OS Red") << QStringLiteral("Option4") << QStringLiteral("left");
-        QTest::newRow("OD fixes") << QStringLiteral("Option8") << QStringLiteral("right eye");
-        QTest::newRow("OS fixes") << QStringLiteral("Option9") << QStringLiteral("left eye");
-        QTest::newRow("Fix Eye") << QStringLiteral("Frame3") << QStringLiteral("right eye");
-    }
-    void eyeAbbreviationsAreSpelledOut()
-    {
-        QFETCH(QString, control);
-        QFETCH(QString, eyes);
-        windows::showFrmstart();
-        auto *window = testsupport::currentWindow<frmstart>();
-        QVERIFY(window);
-        QVERIFY(
-            read(window->findChild<QWidget *>(control), QAccessible::Description).contains(eyes));
-    }
-
     void ringPicturesAreNamedByColour()
     {
         frmpicture &holder = windows::loadFrmpicture();
