@@ -9,6 +9,8 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("kelvane"));
+    // Lets desktops match the windows to the installed launcher entry.
+    setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
     // The classic flat style draws frames, buttons and scroll bars in exactly the design's
     // colours, without the gradients and tints of the desktop themes.
     setStyle(QStyleFactory::create(QStringLiteral("Windows")));
