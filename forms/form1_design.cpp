@@ -64,4 +64,18 @@ void Form1Design::setupUi(QWidget *Form1)
     // (HPosi, VPosi, HPD, VPD, target, PDEye) and has the focus when the screen opens.
     target->setFocusPolicy(Qt::StrongFocus);
     target->setFocus();
+
+    // For screen readers and automated tools; the results keep their captions as names, so
+    // that they are read with the values shown.
+    Form1->setAccessibleName(QStringLiteral("Kelvane measurement screen"));
+    Form1->setAccessibleDescription(
+        QStringLiteral("Move the cross to where the ring is seen; a left click measures, a right "
+                       "click or Esc returns to the start screen"));
+    target->setAccessibleName(QStringLiteral("Target ring"));
+    target->setAccessibleDescription(QStringLiteral("The ring the fixing eye looks at"));
+    HPD->setAccessibleDescription(
+        QStringLiteral("Horizontal deviation in prism dioptres with its base direction"));
+    VPD->setAccessibleDescription(
+        QStringLiteral("Vertical deviation in prism dioptres with its base direction"));
+    PDEye->setAccessibleDescription(QStringLiteral("The eye that sees the cross"));
 }

@@ -306,6 +306,26 @@ void FrmCaliDesign::setupUi(QWidget *FrmCali)
     QWidget::setTabOrder(Cancel, HScroll1);
     QWidget::setTabOrder(HScroll1, VScroll1);
     Done->setFocus();
+
+    // For screen readers and automated tools; the readouts keep their captions as names, so
+    // that they are read with the values shown.
+    FrmCali->setAccessibleName(QStringLiteral("Kelvane screen calibration"));
+    FrmCali->setAccessibleDescription(
+        QStringLiteral("Move each mark 150 mm from the corner with its step buttons"));
+    HScroll1->setAccessibleName(QStringLiteral("Pixels for 150 mm across"));
+    HScroll1->setAccessibleDescription(QStringLiteral("Moves the mark on the horizontal axis"));
+    VScroll1->setAccessibleName(QStringLiteral("Pixels for 150 mm down"));
+    VScroll1->setAccessibleDescription(QStringLiteral("Moves the mark on the vertical axis"));
+    HPO->setAccessibleDescription(QStringLiteral("Pixels for 150 mm across"));
+    VPO->setAccessibleDescription(QStringLiteral("Pixels for 150 mm down"));
+    Image1->setAccessibleName(QStringLiteral("Calibration instructions"));
+    Image1->setAccessibleDescription(
+        QStringLiteral("Press the step buttons to move each mark 150 mm from the corner, across "
+                       "and down; press Done to save, Cancel to leave without change"));
+    resolu->setAccessibleDescription(QStringLiteral("The size of the screen in pixels"));
+    cali->setAccessibleDescription(QStringLiteral("The calibration values when the screen opened"));
+    Done->setAccessibleDescription(QStringLiteral("Saves the calibration and returns"));
+    Cancel->setAccessibleDescription(QStringLiteral("Returns without saving"));
 }
 
 void FrmCaliDesign::paintLines(QPainter &painter) const

@@ -95,6 +95,37 @@ private Q_SLOTS:
             QStringLiteral("Calibration Value 567 x 510"));
     }
 
+    // The measurement and calibration screens: every control that a user or a tool meets has
+    // a name and a description; lines drawn on the window are not controls.
+    void fullScreenControlsAreDescribed_data()
+    {
+        QTest::addColumn<bool>("measurement");
+        QTest::newRow("measurement screen") << true;
+        QTest::newRow("calibration screen") << false;
+    }
+    void fullScreenControlsAreDescribed()
+    {
+        QFETCH(bool, measurement);
+        if (measurement)
+            windows::showForm1();
+        else
+            windows::showFrmCali();
+        QWidget *window = windows::current();
+        QVERIFY(window);
+        for (QWidget *control : controls(window)) {
+            if (!control->isVisibleTo(window) && control != window)
+                continue; // the hidden placeholders of the measurement screen
+            const QString where = control->objectName();
+            if (where.isEmpty() || where.endsWith(QLatin1String("line"))
+                || where.endsWith(QLatin1String("cursor")))
+                continue; // parts of a control, or drawn lines
+            QVERIFY2(!read(control, QAccessible::Name).isEmpty(),
+                qPrintable(where + QStringLiteral(" has no name")));
+            QVERIFY2(!read(control, QAccessible::Description).isEmpty(),
+                qPrintable(where + QStringLiteral(" has no description")));
+        }
+    }
+
     void ringPicturesAreNamedByColour()
     {
         frmpicture &holder = windows::loadFrmpicture();
