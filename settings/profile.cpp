@@ -232,7 +232,13 @@ QByteArray withValue(const QByteArray &content, Span section, Span key, const QB
         result.append(content.constData(), before.next);
         if (!before.hasEnding())
             result.append(eol);
-        result.append(keyLine).append(eol);
+        // A lone CR right before a blank LF line would join it into one CRLF, and the blank
+        // line would be gone: there the new line ends as the line before it does.
+        const bool joinsNextLine
+            = eol == "\r" && before.next < content.size() && content.at(before.next) == '\n';
+        const QByteArray ending
+            = joinsNextLine ? content.mid(before.end, before.next - before.end) : eol;
+        result.append(keyLine).append(ending);
         result.append(content.constData() + before.next, content.size() - before.next);
     } else {
         result.append(content);
