@@ -1,0 +1,328 @@
+// Settings files that are damaged, odd, huge or not files at all, each opened by the real start
+// screen: the screen comes up with the fall-backs (or with what the damage left readable),
+// reading never changes the file, and the screen stays usable: "Exit" saves the five values
+// without losing what else the file held.
+#include "start/frmstart.h"
+
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <limits>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::ProgramFolder;
+
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// What "Exit" writes into a file that held none of the program's settings.
+constexpr char kDefaultFile[] = "[Filter]\n"
+                                "FILTER= 1\n"
+                                "TARGET= 1\n"
+                                "FIXEYE= 2\n"
+                                "[Screen]\n"
+                                "SCREENH= 500\n"
+                                "SCREENV= 500\n";
+
+constexpr qsizetype kMegabyte = 1024 * 1024;
+
+// The program's layout with the five value texts as they stand after "=".
+QByteArray layout(const QByteArray &filter, const QByteArray &target, const QByteArray &fixEye,
+    const QByteArray &screenH, const QByteArray &screenV)
+{
+    return "[Filter]\nFILTER=" + filter + "\nTARGET=" + target + "\nFIXEYE=" + fixEye
+        + "\n[Screen]\nSCREENH=" + screenH + "\nSCREENV=" + screenV + "\n";
+}
+
+QByteArray everywhere(const QByteArray &text)
+{
+    return layout(text, text, text, text, text);
+}
+
+// Bytes of every value, NUL included, from a fixed sequence so that a failure can be repeated.
+// No '[' (so no section header) and no CR, and the junk ends with a line feed, so that the
+// program's sections are appended after it just as to any file that lacks them.
+QByteArray binaryJunk(qsizetype size)
+{
+    QByteArray junk(size, '\0');
+    quint32 state = 12345;
+    for (qsizetype i = 0; i < size; ++i) {
+        state = state * 1103515245u + 12345u;
+        const char byte = char(state >> 24);
+        junk[i] = (byte == '[' || byte == '\r') ? '\0' : byte;
+    }
+    junk[size - 1] = '\n';
+    return junk;
+}
+
+// A big file of text lines that holds none of the program's sections: a log saved under the
+// settings file's name, say.
+QByteArray textJunk(qsizetype size)
+{
+    QByteArray text;
+    text.reserve(size + 64);
+    for (int line = 0; text.size() < size; ++line)
+        text.append("log ").append(QByteArray::number(line)).append(": pointer at 512, 384\n");
+    return text;
+}
+
+// As root every file is readable; for the length of a check, this thread's file access is
+// that of an unprivileged user instead.
+class UnprivilegedFiles
+{
+public:
+    UnprivilegedFiles()
+    {
+        if (::geteuid() != 0)
+            return;
+        constexpr uid_t kNobody = 65534;
+        ::setfsgid(kNobody);
+        ::setfsuid(kNobody);
+        m_dropped = true;
+    }
+    ~UnprivilegedFiles()
+    {
+        if (!m_dropped)
+            return;
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    UnprivilegedFiles(const UnprivilegedFiles &) = delete;
+    UnprivilegedFiles &operator=(const UnprivilegedFiles &) = delete;
+
+private:
+    bool m_dropped = false;
+};
+
+} // namespace
+
+class TestBadFiles final : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgramFolder> m_folder;
+
+    frmstart *open()
+    {
+        windows::showFrmstart();
+        return testsupport::currentWindow<frmstart>();
+    }
+    static QList<int> selected(QWidget *window)
+    {
+        QList<int> numbers;
+        for (int k = 1; k <= 9; ++k) {
+            if (window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(k))->isChecked())
+                numbers << k;
+        }
+        return numbers;
+    }
+    static QString cali(QWidget *window)
+    {
+        return window->findChild<QLabel *>(QStringLiteral("cali"))->text();
+    }
+    static void exitProgram(QWidget *window)
+    {
+        QTest::mouseClick(
+            window->findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+    }
+    QStringList folderEntries() const
+    {
+        return QDir(m_folder->path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        testsupport::resetProgram();
+        m_folder = std::make_unique<ProgramFolder>();
+    }
+    void cleanup()
+    {
+        testsupport::resetProgram();
+        m_folder.reset();
+    }
+
+    void badFileOpensAndStaysWhole_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<int>>("options");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("saved"); // the file after "Exit"
+
+        const QList<int> fallbacks {1, 5, 9};
+        const QString fallbackCali = QStringLiteral("500 x 500");
+
+        QTest::newRow("empty") << QByteArray() << fallbacks << fallbackCali
+                               << QByteArray(kDefaultFile);
+        QTest::newRow("only a byte-order mark")
+            << QByteArray(kByteOrderMark) << fallbacks << fallbackCali
+            << QByteArray(kByteOrderMark) + kDefaultFile;
+        const QByteArray junk = binaryJunk(64 * 1024);
+        QVERIFY(junk.contains('\0'));
+        QTest::newRow("binary junk with NUL bytes")
+            << junk << fallbacks << fallbackCali << junk + kDefaultFile;
+        const QByteArray big = textJunk(20 * kMegabyte);
+        QTest::newRow("20 MB without the program's sections")
+            << big << fallbacks << fallbackCali << big + kDefaultFile;
+
+        // A line of a megabyte hides neither the keys before it nor those after it.
+        const QByteArray longLine(kMegabyte, 'x');
+        QTest::newRow("a line of 1 MB among the settings")
+            << "[Filter]\nFILTER= 3\n" + longLine + "\nTARGET= 2\n[Screen]\nSCREENH= 600\n"
+            << QList<int> {3, 6, 9} << QStringLiteral("600 x 500")
+            << "[Filter]\nFILTER= 3\n" + longLine
+                + "\nTARGET= 2\nFIXEYE= 2\n[Screen]\nSCREENH= 600\nSCREENV= 500\n";
+
+        // Values of 10,000 characters are read as their first 749: a number too big for a
+        // double (the read fails), zeros, a 1 followed by blanks, 600 followed by zeros.
+        QTest::newRow("values of 10,000 characters")
+            << layout("3" + QByteArray(9'999, '0'), QByteArray(9'999, '0') + "2",
+                   "1" + QByteArray(9'998, ' ') + "x", "600." + QByteArray(9'996, '0'), "")
+            << QList<int> {1, 5, 8} << QStringLiteral("600 x 500")
+            << layout(" 1", " 1", " 1", " 600", " 500");
+
+        // Number texts as people type them, in all five places.
+        QTest::newRow("1e400: too big, the reads fail")
+            << everywhere("1e400") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow("-0") << everywhere("-0") << fallbacks << fallbackCali
+                            << QByteArray(kDefaultFile);
+        QTest::newRow("nan: no number")
+            << everywhere("nan") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow("0x10: the 0 before the x")
+            << everywhere("0x10") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow(" 3abc: the 3") << everywhere(" 3abc") << QList<int> {3, 7, 9} << fallbackCali
+                                      << layout(" 3", " 3", " 2", " 500", " 500");
+        QTest::newRow("+2") << everywhere("+2") << QList<int> {2, 6, 9} << fallbackCali
+                            << layout(" 2", " 2", " 2", " 500", " 500");
+        QTest::newRow(".5: a half, below every range")
+            << everywhere(".5") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow("5.: five, above every option")
+            << everywhere("5.") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow("other spellings of numbers in range")
+            << layout("+4", "3.", ".1e1", "+6e2", "4.5e2") << QList<int> {4, 7, 8}
+            << QStringLiteral("600 x 450") << layout(" 4", " 3", " 1", " 600", " 450");
+    }
+    void badFileOpensAndStaysWhole()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<int>, options);
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, saved);
+        m_folder->writeSettings(content);
+
+        frmstart *window = open();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(selected(window), options);
+        QCOMPARE(cali(window), QStringLiteral("   Calibration Value   ") + shown);
+        // Compared without QCOMPARE, which would print megabytes on a failure.
+        QVERIFY2(m_folder->settings() == content, "loading the start screen changed the file");
+
+        exitProgram(window);
+        QVERIFY(platform::programEnded());
+        const QByteArray after = m_folder->settings();
+        QVERIFY2(after == saved,
+            qPrintable(QStringLiteral("saved %1 bytes, expected %2; it ends in:\n%3")
+                           .arg(after.size())
+                           .arg(saved.size())
+                           .arg(QString::fromLatin1(after.right(120)))));
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+    }
+
+    // Whatever stands where the file should be, the screen comes up with the fall-backs and
+    // "Exit" still ends the program; the thing in the file's place stays as it was.
+    void folderInPlaceOfTheFile()
+    {
+        QVERIFY(QDir().mkdir(m_folder->settingsFile()));
+        QFile inside(m_folder->settingsFile() + QStringLiteral("/kept.txt"));
+        QVERIFY(inside.open(QIODevice::WriteOnly));
+        inside.close();
+        frmstart *window = open();
+        QVERIFY(window);
+        QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
+        QCOMPARE(cali(window), QStringLiteral("   Calibration Value   500 x 500"));
+        exitProgram(window);
+        QVERIFY(platform::programEnded());
+        QVERIFY(QFileInfo(m_folder->settingsFile()).isDir());
+        QCOMPARE(QDir(m_folder->settingsFile()).entryList(QDir::Files),
+            QStringList {QStringLiteral("kept.txt")});
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+    }
+
+    void unreadableFile()
+    {
+        const QByteArray content = layout(" 3", " 2", " 1", " 600", " 450");
+        m_folder->writeSettings(content);
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        // The folder may be searched by anyone, as a program's folder is; only the file is shut.
+        QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0755), 0);
+        QCOMPARE(::chmod(path.constData(), 0), 0);
+        {
+            UnprivilegedFiles unprivileged;
+            QFile probe(m_folder->settingsFile());
+            QVERIFY2(!probe.open(QIODevice::ReadOnly), "the file is still readable");
+            frmstart *window = open();
+            QVERIFY(window);
+            QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
+            QCOMPARE(cali(window), QStringLiteral("   Calibration Value   500 x 500"));
+            exitProgram(window);
+            QVERIFY(platform::programEnded());
+        }
+        struct stat status
+        {
+        };
+        QCOMPARE(::stat(path.constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0));
+        QCOMPARE(::chmod(path.constData(), 0600), 0);
+        QCOMPARE(m_folder->settings(), content);
+        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+    }
+
+    // The start screen reads the file once for each of its five values; the time must grow
+    // with the file's size and no faster. Printed, not asserted: a busy machine is no fault.
+    void largeFileLoadTime()
+    {
+        const QByteArray small = textJunk(5 * kMegabyte);
+        const QByteArray large = textJunk(20 * kMegabyte);
+        QStringList figures;
+        double perMegabyte[2] = {0, 0};
+        int index = 0;
+        for (const QByteArray *content : {&small, &large}) {
+            m_folder->writeSettings(*content);
+            qint64 best = std::numeric_limits<qint64>::max();
+            for (int run = 0; run < 3; ++run) {
+                testsupport::resetProgram();
+                QElapsedTimer timer;
+                timer.start();
+                frmstart *window = open();
+                const qint64 elapsed = timer.nsecsElapsed();
+                QVERIFY(window);
+                QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
+                best = qMin(best, elapsed);
+            }
+            const double megabytes = double(content->size()) / kMegabyte;
+            perMegabyte[index++] = best / 1e6 / megabytes;
+            figures << QStringLiteral("%1 MB in %2 ms")
+                           .arg(megabytes, 0, 'f', 0)
+                           .arg(best / 1e6, 0, 'f', 1);
+        }
+        qInfo("Start screen loaded from a settings file of %s (%.2f and %.2f ms per MB)",
+            qPrintable(figures.join(QStringLiteral(", "))), perMegabyte[0], perMegabyte[1]);
+    }
+};
+
+KELVANE_TEST_MAIN(TestBadFiles)
+#include "test_badfiles.moc"
