@@ -124,12 +124,15 @@ template<typename Work> int inChild(Work work)
     return status;
 }
 
-// Sets or clears the immutable flag of a folder: root then may still write the files in it,
-// but may neither create, rename nor remove an entry, so a save has to write in place.
-bool setImmutable(const QString &folder, bool on)
+// Makes a folder refuse new entries while the files in it stay writable, so that a save has
+// to write in place; or lifts that again. Write permission does not stop root, so for root the
+// folder is made immutable instead (no entry may be created, renamed or removed).
+bool lockFolder(const QString &folder, bool on)
 {
-    const int fd
-        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QByteArray path = QFile::encodeName(folder);
+    if (::geteuid() != 0)
+        return ::chmod(path.constData(), on ? 0555 : 0700) == 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     int flags = 0;
@@ -184,7 +187,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        setImmutable(m_folder->path(), false);
+        lockFolder(m_folder->path(), false);
         m_folder.reset();
     }
 
@@ -282,14 +285,12 @@ private Q_SLOTS:
     void fullDiskKeepsEveryValueWhole()
     {
         QFETCH(bool, inPlace);
-        if (inPlace && !isRoot())
-            QSKIP("Only root can make the folder immutable, the one way to refuse new files "
-                  "to a user who may still write the settings file.");
         const qsizetype oldSize = fileWith(kOld).size();
         for (qsizetype cap = 0; cap <= oldSize + 3; ++cap) {
             m_folder->writeSettings(fileWith(kOld));
-            if (inPlace && !setImmutable(m_folder->path(), true))
-                QSKIP("This file system has no immutable flag.");
+            if (inPlace && !lockFolder(m_folder->path(), true))
+                QSKIP(
+                    "This file system cannot make a folder refuse new files (no immutable flag).");
             const int status = inChild([&] {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit {rlim_t(cap), RLIM_INFINITY};
@@ -298,7 +299,7 @@ private Q_SLOTS:
                 save(kNew, file());
             });
             if (inPlace)
-                QVERIFY(setImmutable(m_folder->path(), false));
+                QVERIFY(lockFolder(m_folder->path(), false));
             QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
                 qPrintable(
                     QStringLiteral("the save with a cap of %1 bytes did not end well").arg(cap)));
@@ -326,7 +327,10 @@ private Q_SLOTS:
             QCOMPARE(::chmod(folder.constData(), 0755), 0);
             QCOMPARE(::chmod(path.constData(), 0644), 0);
         } else {
+            // A writable file in a read-only folder would be written in place; the user may
+            // write neither here.
             QCOMPARE(::chmod(folder.constData(), 0555), 0);
+            QCOMPARE(::chmod(path.constData(), 0444), 0);
         }
         const int status = inChild([&] {
             if (isRoot() && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
