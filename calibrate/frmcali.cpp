@@ -65,13 +65,8 @@ void FrmCali::Form_Load()
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    const QString section = settingsKey(settings::kSectionScreen);
-    if (const auto screenH = settings::textToDouble(
-            ReadINI(section, settingsKey(settings::kKeyScreenH), settings::settingsPath())))
-        m_values.ScreenH = *screenH;
-    if (const auto screenV = settings::textToInteger16(
-            ReadINI(section, settingsKey(settings::kKeyScreenV), settings::settingsPath())))
-        m_values.ScreenV = *screenV;
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
 
     const platform::ScreenSize screen = platform::screenSize();
     ui.Xline->setPoints(kCorner, kCorner, screen.width - kAxisShortOfEdge, kCorner);

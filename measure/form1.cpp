@@ -57,13 +57,6 @@ int toPixel(double position)
     return int(std::ceil(position - 0.5));
 }
 
-void readNumber(const char *section, const char *key, double &value)
-{
-    if (const auto number = settings::textToDouble(
-            ReadINI(QLatin1String(section), QLatin1String(key), settings::settingsPath())))
-        value = *number;
-}
-
 // A non-negative, finite number rounded to one decimal, halves away from zero, as plain text
 // with a point ("3.0", "0.4", "12.5"). The half is judged on the number as its type shows it
 // with `significantDigits` digits, not on its binary expansion: an offset that a calibration
@@ -138,14 +131,11 @@ void Form1::Form_Load()
 
     // The five settings, each read on its own; one that cannot be read keeps its value. The
     // start screen has just saved them within its ranges, so no range is applied here.
-    readNumber(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
-    readNumber(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
-    readNumber(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
-    readNumber(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    if (const auto screenV
-        = settings::textToInteger16(ReadINI(QLatin1String(settings::kSectionScreen),
-            QLatin1String(settings::kKeyScreenV), settings::settingsPath())))
-        m_values.ScreenV = *screenV;
+    settings::readSetting(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
+    settings::readSetting(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
+    settings::readSetting(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the

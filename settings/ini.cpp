@@ -152,6 +152,20 @@ std::optional<qint16> textToInteger16(const QString &text)
     return qint16(whole);
 }
 
+void readSetting(const char *section, const char *key, double &value)
+{
+    if (const auto number
+        = textToDouble(ReadINI(QLatin1String(section), QLatin1String(key), settingsPath())))
+        value = *number;
+}
+
+void readSetting(const char *section, const char *key, qint16 &value)
+{
+    if (const auto number
+        = textToInteger16(ReadINI(QLatin1String(section), QLatin1String(key), settingsPath())))
+        value = *number;
+}
+
 } // namespace settings
 
 QString ReadINI(const QString &strsection, const QString &strkey, const QString &strfullpath)

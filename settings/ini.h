@@ -33,6 +33,11 @@ std::optional<double> textToDouble(const QString &text);
 // The same number rounded to a whole number, a half going to the even neighbour, as a 16-bit
 // integer. Empty when it falls outside -32768 to 32767.
 std::optional<qint16> textToInteger16(const QString &text);
+
+// Reads one setting from the settings file into `value`. A read that fails (a number its type
+// cannot hold) leaves `value` as it was, so that the window keeps what it held.
+void readSetting(const char *section, const char *key, double &value);
+void readSetting(const char *section, const char *key, qint16 &value);
 } // namespace settings
 
 // Reads one value; a missing file, section or key gives the empty text.
@@ -40,4 +45,4 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QString 
 
 // Writes one value; a write that cannot be done has no effect and reports nothing.
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
-              const QString &strfullpath);
+    const QString &strfullpath);

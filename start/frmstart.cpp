@@ -30,12 +30,6 @@ void setOption(QRadioButton *option, bool selected)
     option->setAutoExclusive(true);
 }
 
-void readNumber(const char *section, const char *key, double &value)
-{
-    if (const auto number = settings::textToDouble(
-            ReadINI(QLatin1String(section), QLatin1String(key), settings::settingsPath())))
-        value = *number;
-}
 } // namespace
 
 frmstart::frmstart(frmstartValues &values, QWidget *parent)
@@ -56,14 +50,11 @@ void frmstart::Form_Load()
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    readNumber(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
-    readNumber(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
-    readNumber(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
-    readNumber(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    if (const auto screenV
-        = settings::textToInteger16(ReadINI(QLatin1String(settings::kSectionScreen),
-            QLatin1String(settings::kKeyScreenV), settings::settingsPath())))
-        m_values.ScreenV = *screenV;
+    settings::readSetting(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
+    settings::readSetting(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
+    settings::readSetting(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
+    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)

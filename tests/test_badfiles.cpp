@@ -26,15 +26,6 @@ namespace {
 
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-// What "Exit" writes into a file that held none of the program's settings.
-constexpr char kDefaultFile[] = "[Filter]\n"
-                                "FILTER= 1\n"
-                                "TARGET= 1\n"
-                                "FIXEYE= 2\n"
-                                "[Screen]\n"
-                                "SCREENH= 500\n"
-                                "SCREENV= 500\n";
-
 constexpr qsizetype kMegabyte = 1024 * 1024;
 
 // The program's layout with the five value texts as they stand after "=".
@@ -166,17 +157,17 @@ private Q_SLOTS:
         const QString fallbackCali = QStringLiteral("500 x 500");
 
         QTest::newRow("empty") << QByteArray() << fallbacks << fallbackCali
-                               << QByteArray(kDefaultFile);
+                               << QByteArray(testsupport::kDefaultSettings);
         QTest::newRow("only a byte-order mark")
             << QByteArray(kByteOrderMark) << fallbacks << fallbackCali
-            << QByteArray(kByteOrderMark) + kDefaultFile;
+            << QByteArray(kByteOrderMark) + testsupport::kDefaultSettings;
         const QByteArray junk = binaryJunk(64 * 1024);
         QVERIFY(junk.contains('\0'));
         QTest::newRow("binary junk with NUL bytes")
-            << junk << fallbacks << fallbackCali << junk + kDefaultFile;
+            << junk << fallbacks << fallbackCali << junk + testsupport::kDefaultSettings;
         const QByteArray big = textJunk(20 * kMegabyte);
         QTest::newRow("20 MB without the program's sections")
-            << big << fallbacks << fallbackCali << big + kDefaultFile;
+            << big << fallbacks << fallbackCali << big + testsupport::kDefaultSettings;
 
         // A line of a megabyte hides neither the keys before it nor those after it.
         const QByteArray longLine(kMegabyte, 'x');
@@ -195,22 +186,22 @@ private Q_SLOTS:
             << layout(" 1", " 1", " 1", " 600", " 500");
 
         // Number texts as people type them, in all five places.
-        QTest::newRow("1e400: too big, the reads fail")
-            << everywhere("1e400") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow("1e400: too big, the reads fail") << everywhere(
+            "1e400") << fallbacks << fallbackCali << QByteArray(testsupport::kDefaultSettings);
         QTest::newRow("-0") << everywhere("-0") << fallbacks << fallbackCali
-                            << QByteArray(kDefaultFile);
-        QTest::newRow("nan: no number")
-            << everywhere("nan") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
-        QTest::newRow("0x10: the 0 before the x")
-            << everywhere("0x10") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+                            << QByteArray(testsupport::kDefaultSettings);
+        QTest::newRow("nan: no number") << everywhere("nan") << fallbacks << fallbackCali
+                                        << QByteArray(testsupport::kDefaultSettings);
+        QTest::newRow("0x10: the 0 before the x") << everywhere("0x10") << fallbacks << fallbackCali
+                                                  << QByteArray(testsupport::kDefaultSettings);
         QTest::newRow(" 3abc: the 3") << everywhere(" 3abc") << QList<int> {3, 7, 9} << fallbackCali
                                       << layout(" 3", " 3", " 2", " 500", " 500");
         QTest::newRow("+2") << everywhere("+2") << QList<int> {2, 6, 9} << fallbackCali
                             << layout(" 2", " 2", " 2", " 500", " 500");
-        QTest::newRow(".5: a half, below every range")
-            << everywhere(".5") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
-        QTest::newRow("5.: five, above every option")
-            << everywhere("5.") << fallbacks << fallbackCali << QByteArray(kDefaultFile);
+        QTest::newRow(".5: a half, below every range") << everywhere(
+            ".5") << fallbacks << fallbackCali << QByteArray(testsupport::kDefaultSettings);
+        QTest::newRow("5.: five, above every option") << everywhere(
+            "5.") << fallbacks << fallbackCali << QByteArray(testsupport::kDefaultSettings);
         QTest::newRow("other spellings of numbers in range")
             << layout("+4", "3.", ".1e1", "+6e2", "4.5e2") << QList<int> {4, 7, 8}
             << QStringLiteral("600 x 450") << layout(" 4", " 3", " 1", " 600", " 450");

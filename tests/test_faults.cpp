@@ -100,11 +100,6 @@ void save(const Values &values, const QString &path)
     }
 }
 
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
-
 // The unprivileged user and group that a dropped child runs as.
 constexpr uid_t kNobody = 65534;
 
@@ -122,27 +117,6 @@ template<typename Work> int inChild(Work work)
     if (pid > 0)
         ::waitpid(pid, &status, 0);
     return status;
-}
-
-// Makes a folder refuse new entries while the files in it stay writable, so that a save has
-// to write in place; or lifts that again. Write permission does not stop root, so for root the
-// folder is made immutable instead (no entry may be created, renamed or removed).
-bool lockFolder(const QString &folder, bool on)
-{
-    const QByteArray path = QFile::encodeName(folder);
-    if (::geteuid() != 0)
-        return ::chmod(path.constData(), on ? 0555 : 0700) == 0;
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return done;
 }
 
 // A count from the environment, so that the sanitizer build can run fewer rounds of the slow
@@ -187,7 +161,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        lockFolder(m_folder->path(), false);
+        testsupport::lockFolder(m_folder->path(), false);
         m_folder.reset();
     }
 
@@ -288,7 +262,7 @@ private Q_SLOTS:
         const qsizetype oldSize = fileWith(kOld).size();
         for (qsizetype cap = 0; cap <= oldSize + 3; ++cap) {
             m_folder->writeSettings(fileWith(kOld));
-            if (inPlace && !lockFolder(m_folder->path(), true))
+            if (inPlace && !testsupport::lockFolder(m_folder->path(), true))
                 QSKIP(
                     "This file system cannot make a folder refuse new files (no immutable flag).");
             const int status = inChild([&] {
@@ -299,7 +273,7 @@ private Q_SLOTS:
                 save(kNew, file());
             });
             if (inPlace)
-                QVERIFY(lockFolder(m_folder->path(), false));
+                QVERIFY(testsupport::lockFolder(m_folder->path(), false));
             QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
                 qPrintable(
                     QStringLiteral("the save with a cap of %1 bytes did not end well").arg(cap)));
@@ -322,7 +296,7 @@ private Q_SLOTS:
     {
         const QByteArray folder = QFile::encodeName(m_folder->path());
         const QByteArray path = QFile::encodeName(file());
-        if (isRoot()) {
+        if (testsupport::isRoot()) {
             // Owned by root and readable by all, as a program installed for every user.
             QCOMPARE(::chmod(folder.constData(), 0755), 0);
             QCOMPARE(::chmod(path.constData(), 0644), 0);
@@ -333,7 +307,7 @@ private Q_SLOTS:
             QCOMPARE(::chmod(path.constData(), 0444), 0);
         }
         const int status = inChild([&] {
-            if (isRoot() && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            if (testsupport::isRoot() && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
                 ::_exit(2);
             if (QFile::exists(file()) && QFileInfo(file()).isWritable())
                 ::_exit(3); // the drop did not take

@@ -26,66 +26,6 @@ using testsupport::ProgramFolder;
 
 namespace {
 
-// The file as the program writes it from nothing (the start screen's defaults).
-constexpr char kDefaultFile[] = "[Filter]\n"
-                                "FILTER= 1\n"
-                                "TARGET= 1\n"
-                                "FIXEYE= 2\n"
-                                "[Screen]\n"
-                                "SCREENH= 500\n"
-                                "SCREENV= 500\n";
-
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
-
-// A folder that refuses new files while the files already in it stay writable: the case in
-// which a save cannot use a temporary file. Write permission does not stop root, so as root
-// the folder is made immutable instead (which stops creating, renaming and removing entries,
-// not writing to the files); the folder is unlocked again when this goes out of scope.
-class LockedFolder
-{
-public:
-    explicit LockedFolder(const QString &path)
-        : m_path(QFile::encodeName(path))
-    {
-        m_locked = isRoot() ? setImmutable(true) : ::chmod(m_path.constData(), 0555) == 0;
-    }
-    ~LockedFolder()
-    {
-        if (!m_locked)
-            return;
-        if (isRoot())
-            setImmutable(false);
-        else
-            ::chmod(m_path.constData(), 0700);
-    }
-    LockedFolder(const LockedFolder &) = delete;
-    LockedFolder &operator=(const LockedFolder &) = delete;
-
-    bool isLocked() const { return m_locked; }
-
-private:
-    bool setImmutable(bool on) const
-    {
-        const int fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        if (done) {
-            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-        ::close(fd);
-        return done;
-    }
-
-    QByteArray m_path;
-    bool m_locked = false;
-};
-
 // Caps the size of any file this process writes, as a full disk would: a write past the cap
 // fails (SIGXFSZ is ignored meanwhile, so the process gets the error instead of the signal).
 class FileSizeCap
@@ -182,7 +122,7 @@ private Q_SLOTS:
         QTest::newRow("blanks: inside a value kept")
             << QByteArray("[Filter]\nFILTER= 3 4 \n") << filter << key << "3 4";
         QTest::newRow("blanks: leading blank of a written value dropped")
-            << QByteArray(kDefaultFile) << filter << key << "1";
+            << QByteArray(testsupport::kDefaultSettings) << filter << key << "1";
 
         QTest::newRow("comments: a ';' line is no key")
             << QByteArray("[Filter]\n;FILTER=4\nFILTER=3\n") << filter << key << "3";
@@ -259,9 +199,11 @@ private Q_SLOTS:
         QTest::newRow("key with a blank-only value")
             << QByteArray("[Filter]\nFILTER=  \t\n") << filter << key << "";
 
-        QTest::newRow("missing section") << QByteArray(kDefaultFile) << "Other" << key << "";
-        QTest::newRow("missing key") << QByteArray(kDefaultFile) << filter << "Other"
-                                     << "";
+        QTest::newRow("missing section")
+            << QByteArray(testsupport::kDefaultSettings) << "Other" << key << "";
+        QTest::newRow("missing key")
+            << QByteArray(testsupport::kDefaultSettings) << filter << "Other"
+            << "";
         QTest::newRow("empty file") << QByteArray() << filter << key << "";
     }
     void readsAsWindowsDoes()
@@ -362,7 +304,7 @@ private Q_SLOTS:
         WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), file());
         WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), file());
         WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), file());
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
     void writesKeepEveryOtherByte_data()
@@ -374,8 +316,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("after");
 
         QTest::newRow("existing key: replaced in its line")
-            << QByteArray(kDefaultFile) << QByteArray("Filter") << QByteArray("TARGET")
-            << QByteArray(" 3")
+            << QByteArray(testsupport::kDefaultSettings) << QByteArray("Filter")
+            << QByteArray("TARGET") << QByteArray(" 3")
             << QByteArray("[Filter]\nFILTER= 1\nTARGET= 3\nFIXEYE= 2\n[Screen]\nSCREENH= "
                           "500\nSCREENV= 500\n");
         QTest::newRow("existing key: any case, the line takes the key as passed")
@@ -503,7 +445,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("before");
         QTest::addRow("no file") << QByteArray();
-        QTest::addRow("as the program writes it") << QByteArray(kDefaultFile);
+        QTest::addRow("as the program writes it") << QByteArray(testsupport::kDefaultSettings);
         QTest::addRow("hand-edited")
             << QByteArray("\xEF\xBB\xBF ; mine\r\n [ screen ] \r\n screenh = '1' \r\n");
     }
@@ -567,21 +509,21 @@ private Q_SLOTS:
         QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
         QVERIFY(!m_folder->hasSettings());
 
-        m_folder->writeSettings(kDefaultFile);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
         QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
     // ---- Writes that cannot be done ----
 
     void readOnlyFileIsLeftAlone()
     {
-        m_folder->writeSettings(kDefaultFile);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
         QVERIFY(
             QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(!write("Screen", "SCREENH", " 600"));
         WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), file());
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         QCOMPARE(modeOf(file()), mode_t(0444));
         QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
             QStringLiteral("1"));
@@ -602,13 +544,13 @@ private Q_SLOTS:
         QFETCH(bool, fileWritable);
         QFETCH(bool, written);
         if (fileExists) {
-            m_folder->writeSettings(kDefaultFile);
+            m_folder->writeSettings(testsupport::kDefaultSettings);
             if (!fileWritable)
                 QVERIFY(QFile::setPermissions(file(), QFile::ReadOwner));
         }
         const QStringList entriesBefore = folderEntries();
         {
-            LockedFolder lock(m_folder->path());
+            testsupport::LockedFolder lock(m_folder->path());
             if (!lock.isLocked())
                 QSKIP(
                     "This file system cannot make a folder refuse new files (no immutable flag).");
@@ -620,9 +562,9 @@ private Q_SLOTS:
             QVERIFY(!m_folder->hasSettings());
         } else if (written) {
             QCOMPARE(m_folder->settings(),
-                QByteArray(kDefaultFile).replace("SCREENH= 500", "SCREENH= 600"));
+                QByteArray(testsupport::kDefaultSettings).replace("SCREENH= 500", "SCREENH= 600"));
         } else {
-            QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+            QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         }
     }
 
@@ -637,7 +579,7 @@ private Q_SLOTS:
     void keepsPermissions()
     {
         QFETCH(int, mode);
-        m_folder->writeSettings(kDefaultFile);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
         QCOMPARE(::chmod(QFile::encodeName(file()).constData(), mode_t(mode)), 0);
         QVERIFY(write("Screen", "SCREENH", " 600"));
         QCOMPARE(modeOf(file()), mode_t(mode));
@@ -646,13 +588,13 @@ private Q_SLOTS:
     void fullDiskLeavesTheOldFileWhole()
     {
         // The file is larger than the cap, so the replacement cannot be written in full.
-        m_folder->writeSettings(kDefaultFile);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
         {
             FileSizeCap cap(16);
             QVERIFY(cap.isCapped());
             QVERIFY(!write("Screen", "SCREENH", " 600"));
         }
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
     }
 
@@ -660,8 +602,8 @@ private Q_SLOTS:
     {
         // In a folder that refuses a temporary file, a write that fails halfway (here after 20
         // bytes, in the middle of the longer value) must not leave a half-new file behind.
-        m_folder->writeSettings(kDefaultFile);
-        LockedFolder lock(m_folder->path());
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        testsupport::LockedFolder lock(m_folder->path());
         if (!lock.isLocked())
             QSKIP("This file system cannot make a folder refuse new files (no immutable flag).");
         {
@@ -669,7 +611,7 @@ private Q_SLOTS:
             QVERIFY(cap.isCapped());
             QVERIFY(!write("Filter", "FILTER", " 3 three"));
         }
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
     void somethingElseInPlaceOfTheFile_data()
@@ -689,9 +631,9 @@ private Q_SLOTS:
         } else if (kind == QLatin1String("fifo")) {
             QCOMPARE(::mkfifo(path.constData(), 0644), 0);
         } else if (kind == QLatin1String("unreadable")) {
-            if (isRoot())
+            if (testsupport::isRoot())
                 QSKIP("Root reads every file, so no file is unreadable here.");
-            m_folder->writeSettings(kDefaultFile);
+            m_folder->writeSettings(testsupport::kDefaultSettings);
             QCOMPARE(::chmod(path.constData(), 0200), 0);
         } else {
             QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
@@ -702,7 +644,7 @@ private Q_SLOTS:
         QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
         if (kind == QLatin1String("unreadable")) {
             ::chmod(path.constData(), 0600);
-            QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile));
+            QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         }
     }
 
@@ -711,12 +653,13 @@ private Q_SLOTS:
         const QString target = m_folder->path() + QStringLiteral("/real.ini");
         QFile real(target);
         QVERIFY(real.open(QIODevice::WriteOnly));
-        real.write(kDefaultFile);
+        real.write(testsupport::kDefaultSettings);
         real.close();
         QVERIFY(QFile::link(target, file()));
         QVERIFY(write("Filter", "FILTER", " 4"));
         QVERIFY(QFileInfo(file()).isSymLink());
-        QCOMPARE(m_folder->settings(), QByteArray(kDefaultFile).replace("FILTER= 1", "FILTER= 4"));
+        QCOMPARE(m_folder->settings(),
+            QByteArray(testsupport::kDefaultSettings).replace("FILTER= 1", "FILTER= 4"));
     }
 
     void missingFolderFailsCleanly()
@@ -737,7 +680,7 @@ private Q_SLOTS:
         for (int i = 0; i < 1'000'000; ++i)
             content.append("NOTE").append(QByteArray::number(i)).append("= twenty bytes.\n");
         const qsizetype notesEnd = content.size();
-        content.append(kDefaultFile);
+        content.append(testsupport::kDefaultSettings);
         QVERIFY(content.size() > 20'000'000);
         m_folder->writeSettings(content);
 

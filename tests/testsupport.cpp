@@ -8,6 +8,12 @@
 #include <QTest>
 #include <QWidget>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 ProgramFolder::ProgramFolder()
@@ -45,6 +51,41 @@ void ProgramFolder::writeSettings(const QByteArray &content) const
     QFile file(settingsFile());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(content), content.size());
+}
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+bool lockFolder(const QString &folder, bool on)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (!isRoot())
+        return ::chmod(path.constData(), on ? 0555 : 0700) == 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+
+LockedFolder::LockedFolder(const QString &path)
+    : m_path(path)
+    , m_locked(lockFolder(path, true))
+{
+}
+
+LockedFolder::~LockedFolder()
+{
+    if (m_locked)
+        lockFolder(m_path, false);
 }
 
 void resetProgram()

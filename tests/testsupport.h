@@ -8,6 +8,39 @@ class QWidget;
 
 namespace testsupport {
 
+// What the start screen writes into a folder that held no settings.
+inline constexpr char kDefaultSettings[] = "[Filter]\n"
+                                           "FILTER= 1\n"
+                                           "TARGET= 1\n"
+                                           "FIXEYE= 2\n"
+                                           "[Screen]\n"
+                                           "SCREENH= 500\n"
+                                           "SCREENV= 500\n";
+
+bool isRoot();
+
+// Makes a folder refuse new entries while the files in it stay writable, the case in which a
+// save cannot use a temporary file; or lifts that again. Write permission does not stop root,
+// so for root the folder is made immutable instead (no entry may be created, renamed or
+// removed, while the files can still be written).
+bool lockFolder(const QString &folder, bool on);
+
+// A folder locked as above for as long as this lives.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString &path);
+    ~LockedFolder();
+    LockedFolder(const LockedFolder &) = delete;
+    LockedFolder &operator=(const LockedFolder &) = delete;
+
+    bool isLocked() const { return m_locked; }
+
+private:
+    QString m_path;
+    bool m_locked = false;
+};
+
 // A fresh program folder for one test: the settings file lives here, never in a real one.
 class ProgramFolder
 {
