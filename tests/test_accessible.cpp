@@ -13,13 +13,11 @@
 
 using testsupport::ProgramFolder;
 
-class TestAccessible final : public QObject
+class TestAccessible final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ProgramFolder> m_folder;
-
     static QString read(QWidget *widget, QAccessible::Text what)
     {
         QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(widget);
@@ -45,17 +43,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<ProgramFolder>();
-    }
-    void cleanup()
-    {
-        testsupport::resetProgram();
-        m_folder.reset();
-    }
-
     // Every control is announced by a name that holds its caption, so that voice control by
     // the caption reaches it, and has a description; no two controls share a name.
     void startScreenControlsAreNamedByTheirCaptions()

@@ -98,30 +98,15 @@ private:
 
 } // namespace
 
-class TestBadFiles final : public QObject
+class TestBadFiles final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ProgramFolder> m_folder;
-
     frmstart *open()
     {
         windows::showFrmstart();
         return testsupport::currentWindow<frmstart>();
-    }
-    static QList<int> selected(QWidget *window)
-    {
-        QList<int> numbers;
-        for (int k = 1; k <= 9; ++k) {
-            if (window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(k))->isChecked())
-                numbers << k;
-        }
-        return numbers;
-    }
-    static QString cali(QWidget *window)
-    {
-        return window->findChild<QLabel *>(QStringLiteral("cali"))->text();
     }
     static void exitProgram(QWidget *window)
     {
@@ -135,17 +120,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<ProgramFolder>();
-    }
-    void cleanup()
-    {
-        testsupport::resetProgram();
-        m_folder.reset();
-    }
-
     void badFileOpensAndStaysWhole_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -217,8 +191,9 @@ private Q_SLOTS:
         frmstart *window = open();
         QVERIFY(window);
         QVERIFY(window->isVisible());
-        QCOMPARE(selected(window), options);
-        QCOMPARE(cali(window), QStringLiteral("   Calibration Value   ") + shown);
+        QCOMPARE(testsupport::selectedOptions(window), options);
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   ") + shown);
         // Compared without QCOMPARE, which would print megabytes on a failure.
         QVERIFY2(m_folder->settings() == content, "loading the start screen changed the file");
 
@@ -243,8 +218,9 @@ private Q_SLOTS:
         inside.close();
         frmstart *window = open();
         QVERIFY(window);
-        QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
-        QCOMPARE(cali(window), QStringLiteral("   Calibration Value   500 x 500"));
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   500 x 500"));
         exitProgram(window);
         QVERIFY(platform::programEnded());
         QVERIFY(QFileInfo(m_folder->settingsFile()).isDir());
@@ -267,8 +243,9 @@ private Q_SLOTS:
             QVERIFY2(!probe.open(QIODevice::ReadOnly), "the file is still readable");
             frmstart *window = open();
             QVERIFY(window);
-            QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
-            QCOMPARE(cali(window), QStringLiteral("   Calibration Value   500 x 500"));
+            QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
+            QCOMPARE(testsupport::labelText(window, "cali"),
+                QStringLiteral("   Calibration Value   500 x 500"));
             exitProgram(window);
             QVERIFY(platform::programEnded());
         }
@@ -301,7 +278,7 @@ private Q_SLOTS:
                 frmstart *window = open();
                 const qint64 elapsed = timer.nsecsElapsed();
                 QVERIFY(window);
-                QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
+                QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
                 best = qMin(best, elapsed);
             }
             const double megabytes = double(content->size()) / kMegabyte;

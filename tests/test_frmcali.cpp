@@ -35,13 +35,11 @@ const QByteArray kDefaults("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
 } // namespace
 Q_DECLARE_METATYPE(Loaded)
 
-class TestFrmCali final : public QObject
+class TestFrmCali final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ProgramFolder> m_folder;
-
     static FrmCali *open()
     {
         windows::showFrmCali();
@@ -113,17 +111,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<ProgramFolder>();
-    }
-    void cleanup()
-    {
-        testsupport::resetProgram();
-        m_folder.reset();
-    }
-
     // What the window shows after loading: the marks' places, the bars' values, the readouts
     // and the calibration caption.
     void loading_data()

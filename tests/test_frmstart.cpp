@@ -10,13 +10,11 @@
 
 using testsupport::ProgramFolder;
 
-class TestFrmstart final : public QObject
+class TestFrmstart final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ProgramFolder> m_folder;
-
     frmstart *open()
     {
         windows::showFrmstart();
@@ -26,43 +24,19 @@ private:
     {
         return window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(number));
     }
-    // The numbers of the selected option buttons, in order.
-    static QList<int> selected(QWidget *window)
-    {
-        QList<int> numbers;
-        for (int k = 1; k <= 9; ++k) {
-            if (option(window, k)->isChecked())
-                numbers << k;
-        }
-        return numbers;
-    }
-    static QString caption(QWidget *window, const char *name)
-    {
-        return window->findChild<QLabel *>(QLatin1String(name))->text();
-    }
     static bool wideScreen() { return qgetenv("KELVANE_TEST_SCREEN").startsWith("1280"); }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<ProgramFolder>();
-    }
-    void cleanup()
-    {
-        testsupport::resetProgram();
-        m_folder.reset();
-    }
-
     void noFileGivesFallbacks()
     {
         frmstart *window = open();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Kelvane"));
-        QCOMPARE(selected(window), (QList<int> {1, 5, 9}));
-        QVERIFY(caption(window, "cali").endsWith(QStringLiteral("500 x 500")));
-        QCOMPARE(caption(window, "cali"), QStringLiteral("   Calibration Value   500 x 500"));
-        QCOMPARE(caption(window, "resolu"),
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
+        QVERIFY(testsupport::labelText(window, "cali").endsWith(QStringLiteral("500 x 500")));
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   500 x 500"));
+        QCOMPARE(testsupport::labelText(window, "resolu"),
             wideScreen() ? QStringLiteral("Screen Resolution 1280 x 1024")
                          : QStringLiteral("Screen Resolution 1024 x 768"));
         QVERIFY(!m_folder->hasSettings()); // loading alone writes nothing
@@ -106,8 +80,9 @@ private Q_SLOTS:
         QFETCH(QString, cali);
         m_folder->writeSettings(file);
         frmstart *window = open();
-        QCOMPARE(selected(window), options);
-        QCOMPARE(caption(window, "cali"), QStringLiteral("   Calibration Value   ") + cali);
+        QCOMPARE(testsupport::selectedOptions(window), options);
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   ") + cali);
         QCOMPARE(m_folder->settings(), file);
     }
 
@@ -133,7 +108,8 @@ private Q_SLOTS:
                                     .arg(screenH)
                                     .arg(screenV)
                                     .toLatin1());
-        QCOMPARE(caption(open(), "cali"), QStringLiteral("   Calibration Value   ") + shown);
+        QCOMPARE(testsupport::labelText(open(), "cali"),
+            QStringLiteral("   Calibration Value   ") + shown);
     }
 
     void rangeEdgesOnTheSmallScreen()
@@ -141,10 +117,10 @@ private Q_SLOTS:
         if (wideScreen())
             QSKIP("the edges written out here are those of a 1024 x 768 screen");
         m_folder->writeSettings("[Screen]\nSCREENH= 774\nSCREENV= 518\n");
-        QVERIFY(caption(open(), "cali").endsWith(QStringLiteral("774 x 518")));
+        QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("774 x 518")));
         testsupport::resetProgram();
         m_folder->writeSettings("[Screen]\nSCREENH= 775\nSCREENV= 519\n");
-        QVERIFY(caption(open(), "cali").endsWith(QStringLiteral("500 x 500")));
+        QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("500 x 500")));
     }
 
     // Every way out writes all five values, in order, whatever the file held before.
@@ -179,7 +155,7 @@ private Q_SLOTS:
         QTest::mouseClick(option(window, 7), Qt::LeftButton);
         QTest::mouseClick(option(window, 8), Qt::LeftButton);
         // Choosing the eye leaves the other groups as they were.
-        QCOMPARE(selected(window), (QList<int> {2, 7, 8}));
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {2, 7, 8}));
         QTest::mouseClick(
             window->findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
         QCOMPARE(m_folder->settings(),
@@ -220,7 +196,7 @@ private Q_SLOTS:
         QTest::keyClick(measurement, Qt::Key_Escape);
         frmstart *again = testsupport::currentWindow<frmstart>();
         QVERIFY(again && again != window);
-        QCOMPARE(selected(again), (QList<int> {4, 6, 9}));
+        QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
     }
 };
 

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <QWidget>
 
@@ -96,6 +98,35 @@ void resetProgram()
         delete window;
     windows::resetValues();
     platform::resetProgramEnded();
+}
+
+QList<int> selectedOptions(QWidget *window)
+{
+    QList<int> numbers;
+    for (int k = 1; k <= 9; ++k) {
+        const auto *option = window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(k));
+        if (option && option->isChecked())
+            numbers << k;
+    }
+    return numbers;
+}
+
+QString labelText(QWidget *window, const char *name)
+{
+    const auto *label = window->findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QString();
+}
+
+void ProgramTest::init()
+{
+    resetProgram();
+    m_folder = std::make_unique<ProgramFolder>();
+}
+
+void ProgramTest::cleanup()
+{
+    resetProgram();
+    m_folder.reset();
 }
 
 } // namespace testsupport

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <memory>
 
 class QWidget;
 
@@ -60,6 +64,26 @@ private:
 
 // Closes every window and forgets what the windows held, as at the program's start.
 void resetProgram();
+
+// The base of the tests that drive the program's windows: every test function starts from the
+// program's start, with a fresh program folder of its own.
+class ProgramTest : public QObject
+{
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<ProgramFolder> m_folder;
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+};
+
+// The numbers of the start screen's selected option buttons (1 to 9), in order.
+QList<int> selectedOptions(QWidget *window);
+
+// The text of the label of that name in the window.
+QString labelText(QWidget *window, const char *name);
 
 // The working window now open, as its class, or null.
 template<typename Window> Window *currentWindow();
