@@ -28,9 +28,10 @@ wait_window_of() {
     return 1
 }
 
-# An X server under this churn of connections now and then drops a new one (xcb reports a
-# connection error, and Qt gives up); such a start says nothing about the instance guard, so it
-# is counted and done again. The guard itself is taken only after the display connection.
+# An X server resets when its last client leaves, and a program that connects in that moment is
+# refused (xcb reports a connection error, and Qt gives up). The tests' servers run with
+# -noreset, which ends that; should a start still be refused, it says nothing about the instance
+# guard (taken only after the display connection), so it is counted and done again.
 display_refused() {
     grep -q 'could not connect to display' "$1" 2>/dev/null
 }
