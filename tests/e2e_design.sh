@@ -3,6 +3,8 @@
 # picture's sky-blue panel and the three option frames where the design puts them.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
+# A desktop that asks Qt to scale everything up changes nothing: positions are screen pixels.
+export QT_SCALE_FACTOR=2 QT_ENABLE_HIGHDPI_SCALING=1
 start_kelvane
 wait_window Kelvane >/dev/null || fail "start screen did not appear"
 shot=$E2E_WORK/start.png

@@ -1,5 +1,6 @@
 // The start screen and the picture holder as they are created, on 96 and 120 dpi screens.
 #include "forms/frmpicture.h"
+#include "measure/form1.h"
 #include "start/frmstart.h"
 
 #include "tests/testmain.h"
@@ -166,6 +167,31 @@ private Q_SLOTS:
         QTest::keyClick(exit, Qt::Key(key));
         QVERIFY(platform::programEnded());
         QVERIFY(m_folder->hasSettings());
+    }
+
+    // The measurement screen as created, before its loading moves anything: black behind the
+    // black-backed ring, grey result text, the boxes from the design's twips.
+    void measurementScreenAsCreated()
+    {
+        Form1Values values;
+        Form1 window(values);
+        QCOMPARE(
+            box(&window, "HPD"), at120dpi() ? QRect(800, 40, 121, 21) : QRect(640, 32, 97, 17));
+        QCOMPARE(
+            box(&window, "PDEye"), at120dpi() ? QRect(800, 80, 121, 21) : QRect(640, 64, 97, 17));
+        QCOMPARE(
+            box(&window, "target"), at120dpi() ? QRect(440, 400, 71, 71) : QRect(352, 320, 57, 57));
+        window.resize(1024, 768);
+        const QImage shot = window.grab().toImage();
+        QCOMPARE(QColor(shot.pixel(5, 5)), QColor(0, 0, 0));
+        const QRect target = box(&window, "target");
+        QCOMPARE(
+            QColor(shot.pixel(target.bottomRight())), QColor(0, 0, 0)); // the box, past the ring
+        QCOMPARE(
+            QColor(shot.pixel(target.left() + 21, target.top())), QColor(0, 0, 255)); // blue ring
+        auto *hpd = window.findChild<QLabel *>(QStringLiteral("HPD"));
+        QCOMPARE(hpd->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+        QCOMPARE(hpd->palette().color(QPalette::Window), QColor(0, 0, 0));
     }
 
     void pictureHolder()

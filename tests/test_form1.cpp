@@ -23,7 +23,7 @@ namespace {
 struct Places
 {
     QPoint centre, right, left;
-    int designLeft; // 5280 twips at 96 dpi
+    int designLeft; // 5280 twips: 15 a pixel at 96 dpi, 12 at 120 dpi
     int labelsLeft;
     // A click at the very first opening, with no movement yet, measures the screen's corner.
     const char *cornerAcross, *cornerDown;
@@ -36,6 +36,9 @@ Places places()
     // 491.5, 503.5 and 235.25 go up and left, 747.75 to the nearest pixel.
     if (screen.startsWith("1025x1049"))
         return {{491, 503}, {748, 503}, {235, 503}, 352, 965, "BR: 21.9", "BD: 22.4"};
+    // The design's place is in twips and follows the dpi; the computed places do not.
+    if (screen.endsWith("120dpi"))
+        return {{491, 363}, {747, 363}, {235, 363}, 440, 964, "BR: 21.9", "BD: 16.3"};
     return {{491, 363}, {747, 363}, {235, 363}, 352, 964, "BR: 21.9", "BD: 16.3"};
 }
 // The reference point of the centred ring: 6 pixels right of and below the box's corner.
