@@ -146,9 +146,7 @@ private:
     QString file() const { return m_folder->settingsFile(); }
     QStringList leftovers() const
     {
-        QStringList entries
-            = QDir(m_folder->path())
-                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList entries = m_folder->entries();
         entries.removeOne(QStringLiteral("Kelvane.ini"));
         return entries;
     }

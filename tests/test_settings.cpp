@@ -75,11 +75,6 @@ private:
     std::unique_ptr<ProgramFolder> m_folder;
 
     QString file() const { return m_folder->settingsFile(); }
-    QStringList folderEntries() const
-    {
-        return QDir(m_folder->path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    }
     bool write(const char *section, const char *key, const QByteArray &value) const
     {
         return profile::writePrivateProfileString(section, key, value, file());
@@ -438,7 +433,7 @@ private Q_SLOTS:
         m_folder->writeSettings(before);
         QVERIFY(profile::writePrivateProfileString(section, key, value, file()));
         QCOMPARE(m_folder->settings(), after);
-        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")}); // no leftovers
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")}); // no leftovers
     }
 
     void writtenValueReadsBack_data()
@@ -548,7 +543,7 @@ private Q_SLOTS:
             if (!fileWritable)
                 QVERIFY(QFile::setPermissions(file(), QFile::ReadOwner));
         }
-        const QStringList entriesBefore = folderEntries();
+        const QStringList entriesBefore = m_folder->entries();
         {
             testsupport::LockedFolder lock(m_folder->path());
             if (!lock.isLocked())
@@ -556,7 +551,7 @@ private Q_SLOTS:
                     "This file system cannot make a folder refuse new files (no immutable flag).");
             const bool result = write("Screen", "SCREENH", " 600");
             QCOMPARE(result, written);
-            QCOMPARE(folderEntries(), entriesBefore);
+            QCOMPARE(m_folder->entries(), entriesBefore);
         }
         if (!fileExists) {
             QVERIFY(!m_folder->hasSettings());
@@ -595,7 +590,7 @@ private Q_SLOTS:
             QVERIFY(!write("Screen", "SCREENH", " 600"));
         }
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
-        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
     }
 
     void failedWriteInPlacePutsTheOldContentBack()
@@ -641,7 +636,7 @@ private Q_SLOTS:
         QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
         QVERIFY(!write("Filter", "FILTER", " 1"));
         WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), file());
-        QCOMPARE(folderEntries(), QStringList {QStringLiteral("Kelvane.ini")});
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
         if (kind == QLatin1String("unreadable")) {
             ::chmod(path.constData(), 0600);
             QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
@@ -667,7 +662,7 @@ private Q_SLOTS:
         const QString path = m_folder->path() + QStringLiteral("/missing/Kelvane.ini");
         QVERIFY(!profile::writePrivateProfileString("Filter", "FILTER", " 1", path));
         QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
-        QVERIFY(folderEntries().isEmpty());
+        QVERIFY(m_folder->entries().isEmpty());
     }
 
     // ---- Size: no work that grows faster than the file ----

@@ -4,6 +4,7 @@
 #include "app/windows.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
@@ -46,6 +47,12 @@ QByteArray ProgramFolder::settings() const
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QStringList ProgramFolder::entries() const
+{
+    return QDir(m_dir.path())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
 void ProgramFolder::writeSettings(const QByteArray &content) const

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -57,6 +58,8 @@ public:
     bool hasSettings() const;
     QByteArray settings() const;
     void writeSettings(const QByteArray &content) const;
+    // Everything in the folder, hidden entries included: a save must leave nothing behind.
+    QStringList entries() const;
 
 private:
     QTemporaryDir m_dir;
