@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "app/commandline.h"
 #include "app/platform.h"
 #include "app/windows.h"
 
@@ -19,6 +20,8 @@ bool displayAvailable()
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
+        return *exitCode;
     if (!displayAvailable()) {
         std::fputs("kelvane: no display to show the program on (DISPLAY is not set)\n", stderr);
         return 1;
