@@ -23,7 +23,7 @@ untouched() { # untouched <what was run>
 for option in --help -h; do
     run "$option"
     [[ $RC -eq 0 && -z $ERR ]] || fail "$option: exit $RC, stderr: $ERR"
-    grep -q -- '--version' <<<"$OUT" && grep -q 'Kelvane.ini' <<<"$OUT" ||
+    { grep -q -- '--version' <<<"$OUT" && grep -q 'Kelvane.ini' <<<"$OUT"; } ||
         fail "$option printed no help: $OUT"
     untouched "$option"
 done
