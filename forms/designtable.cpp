@@ -1,6 +1,7 @@
 #include "forms/designtable.h"
 
 #include "forms/designline.h"
+#include "forms/optiongroup.h"
 #include "forms/stepbar.h"
 
 #include <QGroupBox>
@@ -138,6 +139,29 @@ void orderFocus(const QList<std::pair<int, QWidget *>> &tabStops)
         order.first().second->setFocus();
 }
 
+// Groups the option buttons of each frame, in the order of their tab indices. Runs after the
+// focus chain is made: a group then lets Tab stop at one of its buttons only.
+void groupOptions(const QList<QObject *> &created, std::span<const Control> table)
+{
+    for (qsizetype f = 0; f < created.size(); ++f) {
+        if (table[f].kind != Kind::Frame)
+            continue;
+        QList<std::pair<int, QRadioButton *>> options;
+        for (qsizetype o = 0; o < created.size(); ++o) {
+            if (table[o].kind == Kind::Option && table[o].container
+                && created[f]->objectName() == QLatin1String(table[o].container))
+                options.append({table[o].tab, static_cast<QRadioButton *>(created[o])});
+        }
+        std::stable_sort(options.begin(), options.end(),
+            [](const auto &a, const auto &b) { return a.first < b.first; });
+        QList<QRadioButton *> buttons;
+        for (const auto &option : std::as_const(options))
+            buttons << option.second;
+        if (!buttons.isEmpty())
+            new OptionGroup(created[f], buttons);
+    }
+}
+
 } // namespace
 
 QObject *Controls::find(const char *name) const
@@ -181,6 +205,7 @@ Controls build(QWidget *window, const Window &design, std::span<const Control> t
             tabStops.append({row.tab, control});
     }
     orderFocus(tabStops);
+    groupOptions(created, table);
     return Controls(created);
 }
 

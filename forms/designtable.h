@@ -82,7 +82,7 @@ private:
 
 // Sets up the window and creates its controls from the table: place and size, colours, font,
 // text, accessible name and description; the focus order from the tab column, with the first
-// control in it focused; the option buttons of each frame grouped.
+// control in it focused; the option buttons of each frame made one OptionGroup.
 Controls build(QWidget *window, const Window &design, std::span<const Control> table);
 
 } // namespace design
