@@ -12,6 +12,10 @@
 namespace {
 // Every bar of the window is 0 to 32767 and moves by one per press.
 constexpr int kBarMaximum = 32767;
+// A held arrow first waits, then repeats its step at this interval: the timing of the
+// toolkit's own scroll bars.
+constexpr int kRepeatDelay = 500; // ms
+constexpr int kRepeatInterval = 50; // ms
 
 // Lays a scroll bar out as two arrow buttons that share its whole length, the first half
 // lowering the value and the second raising it, with no slider or track between them. The
@@ -79,8 +83,8 @@ void StepBar::paintEvent(QPaintEvent *)
     QStyleOptionSlider option;
     initStyleOption(&option);
     option.subControls = QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarAddLine;
-    option.activeSubControls = QStyle::SubControl(m_pressed);
-    if (m_pressed)
+    option.activeSubControls = QStyle::SubControl(m_pointerOutside ? 0 : m_pressed);
+    if (m_pressed && !m_pointerOutside)
         option.state |= QStyle::State_Sunken;
     painter.drawComplexControl(QStyle::CC_ScrollBar, option);
 }
@@ -95,14 +99,13 @@ void StepBar::mousePressEvent(QMouseEvent *event)
     initStyleOption(&option);
     const QStyle::SubControl arrow = style()->hitTestComplexControl(
         QStyle::CC_ScrollBar, &option, event->position().toPoint(), this);
-    // One step per press and nothing more: holding the button down does not repeat.
-    if (arrow == QStyle::SC_ScrollBarSubLine)
-        triggerAction(SliderSingleStepSub);
-    else if (arrow == QStyle::SC_ScrollBarAddLine)
-        triggerAction(SliderSingleStepAdd);
-    else
+    if (arrow != QStyle::SC_ScrollBarSubLine && arrow != QStyle::SC_ScrollBarAddLine)
         return;
     m_pressed = arrow;
+    m_pointerOutside = false;
+    // One step at once; held down, the arrow repeats one step at a time, as the toolkit's own
+    // scroll bars do.
+    step(kRepeatDelay);
     update();
 }
 
@@ -114,13 +117,53 @@ void StepBar::mouseDoubleClickEvent(QMouseEvent *event)
 
 void StepBar::mouseReleaseEvent(QMouseEvent *)
 {
+    stopStepping();
+}
+
+void StepBar::mouseMoveEvent(QMouseEvent *event)
+{
+    // A drag never moves the value by itself. Where the style says so, a held arrow stops
+    // repeating while the pointer is off it and goes on when the pointer comes back.
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    if (!m_pressed
+        || style()->styleHint(QStyle::SH_ScrollBar_ScrollWhenPointerLeavesControl, &option, this))
+        return;
+    const QRect arrow = style()->subControlRect(
+        QStyle::CC_ScrollBar, &option, QStyle::SubControl(m_pressed), this);
+    const bool outside = !arrow.contains(event->position().toPoint());
+    if (outside == m_pointerOutside)
+        return;
+    m_pointerOutside = outside;
+    if (outside)
+        setRepeatAction(SliderNoAction);
+    else
+        step(kRepeatInterval);
+    update();
+}
+
+void StepBar::hideEvent(QHideEvent *event)
+{
+    stopStepping();
+    QScrollBar::hideEvent(event);
+}
+
+void StepBar::step(int repeatAfter)
+{
+    const SliderAction action
+        = m_pressed == QStyle::SC_ScrollBarSubLine ? SliderSingleStepSub : SliderSingleStepAdd;
+    setRepeatAction(action, repeatAfter, kRepeatInterval);
+    triggerAction(action);
+}
+
+void StepBar::stopStepping()
+{
+    setRepeatAction(SliderNoAction);
     if (m_pressed) {
         m_pressed = 0;
         update();
     }
 }
-
-void StepBar::mouseMoveEvent(QMouseEvent *) { }
 
 void StepBar::wheelEvent(QWheelEvent *event)
 {
