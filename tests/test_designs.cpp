@@ -13,18 +13,16 @@
 #include <QRadioButton>
 #include <QScreen>
 
-class TestDesigns final : public QObject
+class TestDesigns final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testsupport::ProgramFolder> m_folder;
-
-    static bool at120dpi() { return qgetenv("KELVANE_TEST_SCREEN").endsWith("120dpi"); }
-    static QWidget *openStartScreen()
+    static bool at120dpi() { return testsupport::testScreen().dpi == 120; }
+    QWidget *openStartScreen()
     {
-        windows::showFrmstart();
-        QWidget *window = windows::current();
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
         return QTest::qWaitForWindowActive(window) ? window : nullptr;
     }
     static QRect box(QWidget *window, const char *name)
@@ -34,13 +32,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<testsupport::ProgramFolder>();
-    }
-    void cleanup() { testsupport::resetProgram(); }
-
     void screenIsAsConfigured()
     {
         QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), at120dpi() ? 120. : 96.);
@@ -76,14 +67,14 @@ private Q_SLOTS:
         QFETCH(QRect, at96);
         QFETCH(QRect, at120);
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         QCOMPARE(box(&window, name.constData()), at120dpi() ? at120 : at96);
     }
 
     void startScreenCaptionsAndGroups()
     {
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         const QList<std::pair<const char *, const char *>> options
             = {{"Option1", "Frame1"}, {"Option4", "Frame1"}, {"Option5", "Frame2"},
                 {"Option7", "Frame2"}, {"Option8", "Frame3"}, {"Option9", "Frame3"}};
@@ -111,7 +102,7 @@ private Q_SLOTS:
     void startScreenColours()
     {
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         window.resize(800, 600);
         const QImage shot = window.grab().toImage();
         QCOMPARE(QColor(shot.pixel(2, 2)), QColor(128, 128, 128));
@@ -145,11 +136,11 @@ private Q_SLOTS:
         FrmCaliValues calibrationValues;
         std::unique_ptr<QWidget> created;
         if (window == QLatin1String("frmstart"))
-            created = std::make_unique<frmstart>(startValues);
+            created = std::make_unique<frmstart>(startValues, *m_program);
         else if (window == QLatin1String("Form1"))
-            created = std::make_unique<Form1>(measureValues);
+            created = std::make_unique<Form1>(measureValues, *m_program);
         else if (window == QLatin1String("FrmCali"))
-            created = std::make_unique<FrmCali>(calibrationValues);
+            created = std::make_unique<FrmCali>(calibrationValues, *m_program);
         else
             created = std::make_unique<frmpicture>();
         // Once round the focus chain, from the control that has the focus at the opening.
@@ -273,13 +264,13 @@ private Q_SLOTS:
     void enterAndSpacePressTheFocusedButton()
     {
         QFETCH(int, key);
-        windows::showFrmstart();
-        QWidget *window = windows::current();
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *exit = window->findChild<QPushButton *>(QStringLiteral("Command2"));
         exit->setFocus();
         QTest::keyClick(exit, Qt::Key(key));
-        QVERIFY(platform::programEnded());
+        QVERIFY(m_program->ended());
         QVERIFY(m_folder->hasSettings());
     }
 
@@ -288,7 +279,7 @@ private Q_SLOTS:
     void measurementScreenAsCreated()
     {
         Form1Values values;
-        Form1 window(values);
+        Form1 window(values, *m_program);
         QCOMPARE(
             box(&window, "HPD"), at120dpi() ? QRect(800, 40, 121, 21) : QRect(640, 32, 97, 17));
         QCOMPARE(
