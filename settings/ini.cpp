@@ -4,6 +4,7 @@
 #include "settings/profile.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <array>
 #include <charconv>
@@ -174,7 +175,7 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QString 
     QByteArray buffer(settings::kReadBufferSize, '\0');
     const qsizetype n
         = profile::getPrivateProfileString(strsection.toLatin1(), strkey.toLower().toLatin1(),
-            QByteArray(), buffer.data(), settings::kReadBufferSize, strfullpath);
+            QByteArray(), buffer.data(), settings::kReadBufferSize, QFile::encodeName(strfullpath));
     return QString::fromLatin1(buffer.constData(), n);
 }
 
@@ -182,6 +183,6 @@ void WriteINI(const QString &strsection, const QString &strkey, const QString &s
     const QString &strfullpath)
 {
     // A write that cannot be done leaves the file as it was; the caller goes on regardless.
-    profile::writePrivateProfileString(
-        strsection.toLatin1(), strkey.toUpper().toLatin1(), strkeyvalue.toLatin1(), strfullpath);
+    profile::writePrivateProfileString(strsection.toLatin1(), strkey.toUpper().toLatin1(),
+        strkeyvalue.toLatin1(), QFile::encodeName(strfullpath));
 }
