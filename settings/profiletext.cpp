@@ -60,7 +60,8 @@ struct Meaning
     QByteArrayView rest; // what follows the '=' of a key line, as it stands
 };
 
-Meaning meaningOf(QByteArrayView text)
+// `withKeys` false: only headers are looked at, as while the section is still to be found.
+Meaning meaningOf(QByteArrayView text, bool withKeys)
 {
     const char *begin = text.data();
     const char *end = begin + text.size();
@@ -75,6 +76,8 @@ Meaning meaningOf(QByteArrayView text)
         const qsizetype close = rest.indexOf(']');
         return {Meaning::Header, trimmed(close < 0 ? rest : rest.first(close)), false, {}};
     }
+    if (!withKeys)
+        return {};
     const QByteArrayView line(begin, end);
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
@@ -162,7 +165,8 @@ Place find(QByteArrayView content, QByteArrayView section, QByteArrayView key)
     Place place;
     LineReader reader(content, bodyStart(content));
     for (Line line; reader.next(line);) {
-        const Meaning meaning = meaningOf(content.sliced(line.start, line.end - line.start));
+        const Meaning meaning
+            = meaningOf(content.sliced(line.start, line.end - line.start), place.sectionFound);
         if (meaning.kind == Meaning::Header) {
             if (place.sectionFound)
                 break; // the section has ended
@@ -240,7 +244,9 @@ bool holdsLineBreakOrNul(QByteArrayView text)
 
 } // namespace
 
-std::optional<QByteArray> valueIn(
+namespace {
+
+std::optional<QByteArrayView> findValue(
     QByteArrayView content, QByteArrayView section, QByteArrayView key)
 {
     section = trimmed(section);
@@ -250,7 +256,17 @@ std::optional<QByteArray> valueIn(
     const Place place = find(content, section, key);
     if (!place.keyFound || !place.hasValue)
         return std::nullopt;
-    return place.value.toByteArray();
+    return place.value;
+}
+
+} // namespace
+
+std::optional<QByteArray> valueIn(
+    QByteArrayView content, QByteArrayView section, QByteArrayView key)
+{
+    if (const std::optional<QByteArrayView> value = findValue(content, section, key))
+        return value->toByteArray();
+    return std::nullopt;
 }
 
 qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByteArrayView key,
@@ -258,8 +274,7 @@ qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByte
 {
     if (!buffer || size <= 0)
         return 0;
-    const std::optional<QByteArray> value = valueIn(content, section, key);
-    const QByteArrayView found = value ? QByteArrayView(*value) : defaultValue;
+    const QByteArrayView found = findValue(content, section, key).value_or(defaultValue);
     const qsizetype n = qMin(found.size(), size - 1);
     if (n > 0)
         memcpy(buffer, found.data(), size_t(n));
