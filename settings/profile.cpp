@@ -2,9 +2,11 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,22 +191,70 @@ void syncFolderOf(const QByteArray &path)
         (void)::fsync(fd.get());
 }
 
+// A shared install: a program folder that its group may write, with the setgid bit that gives
+// every new file in it the folder's group.
+bool isShared(const struct stat &folder)
+{
+    return (folder.st_mode & (S_ISGID | S_IWGRP)) == (S_ISGID | S_IWGRP);
+}
+
+// Gives the new file the permissions the file it replaces had (a new settings file takes the
+// user's umask), and in a shared install the folder's group and group read and write whatever
+// the user's umask, so that every member of the group can go on reading and saving. Returns
+// false when the new file would allow less than the old one did.
+bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
+{
+    struct stat created
+    {
+    };
+    if (::fstat(fd, &created) != 0)
+        return false;
+    const bool exists = existing.state == Existing::Regular;
+    mode_t wanted = (exists ? existing.status.st_mode : created.st_mode) & 07777;
+    gid_t group = exists ? existing.status.st_gid : created.st_gid;
+    if (isShared(folder)) {
+        wanted |= S_IRGRP | S_IWGRP;
+        group = folder.st_gid;
+    }
+    // Best effort: only an administrator may give the file to another user, and only a member
+    // of a group to that group.
+    if (exists && existing.status.st_uid != created.st_uid)
+        (void)::fchown(fd, existing.status.st_uid, group);
+    if (group != created.st_gid)
+        (void)::fchown(fd, uid_t(-1), group);
+    (void)::fchmod(fd, wanted);
+    struct stat now
+    {
+    };
+    return ::fstat(fd, &now) == 0 && (now.st_mode & wanted) == wanted;
+}
+
 // A temporary file in the same folder, flushed to disk and renamed over the old file.
 bool replaceFile(const QByteArray &target, const Existing &existing, const QByteArray &content)
 {
+    struct stat folder
+    {
+    };
+    if (::stat(folderOf(target).constData(), &folder) != 0)
+        return false; // the folder is gone: no other folder is ever used
     const bool exists = existing.state == Existing::Regular;
     QByteArray temporary;
     Descriptor fd
         = createTemporary(target, exists ? existing.status.st_mode & 07777 : 0666, temporary);
     if (!fd.isOpen())
         return exists && writeInPlace(target, existing.content, content);
-    // The new file takes the old file's permissions.
-    bool done = !exists || ::fchmod(fd.get(), existing.status.st_mode & 07777) == 0;
-    done = done && writeAllAt(fd.get(), content) && ::fsync(fd.get()) == 0;
+    if (!setPermissions(fd.get(), existing, folder)) {
+        // Rewriting the file where it stands keeps its permissions as they are.
+        fd.close();
+        ::unlink(temporary.constData());
+        return exists && writeInPlace(target, existing.content, content);
+    }
+    // An error from the flush means the disk may not hold the new content: the old file stays.
+    bool done = writeAllAt(fd.get(), content) && ::fsync(fd.get()) == 0;
     done = fd.close() && done;
     done = done && ::rename(temporary.constData(), target.constData()) == 0;
     if (!done) {
-        ::unlink(temporary.constData()); // the old file stays as it was
+        ::unlink(temporary.constData());
         return false;
     }
     syncFolderOf(target);
@@ -244,6 +294,34 @@ bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &p
     }
     const std::optional<QByteArray> content = withValues(existing.content, entries);
     return content && replaceFile(*target, existing, *content);
+}
+
+int removeStaleTemporaries(const QByteArray &path)
+{
+    const QByteArray target = fileToReplace(path).value_or(path);
+    QByteArray prefix = target.mid(target.lastIndexOf('/') + 1);
+    prefix.append(kTemporaryInfix);
+    DIR *folder = ::opendir(folderOf(target).constData());
+    if (!folder)
+        return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(folder)) {
+        const QByteArrayView name(entry->d_name);
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + kTemporarySuffixLength)
+            continue;
+        const QByteArrayView suffix = name.sliced(prefix.size());
+        if (!std::all_of(
+                suffix.begin(), suffix.end(), [](char c) { return kSuffixCharacters.contains(c); }))
+            continue;
+        struct stat status
+        {
+        };
+        if (::fstatat(::dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(status.st_mode) && ::unlinkat(::dirfd(folder), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(folder);
+    return removed;
 }
 
 bool writePrivateProfileString(

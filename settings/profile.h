@@ -27,4 +27,10 @@ bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &p
 bool writePrivateProfileString(
     QByteArrayView section, QByteArrayView key, QByteArrayView value, const QByteArray &path);
 
+// Removes what interrupted saves left beside the file at `path`: the temporary files of this
+// program's own naming pattern ("Kelvane.ini.saving.XXXXXX"), and nothing else. For the start of
+// a program that holds the instance lock, when no save can be under way. Returns how many it
+// removed.
+int removeStaleTemporaries(const QByteArray &path);
+
 } // namespace profile

@@ -59,6 +59,31 @@ private:
 // What a read gives for a key the file does not hold.
 const QByteArray kMissing = QByteArrayLiteral("(missing)");
 
+// Sets the process's umask for as long as this lives.
+class Umask
+{
+public:
+    explicit Umask(mode_t mask)
+        : m_old(::umask(mask))
+    {
+    }
+    ~Umask() { ::umask(m_old); }
+    Umask(const Umask &) = delete;
+    Umask &operator=(const Umask &) = delete;
+
+private:
+    mode_t m_old;
+};
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &status);
+    return status;
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat status
@@ -598,8 +623,78 @@ private Q_SLOTS:
         QFETCH(int, mode);
         m_folder->writeSettings(testsupport::kDefaultSettings);
         QCOMPARE(::chmod(QFile::encodeName(file()).constData(), mode_t(mode)), 0);
+        const Umask strict(077); // the user's umask never narrows an existing file
         QVERIFY(write("Screen", "SCREENH", " 600"));
         QCOMPARE(modeOf(file()), mode_t(mode));
+    }
+
+    // A shared install (a group-writable folder with the setgid bit): the settings file belongs
+    // to the folder's group, and the group may read and write it whatever the saving user's
+    // umask; a private folder leaves a new file to the umask.
+    void sharedFolderKeepsTheGroupWriting_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("oldMode"); // 0: no file yet
+        QTest::addColumn<int>("newMode");
+        QTest::newRow("shared, new file, umask 022") << 02775 << 022 << 0 << 0664;
+        QTest::newRow("shared, new file, umask 077") << 02770 << 077 << 0 << 0660;
+        QTest::newRow("shared, a file left owner-only") << 02770 << 077 << 0600 << 0660;
+        QTest::newRow("private, new file, umask 022") << 0755 << 022 << 0 << 0644;
+        QTest::newRow("private, new file, umask 077") << 0700 << 077 << 0 << 0600;
+        QTest::newRow("group-writable without setgid") << 0770 << 077 << 0 << 0600;
+    }
+    void sharedFolderKeepsTheGroupWriting()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(int, umask);
+        QFETCH(int, oldMode);
+        QFETCH(int, newMode);
+        const QByteArray folder = QFile::encodeName(m_folder->path());
+        // Root can give the folder a group of its own, as an installer would.
+        if (testsupport::isRoot())
+            QCOMPARE(::chown(folder.constData(), uid_t(-1), 65534), 0);
+        QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
+        if (oldMode != 0) {
+            m_folder->writeSettings(testsupport::kDefaultSettings);
+            QCOMPARE(::chmod(path().constData(), mode_t(oldMode)), 0);
+        }
+        {
+            const Umask mask {mode_t(umask)};
+            QVERIFY(write("Screen", "SCREENH", " 600"));
+        }
+        QCOMPARE(modeOf(file()), mode_t(newMode));
+        if (folderMode & S_ISGID)
+            QCOMPARE(statusOf(file()).st_gid, statusOf(m_folder->path()).st_gid);
+    }
+
+    // What a save that was cut short leaves beside the file goes at the next start; nothing else.
+    void removesOnlyItsOwnTemporaries()
+    {
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        const QDir folder(m_folder->path());
+        const QStringList stale {QStringLiteral("Kelvane.ini.saving.a1B2c3"),
+            QStringLiteral("Kelvane.ini.saving.ZZZZZZ")};
+        const QStringList kept {QStringLiteral("Kelvane.ini.backup"),
+            QStringLiteral("Kelvane.ini.saving.abc"), QStringLiteral("Kelvane.ini.saving.abcdefg"),
+            QStringLiteral("Kelvane.ini.saving.ab-def"), QStringLiteral("Other.ini.saving.abcdef"),
+            QStringLiteral("kelvane.ini.saving.abcdef"),
+            QStringLiteral("Kelvane.ini.saving.link00")};
+        for (const QString &name : stale + kept.mid(0, kept.size() - 1)) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(file(), folder.filePath(kept.back()))); // a link is never one of ours
+        QVERIFY(folder.mkdir(QStringLiteral("Kelvane.ini.saving.folder")));
+        QCOMPARE(profile::removeStaleTemporaries(path()), 2);
+        QStringList expected = kept
+            + QStringList {
+                QStringLiteral("Kelvane.ini"), QStringLiteral("Kelvane.ini.saving.folder")};
+        QStringList entries = m_folder->entries();
+        entries.sort();
+        expected.sort();
+        QCOMPARE(entries, expected);
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
     void fullDiskLeavesTheOldFileWhole()
@@ -679,13 +774,25 @@ private Q_SLOTS:
             QByteArray(testsupport::kDefaultSettings).replace("FILTER= 1", "FILTER= 4"));
     }
 
+    // A program folder renamed or removed while the program runs (a reinstall): the file is
+    // read as missing and a save has no effect, in no other folder.
     void missingFolderFailsCleanly()
     {
-        const QString path = m_folder->path() + QStringLiteral("/missing/Kelvane.ini");
-        QVERIFY(
-            !profile::writePrivateProfileString("Filter", "FILTER", " 1", QFile::encodeName(path)));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
-        QVERIFY(m_folder->entries().isEmpty());
+        QDir root(m_folder->path());
+        QVERIFY(root.mkdir(QStringLiteral("program")));
+        const QByteArray settings
+            = QFile::encodeName(root.filePath(QStringLiteral("program/Kelvane.ini")));
+        QVERIFY(profile::writePrivateProfileString("Filter", "FILTER", " 1", settings));
+        QVERIFY(root.rename(QStringLiteral("program"), QStringLiteral("program-new")));
+        QVERIFY(!profile::writePrivateProfileStrings(
+            {{"Filter", "FILTER", " 2"}, {"Screen", "SCREENH", " 600"}}, settings));
+        char buffer[8];
+        QCOMPARE(profile::getPrivateProfileString("Filter", "filter", "", buffer, 8, settings),
+            qsizetype(0));
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("program-new")});
+        QCOMPARE(QDir(root.filePath(QStringLiteral("program-new"))).entryList(QDir::Files),
+            QStringList {QStringLiteral("Kelvane.ini")});
+        QVERIFY(root.rmdir(QStringLiteral("program-new")) == false); // it still holds the file
     }
 
     // ---- Size: no work that grows faster than the file ----
