@@ -214,6 +214,21 @@ QString checkRead(QByteArrayView content, const Setting &setting, qsizetype size
     return {};
 }
 
+bool isUtf16(QByteArrayView content)
+{
+    return content.startsWith("\xFF\xFE");
+}
+
+// A write under `which` leaves setting `other` as it read before.
+template<typename Where>
+QString checkOtherSetting(QByteArrayView before, QByteArrayView after, std::size_t which,
+    std::size_t other, const Where &where)
+{
+    if (other != which && read(after, kSettings[other]) != read(before, kSettings[other]))
+        return QStringLiteral("%1 changed").arg(QLatin1String(kSettings[other].key)) + where();
+    return {};
+}
+
 // How many bytes two texts share at their start.
 qsizetype sharedStart(QByteArrayView a, QByteArrayView b)
 {
@@ -282,6 +297,15 @@ QString checkWrite(QByteArrayView content, std::size_t which, QByteArrayView val
             return QStringLiteral("writing it again changed the file") + where();
     }
 
+    // A file in UTF-16 stays in UTF-16, whole code units added; any other file never becomes
+    // one. Its lines are those of its characters, not of its bytes.
+    if (isUtf16(*after) != isUtf16(content)
+        || (isUtf16(content) && (after->size() - content.size()) % 2 != 0))
+        return QStringLiteral("the file's encoding changed, giving '%1'").arg(shown(*after))
+            + where();
+    if (isUtf16(content))
+        return checkOtherSetting(content, *after, which, everyRule ? other : which, where);
+
     // The bytes removed hold no line break; the line endings that the file gains are those of
     // the bytes inserted, and no CRLF stands across the edges of the change, so no ending of
     // another line joined another (a CR and an LF into one CRLF) or came apart.
@@ -297,10 +321,7 @@ QString checkWrite(QByteArrayView content, std::size_t which, QByteArrayView val
         return QStringLiteral("lines other than the key's changed, giving '%1'").arg(shown(*after))
             + where();
 
-    if (everyRule && other != which
-        && read(*after, kSettings[other]) != read(content, kSettings[other]))
-        return QStringLiteral("%1 changed").arg(QLatin1String(kSettings[other].key)) + where();
-    return {};
+    return checkOtherSetting(content, *after, which, everyRule ? other : which, where);
 }
 
 // Each key read whole and cut to a small buffer; each text read as its documented number.
@@ -535,7 +556,15 @@ QString checkBuiltFile(QByteArrayView input)
 {
     Choices choices(input);
     Expected expected;
-    const QByteArray file = buildFile(choices, expected);
+    QByteArray file = buildFile(choices, expected);
+    // Saved as UTF-16LE with its mark (Notepad's "Unicode"): every byte, Latin-1, a code unit.
+    const bool utf16 = choices.next(4) == 0;
+    if (utf16) {
+        QByteArray units("\xFF\xFE");
+        for (const char c : file.startsWith("\xEF\xBB\xBF") ? file.sliced(3) : file)
+            units.append(c).append('\0');
+        file = units;
+    }
 
     // A few values written in one go, each with or without the leading blank of a number; then
     // every key reads as built or as written.
@@ -551,6 +580,13 @@ QString checkBuiltFile(QByteArrayView input)
     const std::optional<QByteArray> written = profile::withValues(file, entries);
     if (!written)
         return QStringLiteral("a write was refused");
+    if (utf16) {
+        bool whole = written->startsWith("\xFF\xFE") && written->size() % 2 == 0;
+        for (qsizetype i = 3; whole && i < written->size(); i += 2)
+            whole = written->at(i) == '\0';
+        if (!whole)
+            return QStringLiteral("a UTF-16 file was written as '%1'").arg(shown(*written));
+    }
     return checkExpected(*written, expected);
 }
 

@@ -242,9 +242,119 @@ bool holdsLineBreakOrNul(QByteArrayView text)
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
 }
 
-} // namespace
+// ---- Files saved as UTF-16LE with a byte-order mark ----
+//
+// Such a file is read and edited as 8-bit text, as the Windows profile functions do: its text
+// becomes UTF-8 (a lone surrogate kept as its own three bytes, so that the text goes back to
+// exactly the UTF-16 it came from), names and values come and go in the program's code page,
+// Latin-1, and the edited text is written back as UTF-16LE with its mark. The file never holds
+// two encodings.
 
-namespace {
+constexpr QByteArrayView kUtf16Mark = "\xFF\xFE";
+
+bool isUtf16(QByteArrayView content)
+{
+    return content.startsWith(kUtf16Mark);
+}
+
+void appendUtf8(QByteArray &text, char32_t c)
+{
+    if (c < 0x80) {
+        text.append(char(c));
+    } else if (c < 0x800) {
+        text.append(char(0xC0 | (c >> 6))).append(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        text.append(char(0xE0 | (c >> 12)))
+            .append(char(0x80 | ((c >> 6) & 0x3F)))
+            .append(char(0x80 | (c & 0x3F)));
+    } else {
+        text.append(char(0xF0 | (c >> 18)))
+            .append(char(0x80 | ((c >> 12) & 0x3F)))
+            .append(char(0x80 | ((c >> 6) & 0x3F)))
+            .append(char(0x80 | (c & 0x3F)));
+    }
+}
+
+// The text of a UTF-16LE file after its mark; an odd last byte, which is no character, goes to
+// `tail` to be put back as it was.
+QByteArray utf8FromUtf16(QByteArrayView units, QByteArray &tail)
+{
+    const auto unitAt
+        = [&](qsizetype i) { return char16_t(uchar(units[i]) | (uchar(units[i + 1]) << 8)); };
+    const qsizetype even = units.size() & ~qsizetype(1);
+    tail = units.sliced(even).toByteArray();
+    QByteArray text;
+    text.reserve(even * 3 / 2);
+    for (qsizetype i = 0; i < even; i += 2) {
+        const char16_t unit = unitAt(i);
+        if (QChar::isHighSurrogate(unit) && i + 3 < even && QChar::isLowSurrogate(unitAt(i + 2))) {
+            appendUtf8(text, QChar::surrogateToUcs4(unit, unitAt(i + 2)));
+            i += 2;
+        } else {
+            appendUtf8(text, unit);
+        }
+    }
+    return text;
+}
+
+// The code point that starts at `i`, and the bytes it takes; a byte that starts no sequence
+// stands for itself.
+char32_t codePointAt(QByteArrayView text, qsizetype i, qsizetype &length)
+{
+    const uchar lead = uchar(text[i]);
+    const qsizetype needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    length = 1;
+    if (needed == 1 || i + needed > text.size())
+        return lead;
+    char32_t c = lead & (0x7F >> needed);
+    for (qsizetype k = 1; k < needed; ++k) {
+        const uchar next = uchar(text[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return lead;
+        c = (c << 6) | (next & 0x3F);
+    }
+    length = needed;
+    return c;
+}
+
+QByteArray utf16FromUtf8(QByteArrayView text)
+{
+    QByteArray units;
+    units.reserve(text.size() * 2);
+    const auto appendUnit
+        = [&](char16_t unit) { units.append(char(unit & 0xFF)).append(char(unit >> 8)); };
+    for (qsizetype i = 0, length = 0; i < text.size(); i += length) {
+        const char32_t c = codePointAt(text, i, length);
+        if (QChar::requiresSurrogates(c)) {
+            appendUnit(QChar::highSurrogate(c));
+            appendUnit(QChar::lowSurrogate(c));
+        } else {
+            appendUnit(char16_t(c));
+        }
+    }
+    return units;
+}
+
+QByteArray utf8FromLatin1(QByteArrayView text)
+{
+    QByteArray result;
+    result.reserve(text.size() * 2);
+    for (const char c : text)
+        appendUtf8(result, uchar(c));
+    return result;
+}
+
+// A character beyond Latin-1 reads as '?', as a character beyond the code page does on Windows.
+QByteArray latin1FromUtf8(QByteArrayView text)
+{
+    QByteArray result;
+    result.reserve(text.size());
+    for (qsizetype i = 0, length = 0; i < text.size(); i += length) {
+        const char32_t c = codePointAt(text, i, length);
+        result.append(c <= 0xFF ? char(c) : '?');
+    }
+    return result;
+}
 
 std::optional<QByteArrayView> findValue(
     QByteArrayView content, QByteArrayView section, QByteArrayView key)
@@ -264,6 +374,14 @@ std::optional<QByteArrayView> findValue(
 std::optional<QByteArray> valueIn(
     QByteArrayView content, QByteArrayView section, QByteArrayView key)
 {
+    if (isUtf16(content)) {
+        QByteArray tail;
+        const QByteArray text = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
+        if (const std::optional<QByteArrayView> value
+            = findValue(text, utf8FromLatin1(section), utf8FromLatin1(key)))
+            return latin1FromUtf8(*value);
+        return std::nullopt;
+    }
     if (const std::optional<QByteArrayView> value = findValue(content, section, key))
         return value->toByteArray();
     return std::nullopt;
@@ -274,7 +392,16 @@ qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByte
 {
     if (!buffer || size <= 0)
         return 0;
-    const QByteArrayView found = findValue(content, section, key).value_or(defaultValue);
+    // A file in UTF-16 is decoded first; any other is read as it stands, without a copy.
+    std::optional<QByteArray> decoded;
+    std::optional<QByteArrayView> value;
+    if (isUtf16(content)) {
+        decoded = valueIn(content, section, key);
+        value = decoded;
+    } else {
+        value = findValue(content, section, key);
+    }
+    const QByteArrayView found = value.value_or(defaultValue);
     const qsizetype n = qMin(found.size(), size - 1);
     if (n > 0)
         memcpy(buffer, found.data(), size_t(n));
@@ -301,6 +428,15 @@ std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> 
     for (const Entry &entry : entries) {
         if (!isStorable(entry.section, entry.key, entry.value))
             return std::nullopt;
+    }
+    if (isUtf16(content)) {
+        QByteArray tail;
+        QByteArray text = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
+        for (const Entry &entry : entries) {
+            text = withValue(text, utf8FromLatin1(trimmed(entry.section)),
+                utf8FromLatin1(trimmed(entry.key)), utf8FromLatin1(entry.value));
+        }
+        return kUtf16Mark.toByteArray() + utf16FromUtf8(text) + tail;
     }
     QByteArray result = content.toByteArray();
     for (const Entry &entry : entries)

@@ -59,6 +59,15 @@ private:
 // What a read gives for a key the file does not hold.
 const QByteArray kMissing = QByteArrayLiteral("(missing)");
 
+// Latin-1 text as a file saved in UTF-16LE with its byte-order mark (Notepad's "Unicode").
+QByteArray utf16(QByteArrayView latin1)
+{
+    QByteArray file("\xFF\xFE");
+    for (const char c : latin1)
+        file.append(c).append('\0');
+    return file;
+}
+
 // Sets the process's umask for as long as this lives.
 class Umask
 {
@@ -236,6 +245,16 @@ private Q_SLOTS:
         QTest::newRow("missing key") << QByteArray(testsupport::kDefaultSettings) << filter
                                      << QByteArray("other") << kMissing;
         QTest::newRow("empty file") << QByteArray() << filter << key << kMissing;
+
+        QTest::newRow("UTF-16: read")
+            << utf16("[Filter]\r\nFILTER= 3\r\n") << filter << key << QByteArray("3");
+        QTest::newRow("UTF-16: names in any case, a Latin-1 value")
+            << utf16("[fILTER]\r\nFilter=caf\xE9\r\n") << filter << key << QByteArray("caf\xE9");
+        QTest::newRow("UTF-16: a character beyond Latin-1 reads as '?'")
+            << utf16("[Filter]\nFILTER=1").append("\xAC\x20", 2) << filter << key
+            << QByteArray("1?");
+        QTest::newRow("UTF-16: a key in another section is not found")
+            << utf16("[Screen]\nFILTER=3\n") << filter << key << kMissing;
     }
     void readsAsWindowsDoes()
     {
@@ -492,6 +511,24 @@ private Q_SLOTS:
         QTest::newRow("NUL bytes elsewhere kept")
             << QByteArray("[A]\nX=\0\n", 8) << QByteArray("Filter") << QByteArray("FILTER")
             << QByteArray(" 1") << QByteArray("[A]\nX=\0\n[Filter]\nFILTER= 1\n", 27);
+
+        QTest::newRow("UTF-16: a value replaced")
+            << utf16("[Filter]\r\nFILTER=1\r\n") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 4") << utf16("[Filter]\r\nFILTER= 4\r\n");
+        QTest::newRow("UTF-16: a section added, a Latin-1 value")
+            << utf16("[Filter]\r\nFILTER=1\r\n") << QByteArray("Screen") << QByteArray("SCREENH")
+            << QByteArray(" caf\xE9")
+            << utf16("[Filter]\r\nFILTER=1\r\n[Screen]\r\nSCREENH= caf\xE9\r\n");
+        QTest::newRow("UTF-16: a file holding only the mark")
+            << QByteArray("\xFF\xFE") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 1") << utf16("[Filter]\nFILTER= 1\n");
+        // A euro sign, a character outside the 16-bit range, a lone surrogate and an odd last
+        // byte: all kept as they were.
+        const QByteArray others = QByteArray("\xAC\x20\x3D\xD8\x00\xDE\x00\xDC", 8);
+        QTest::newRow("UTF-16: every other character kept")
+            << utf16("; ") + others.mid(0) + utf16("\n[Filter]\nFILTER=1\n").mid(2) + 'A'
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 2")
+            << utf16("; ") + others + utf16("\n[Filter]\nFILTER= 2\n").mid(2) + 'A';
     }
     void writesKeepEveryOtherByte()
     {
@@ -793,6 +830,22 @@ private Q_SLOTS:
         QCOMPARE(QDir(root.filePath(QStringLiteral("program-new"))).entryList(QDir::Files),
             QStringList {QStringLiteral("Kelvane.ini")});
         QVERIFY(root.rmdir(QStringLiteral("program-new")) == false); // it still holds the file
+    }
+
+    // A UTF-16 file through the file functions: read, and written back in UTF-16.
+    void utf16FileStaysUtf16()
+    {
+        m_folder->writeSettings(utf16(testsupport::kDefaultSettings));
+        char buffer[8];
+        QCOMPARE(profile::getPrivateProfileString("Screen", "screenh", "", buffer, 8, path()),
+            qsizetype(3));
+        QCOMPARE(QByteArray(buffer), QByteArray("500"));
+        QVERIFY(profile::writePrivateProfileStrings(
+            {{"Screen", "SCREENH", " 567"}, {"Screen", "SCREENV", " 432"}}, path()));
+        QCOMPARE(m_folder->settings(),
+            utf16(QByteArray(testsupport::kDefaultSettings)
+                      .replace("SCREENH= 500", "SCREENH= 567")
+                      .replace("SCREENV= 500", "SCREENV= 432")));
     }
 
     // ---- Size: no work that grows faster than the file ----
