@@ -96,14 +96,14 @@ QByteArray whichValues(const QByteArray &content)
 }
 
 // The save of the start screen: five values, in order, in one replacement of the file.
-bool save(const Values &values, const QString &path)
+bool save(const Values &values, const QByteArray &path)
 {
     QList<profile::Entry> entries;
     for (std::size_t i = 0; i < kSettings.size(); ++i) {
         entries.append({kSettings[i].section, QByteArray(kSettings[i].key).toUpper(),
             ' ' + QByteArray(values[i])});
     }
-    return profile::writePrivateProfileStrings(entries, QFile::encodeName(path));
+    return profile::writePrivateProfileStrings(entries, path);
 }
 
 // From here on, the system call `number` fails with `error` in this process, as a disk or a
@@ -164,7 +164,7 @@ class TestFaults final : public QObject
 private:
     std::unique_ptr<ProgramFolder> m_folder;
 
-    QString file() const { return m_folder->settingsFile(); }
+    QByteArray file() const { return QFile::encodeName(m_folder->settingsFile()); }
     QStringList leftovers() const
     {
         QStringList entries = m_folder->entries();
@@ -249,7 +249,7 @@ private Q_SLOTS:
             ++seen[which];
             // A kill during a save can leave the save's temporary file beside the settings;
             // it is never read, and the next start removes it.
-            strays += profile::removeStaleTemporaries(QFile::encodeName(file()));
+            strays += profile::removeStaleTemporaries(file());
             QCOMPARE(leftovers(), QStringList());
             m_folder->writeSettings(fileWith(kOld));
         }
@@ -334,7 +334,7 @@ private Q_SLOTS:
     // files to the owner alone: the file keeps the permissions it had, and the save is done.
     void failedChmodNeverNarrows()
     {
-        QCOMPARE(::chmod(QFile::encodeName(file()).constData(), 0644), 0);
+        QCOMPARE(::chmod(file().constData(), 0644), 0);
         const int status = inChild([&] {
             ::umask(077);
             if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_chmod, EPERM))
@@ -347,7 +347,7 @@ private Q_SLOTS:
         struct stat status2
         {
         };
-        QCOMPARE(::stat(QFile::encodeName(file()).constData(), &status2), 0);
+        QCOMPARE(::stat(file().constData(), &status2), 0);
         QCOMPARE(status2.st_mode & 07777, mode_t(0644));
         QCOMPARE(leftovers(), QStringList());
     }
@@ -357,7 +357,7 @@ private Q_SLOTS:
     void readOnlyFolderKeepsTheOldFile()
     {
         const QByteArray folder = QFile::encodeName(m_folder->path());
-        const QByteArray path = QFile::encodeName(file());
+        const QByteArray path = file();
         if (testsupport::isRoot()) {
             // Owned by root and readable by all, as a program installed for every user.
             QCOMPARE(::chmod(folder.constData(), 0755), 0);
@@ -377,7 +377,7 @@ private Q_SLOTS:
                 ::_exit(5);
             char buffer[8];
             const bool readable = profile::getPrivateProfileString(
-                                      "Screen", "screenh", "", buffer, 8, QFile::encodeName(file()))
+                                      "Screen", "screenh", "", buffer, 8, file())
                     == 3
                 && QByteArray(buffer) == "600";
             ::_exit(readable ? 0 : 4);

@@ -270,7 +270,7 @@ private Q_SLOTS:
 
     void missingFileReadsEmpty()
     {
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()), QString());
         QVERIFY(!m_folder->hasSettings());
     }
 
@@ -317,20 +317,20 @@ private Q_SLOTS:
     {
         const QByteArray value(800, '7');
         m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\n");
-        const QString read = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file());
+        const QString read = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path());
         QCOMPARE(read.size(), 749);
         QCOMPARE(read, QString(749, QLatin1Char('7')));
 
         m_folder->writeSettings("[Screen]\nSCREENH=" + QByteArray(749, '7') + "\n");
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()).size(), 749);
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path()).size(), 749);
     }
 
     void textIsLatin1BothWays()
     {
         WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" caf\u00e9"),
-            file());
+            path());
         QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFILTER= caf\xE9\n"));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()),
             QStringLiteral("caf\u00e9"));
     }
 
@@ -338,9 +338,9 @@ private Q_SLOTS:
 
     void writeINIStoresUpperCaseKeys()
     {
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), QStringLiteral(" 2"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), QStringLiteral(" 2"), path());
         QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFIXEYE= 2\n"));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), path()),
             QStringLiteral("2"));
     }
 
@@ -349,11 +349,11 @@ private Q_SLOTS:
         QVERIFY(!m_folder->hasSettings());
         const QString filter = QStringLiteral("Filter");
         const QString screen = QStringLiteral("Screen");
-        WriteINI(filter, QStringLiteral("Filter"), settings::numberText(1), file());
-        WriteINI(filter, QStringLiteral("Target"), settings::numberText(1), file());
-        WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), file());
-        WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), file());
-        WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), file());
+        WriteINI(filter, QStringLiteral("Filter"), settings::numberText(1), path());
+        WriteINI(filter, QStringLiteral("Target"), settings::numberText(1), path());
+        WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), path());
+        WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), path());
+        WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), path());
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
@@ -601,10 +601,10 @@ private Q_SLOTS:
         QVERIFY(
             QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(!write("Screen", "SCREENH", " 600"));
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), path());
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         QCOMPARE(modeOf(file()), mode_t(0444));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()),
             QStringLiteral("1"));
     }
 
@@ -787,9 +787,9 @@ private Q_SLOTS:
         } else {
             QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
         }
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()), QString());
         QVERIFY(!write("Filter", "FILTER", " 1"));
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), path());
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
         if (kind == QLatin1String("unreadable")) {
             ::chmod(path.constData(), 0600);
@@ -864,7 +864,7 @@ private Q_SLOTS:
 
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path()),
             QStringLiteral("500"));
         QVERIFY(write("Screen", "SCREENV", " 510"));
         QVERIFY(write("Notes", "LAST", " 1"));
@@ -885,7 +885,7 @@ private Q_SLOTS:
         m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\nSCREENV= 500\n");
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path()),
             QString(749, QLatin1Char('5')));
         QVERIFY(write("Screen", "SCREENV", " 510"));
         QCOMPARE(m_folder->settings(), "[Screen]\nSCREENH=" + value + "\nSCREENV= 510\n");
@@ -1119,9 +1119,9 @@ private Q_SLOTS:
 
     void settingsPathIsInTheProgramFolder()
     {
-        QCOMPARE(settings::settingsPath(),
-            m_folder->path() + QDir::separator() + QStringLiteral("Kelvane.ini"));
-        QCOMPARE(settings::settingsPath(), m_folder->settingsFile());
+        QCOMPARE(settings::settingsPath(m_folder->nativePath()), file());
+        // No folder, no file: never "/Kelvane.ini" at the root.
+        QCOMPARE(settings::settingsPath({}), QByteArray());
     }
 
     void storedTextReadsAsNumber_data()
@@ -1132,43 +1132,31 @@ private Q_SLOTS:
         QTest::newRow("2 without blank") << QByteArray("2") << 2.0;
         QTest::newRow("letters only") << QByteArray("Filter") << 0.0;
         QTest::newRow("empty") << QByteArray("") << 0.0;
+        QTest::newRow("missing") << QByteArray() << 0.0;
         QTest::newRow("4.5") << QByteArray(" 4.5") << 4.5;
     }
     void storedTextReadsAsNumber()
     {
         QFETCH(QByteArray, stored);
         QFETCH(double, number);
-        m_folder->writeSettings("[Filter]\nFILTER=" + stored + "\n");
-        const std::optional<double> read = settings::textToDouble(
-            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
-        QVERIFY(read);
-        QCOMPARE(*read, number);
-    }
-
-    void missingKeyReadsAsZero()
-    {
-        const std::optional<double> read = settings::textToDouble(
-            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
-        QVERIFY(read);
-        QCOMPARE(*read, 0.0);
+        if (!stored.isNull())
+            m_folder->writeSettings("[Filter]\nFILTER=" + stored + "\n");
+        double read = -1;
+        settings::read(m_folder->nativePath(), settings::Key::Filter, read);
+        QCOMPARE(read, number);
     }
 
     void halfCalibrationValues()
     {
         m_folder->writeSettings("[Screen]\nSCREENH=300.5\nSCREENV=300.5\n");
-        const QString path = settings::settingsPath();
-        const std::optional<double> screenH = settings::textToDouble(
-            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path));
-        const std::optional<qint16> screenV = settings::textToInteger16(
-            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path));
-        QVERIFY(screenH && screenV);
-        QCOMPARE(*screenH, 300.5);
-        QCOMPARE(*screenV, qint16(300));
+        settings::Values values;
+        settings::readAll(m_folder->nativePath(), values);
+        QCOMPARE(values.ScreenH, 300.5);
+        QCOMPARE(values.ScreenV, qint16(300));
 
-        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"),
-            settings::numberText(*screenH), path);
-        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"),
-            settings::numberText(*screenV), path);
+        settings::save(m_folder->nativePath(),
+            {{settings::Key::ScreenH, values.ScreenH},
+                {settings::Key::ScreenV, double(values.ScreenV)}});
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 300.5\nSCREENV= 300\n"));
     }
 };
