@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 #include "app/program.h"
 #include "platform/platform.h"
+#include "settings/ini.h"
 
 #include <QMessageBox>
 
@@ -34,6 +35,7 @@ int main(int argc, char *argv[])
         QMessageBox::information(nullptr, QStringLiteral("Kelvane"), message);
         return 1;
     }
+    settings::removeLeftovers(program.programFolder());
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
