@@ -376,9 +376,8 @@ private Q_SLOTS:
             if (save(kNew, file()))
                 ::_exit(5);
             char buffer[8];
-            const bool readable = profile::getPrivateProfileString(
-                                      "Screen", "screenh", "", buffer, 8, file())
-                    == 3
+            const bool readable
+                = profile::getPrivateProfileString("Screen", "screenh", "", buffer, 8, file()) == 3
                 && QByteArray(buffer) == "600";
             ::_exit(readable ? 0 : 4);
         });
