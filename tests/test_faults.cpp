@@ -337,7 +337,7 @@ private Q_SLOTS:
         QCOMPARE(::chmod(file().constData(), 0644), 0);
         const int status = inChild([&] {
             ::umask(077);
-            if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_chmod, EPERM))
+            if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_fchmodat, EPERM))
                 ::_exit(2);
             ::_exit(save(kNew, file()) ? 0 : 3);
         });
