@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/commandline.h"
 #include "app/program.h"
+#include "app/raise.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
@@ -19,12 +20,14 @@ int main(int argc, char *argv[])
     platform::prepareApplication();
     Application app(argc, argv);
     Program program;
-    // A second instance ends here, before it reads anything. The same user's second start ends
-    // silently; another user of a shared install is told who uses the program, or they would
-    // take it for broken.
+    // A second instance ends here, before it reads anything. The same user's second start shows
+    // the running program and ends; another user of a shared install is told who uses the
+    // program, or they would take it for broken.
     if (program.anotherInstanceRunning()) {
-        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser)
+        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser) {
+            askToRaise(platform::runtimeFolder());
             return 0;
+        }
         const QString holder = program.inUseBy();
         const QString message
             = QStringLiteral(
@@ -36,6 +39,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     settings::removeLeftovers(program.programFolder());
+    const RaiseListener raiseListener(program, platform::runtimeFolder());
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
