@@ -7,6 +7,15 @@ source "$KELVANE_TESTS/e2e_lib.sh"
 [[ ! -e /Kelvane.ini ]] || fail "a /Kelvane.ini is in the way of this test"
 no_stray_file() { [[ ! -e /Kelvane.ini ]] || { rm -f /Kelvane.ini; fail "$1 wrote /Kelvane.ini"; }; }
 
+# Copies the program into a folder of its own and starts it there; its pid is in KELVANE_PID.
+start_in() { # start_in <folder>
+    mkdir -p "$1"
+    cp "$KELVANE" "$1/kelvane"
+    "$1/kelvane" &
+    KELVANE_PID=$!
+    E2E_PIDS+=("$KELVANE_PID")
+}
+
 CALIBRATED='[Filter]
 FILTER= 4
 TARGET= 3
@@ -18,29 +27,22 @@ SCREENV= 432'
 # A folder whose name is not valid UTF-8 (a Latin-1 u-umlaut): the file in it is read and saved.
 latin1=$E2E_WORK/$'Praxis_M\xfcller'
 mkdir "$latin1"
-cp "$KELVANE" "$latin1/kelvane"
 printf '%s\n' "$CALIBRATED" >"$latin1/Kelvane.ini"
-"$latin1/kelvane" &
-pid=$!
-E2E_PIDS+=("$pid")
+start_in "$latin1"
 window=$(wait_window Kelvane) || fail "no start screen from the Latin-1 folder"
 send_keys "$window" Escape
-wait_exit "$pid"
+wait_exit "$KELVANE_PID"
 expect_file "$latin1/Kelvane.ini" "$CALIBRATED"
 no_stray_file "the program in a Latin-1 folder"
 echo "ok: a folder name in Latin-1 keeps its calibration (read and saved in place)"
 
 # The folder moved while the program runs: the settings go with the executable.
 moving=$E2E_WORK/clinic
-mkdir "$moving"
-cp "$KELVANE" "$moving/kelvane"
-"$moving/kelvane" &
-pid=$!
-E2E_PIDS+=("$pid")
+start_in "$moving"
 window=$(wait_window Kelvane) || fail "no start screen before the move"
 mv "$moving" "$moving-new"
 send_keys "$window" Escape
-wait_exit "$pid"
+wait_exit "$KELVANE_PID"
 expect_file "$moving-new/Kelvane.ini" "$DEFAULT_SETTINGS"
 [[ ! -e $moving ]] || fail "the old folder came back"
 no_stray_file "the program in a moved folder"
@@ -48,15 +50,11 @@ echo "ok: a folder moved while the program ran got the settings"
 
 # The folder removed while the program runs: the save has nowhere to go and goes nowhere.
 doomed=$E2E_WORK/doomed
-mkdir "$doomed"
-cp "$KELVANE" "$doomed/kelvane"
-"$doomed/kelvane" &
-pid=$!
-E2E_PIDS+=("$pid")
+start_in "$doomed"
 window=$(wait_window Kelvane) || fail "no start screen before the removal"
 rm -rf "$doomed"
 send_keys "$window" Escape
-wait_exit "$pid"
+wait_exit "$KELVANE_PID"
 [[ ! -e $doomed ]] || fail "the removed folder came back"
 no_stray_file "the program in a removed folder"
 echo "ok: a folder removed while the program ran got nothing, and no other folder did"
