@@ -3,6 +3,7 @@
 #include "forms/design.h"
 
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -143,7 +144,11 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     design::place(Image1, 4680, 3840, 3048, 2340);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // The picture keeps its own pixel size on every screen: the box follows the picture.
-    const QPixmap title(QStringLiteral(":/pictures/title.png"));
+    // Read as what it is: a picture of unnamed format makes Qt load every image plugin on
+    // the system to ask whether it knows the file, which the start-up then waits for.
+    QImageReader reader(QStringLiteral(":/pictures/title.png"), "png");
+    reader.setAutoDetectImageFormat(false);
+    const QPixmap title = QPixmap::fromImage(reader.read());
     Image1->setPixmap(title);
     if (!title.isNull())
         Image1->resize(title.size());
