@@ -4,7 +4,9 @@
 #include "forms/optiongroup.h"
 #include "forms/stepbar.h"
 
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -40,7 +42,12 @@ QLabel *picture(const Control &row, QWidget *container)
 {
     auto *label = new QLabel(container);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setPixmap(QPixmap(QString::fromUtf8(row.text)));
+    // Read in the format its name gives: a picture of unnamed format makes Qt load every image
+    // plugin on the system to ask whether it knows the file, which the start-up waits for.
+    const QString resource = QString::fromUtf8(row.text);
+    QImageReader reader(resource, QFileInfo(resource).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    label->setPixmap(QPixmap::fromImage(reader.read()));
     return label;
 }
 
