@@ -72,6 +72,13 @@ const char *nameOf(Key key)
     return "";
 }
 
+profile::Entry profileEntry(const QString &section, const QString &key, const QString &value)
+{
+    // Text goes to the profile functions in the ANSI code page; Latin-1 stands for it here.
+    // Keys are written in upper case.
+    return {section.toLatin1(), key.toUpper().toLatin1(), value.toLatin1()};
+}
+
 QByteArray settingsPath(const QByteArray &folder)
 {
     // Without a folder there is no file: "" + "/Kelvane.ini" would be a file at the root.
@@ -186,27 +193,50 @@ QString readText(const QByteArray &folder, Key key)
         return {};
     return ReadINI(QLatin1String(sectionOf(key)), QLatin1String(nameOf(key)), path);
 }
+
+// Whether a number stands at the start of the text, after its blanks: a sign, then a digit or
+// a point and a digit.
+bool startsWithNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    if (i < text.size() && text[i] == QLatin1Char('.'))
+        ++i;
+    return i < text.size() && isDigit(text[i]);
+}
+
+template<typename Number>
+Stored readNumber(const QByteArray &folder, Key key, Number &value,
+    std::optional<Number> (*convert)(const QString &))
+{
+    const QString text = readText(folder, key);
+    const std::optional<Number> number = convert(text);
+    if (number)
+        value = *number;
+    if (text.isEmpty())
+        return Stored::Nothing;
+    return number && startsWithNumber(text) ? Stored::Number : Stored::Unreadable;
+}
 } // namespace
 
-void read(const QByteArray &folder, Key key, double &value)
+Stored read(const QByteArray &folder, Key key, double &value)
 {
-    if (const auto number = textToDouble(readText(folder, key)))
-        value = *number;
+    return readNumber(folder, key, value, textToDouble);
 }
 
-void read(const QByteArray &folder, Key key, qint16 &value)
+Stored read(const QByteArray &folder, Key key, qint16 &value)
 {
-    if (const auto number = textToInteger16(readText(folder, key)))
-        value = *number;
+    return readNumber(folder, key, value, textToInteger16);
 }
 
-void readAll(const QByteArray &folder, Values &values)
+std::array<Stored, 5> readAll(const QByteArray &folder, Values &values)
 {
-    read(folder, Key::Filter, values.Filter);
-    read(folder, Key::Target, values.Target);
-    read(folder, Key::FixEye, values.FixEye);
-    read(folder, Key::ScreenH, values.ScreenH);
-    read(folder, Key::ScreenV, values.ScreenV);
+    return {read(folder, Key::Filter, values.Filter), read(folder, Key::Target, values.Target),
+        read(folder, Key::FixEye, values.FixEye), read(folder, Key::ScreenH, values.ScreenH),
+        read(folder, Key::ScreenV, values.ScreenV)};
 }
 
 void save(const QByteArray &folder, std::initializer_list<Setting> settings)
@@ -214,10 +244,21 @@ void save(const QByteArray &folder, std::initializer_list<Setting> settings)
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
         return;
+    // One replacement of the file for the whole save, with the bytes that the writes one after
+    // another would leave: a save cut short leaves every value old or every value new, never a
+    // calibration whose two halves come from two saves.
+    QList<profile::Entry> entries;
     for (const Setting &setting : settings) {
-        WriteINI(QLatin1String(sectionOf(setting.key)), QLatin1String(nameOf(setting.key)),
-            numberText(setting.value), path);
+        entries << profileEntry(QLatin1String(sectionOf(setting.key)),
+            QLatin1String(nameOf(setting.key)), numberText(setting.value));
     }
+    profile::writePrivateProfileStrings(entries, path);
+}
+
+void removeLeftovers(const QByteArray &folder)
+{
+    if (const QByteArray path = settingsPath(folder); !path.isEmpty())
+        profile::removeStaleTemporaries(path);
 }
 
 void saveAll(const QByteArray &folder, const Values &values)
@@ -243,6 +284,6 @@ void WriteINI(const QString &strsection, const QString &strkey, const QString &s
     const QByteArray &strfullpath)
 {
     // A write that cannot be done leaves the file as it was; the caller goes on regardless.
-    profile::writePrivateProfileString(
-        strsection.toLatin1(), strkey.toUpper().toLatin1(), strkeyvalue.toLatin1(), strfullpath);
+    profile::writePrivateProfileStrings(
+        {settings::profileEntry(strsection, strkey, strkeyvalue)}, strfullpath);
 }
