@@ -5,7 +5,9 @@
 // benchmark's first frame does.
 #include "app/application.h"
 #include "app/program.h"
+#include "app/raise.h"
 #include "platform/platform.h"
+#include "settings/ini.h"
 
 #include <QFont>
 #include <QLabel>
@@ -62,6 +64,8 @@ int main(int argc, char *argv[])
     Program program;
     if (program.anotherInstanceRunning())
         return 0;
+    settings::removeLeftovers(program.programFolder());
+    const RaiseListener raiseListener(program, platform::runtimeFolder());
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
