@@ -8,14 +8,12 @@
 #include "tests/testsupport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <limits>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -252,38 +250,6 @@ private Q_SLOTS:
         QCOMPARE(::chmod(path.constData(), 0600), 0);
         QCOMPARE(m_folder->settings(), content);
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
-    }
-
-    // The start screen reads the file once for each of its five values; the time must grow
-    // with the file's size and no faster. Printed, not asserted: a busy machine is no fault.
-    void largeFileLoadTime()
-    {
-        const QByteArray small = textJunk(5 * kMegabyte);
-        const QByteArray large = textJunk(20 * kMegabyte);
-        QStringList figures;
-        double perMegabyte[2] = {0, 0};
-        int index = 0;
-        for (const QByteArray *content : {&small, &large}) {
-            m_folder->writeSettings(*content);
-            qint64 best = std::numeric_limits<qint64>::max();
-            for (int run = 0; run < 3; ++run) {
-                restartProgram();
-                QElapsedTimer timer;
-                timer.start();
-                frmstart *window = open();
-                const qint64 elapsed = timer.nsecsElapsed();
-                QVERIFY(window);
-                QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
-                best = qMin(best, elapsed);
-            }
-            const double megabytes = double(content->size()) / kMegabyte;
-            perMegabyte[index++] = best / 1e6 / megabytes;
-            figures << QStringLiteral("%1 MB in %2 ms")
-                           .arg(megabytes, 0, 'f', 0)
-                           .arg(best / 1e6, 0, 'f', 1);
-        }
-        qInfo("Start screen loaded from a settings file of %s (%.2f and %.2f ms per MB)",
-            qPrintable(figures.join(QStringLiteral(", "))), perMegabyte[0], perMegabyte[1]);
     }
 };
 

@@ -25,6 +25,17 @@ private:
         QWidget *window = m_program->current();
         return QTest::qWaitForWindowActive(window) ? window : nullptr;
     }
+    // A window of the given class as created, before any loading.
+    std::unique_ptr<QWidget> create(const QString &window)
+    {
+        if (window == QLatin1String("frmstart"))
+            return std::make_unique<frmstart>(m_startValues, *m_program);
+        if (window == QLatin1String("Form1"))
+            return std::make_unique<Form1>(m_measureValues, *m_program);
+        if (window == QLatin1String("FrmCali"))
+            return std::make_unique<FrmCali>(m_calibrationValues, *m_program);
+        return std::make_unique<frmpicture>();
+    }
     static QRect box(QWidget *window, const char *name)
     {
         auto *control = window->findChild<QWidget *>(QLatin1String(name));
@@ -131,18 +142,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, window);
         QFETCH(QStringList, order);
-        frmstartValues startValues;
-        Form1Values measureValues;
-        FrmCaliValues calibrationValues;
-        std::unique_ptr<QWidget> created;
-        if (window == QLatin1String("frmstart"))
-            created = std::make_unique<frmstart>(startValues, *m_program);
-        else if (window == QLatin1String("Form1"))
-            created = std::make_unique<Form1>(measureValues, *m_program);
-        else if (window == QLatin1String("FrmCali"))
-            created = std::make_unique<FrmCali>(calibrationValues, *m_program);
-        else
-            created = std::make_unique<frmpicture>();
+        const std::unique_ptr<QWidget> created = create(window);
         // Once round the focus chain, from the control that has the focus at the opening.
         QWidget *first = created->focusWidget() ? created->focusWidget() : created.get();
         QStringList chain;
@@ -153,6 +153,45 @@ private Q_SLOTS:
             next = next->nextInFocusChain();
         } while (next != first);
         QCOMPARE(chain, order);
+    }
+
+    // Captions in the design's bold faces, or in the desktop's own face where it gives none.
+    void captionFaces_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<qreal>("points"); // 0: the desktop's face
+        QTest::newRow("start: frame") << "frmstart"
+                                      << "Frame1" << 13.8;
+        QTest::newRow("start: option") << "frmstart"
+                                       << "Option9" << 9.6;
+        QTest::newRow("start: readout") << "frmstart"
+                                        << "cali" << 9.6;
+        QTest::newRow("start: button") << "frmstart"
+                                       << "Command1" << 13.8;
+        QTest::newRow("measurement: result") << "Form1"
+                                             << "HPD" << 7.8;
+        QTest::newRow("measurement: position") << "Form1"
+                                               << "HPosi" << 0.;
+        QTest::newRow("calibration: value") << "FrmCali"
+                                            << "HPO" << 12.;
+        QTest::newRow("calibration: button") << "FrmCali"
+                                             << "Done" << 12.;
+    }
+    void captionFaces()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        QFETCH(qreal, points);
+        const std::unique_ptr<QWidget> created = create(window);
+        const QFont face = created->findChild<QWidget *>(control)->font();
+        QCOMPARE(face.bold(), points > 0);
+        if (points > 0) {
+            QCOMPARE(face.family(), QStringLiteral("DejaVu Sans"));
+            QCOMPARE(face.pointSizeF(), points);
+        } else {
+            QCOMPARE(face, QApplication::font());
+        }
     }
 
     // Each option group is one stop for Tab and Shift+Tab: the selected button, or the first in
@@ -313,6 +352,11 @@ private Q_SLOTS:
             QCOMPARE(picture->pixmap().size(), QSize(43, 43));
         }
     }
+
+private:
+    frmstartValues m_startValues;
+    Form1Values m_measureValues;
+    FrmCaliValues m_calibrationValues;
 };
 
 KELVANE_TEST_MAIN(TestDesigns)
