@@ -19,7 +19,7 @@ Application::Application(int &argc, char **argv)
 int Application::keyAscii(const QKeyEvent &event)
 {
     if (event.key() == Qt::Key_Escape)
-        return 27;
+        return kKeyEscape;
     const QString text = event.text();
     return text.isEmpty() ? 0 : text.at(0).unicode();
 }

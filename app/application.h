@@ -12,6 +12,6 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
-    // The character code of a key press, as the window key handlers take it (27 for Esc).
+    // The character code of a key press, as the window key handlers take it.
     static int keyAscii(const class QKeyEvent &event);
 };

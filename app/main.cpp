@@ -1,6 +1,6 @@
 #include "app/application.h"
-#include "app/platform.h"
-#include "app/windows.h"
+#include "app/program.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,11 +25,12 @@ int main(int argc, char *argv[])
     }
     platform::prepareApplication();
     Application app(argc, argv);
+    Program program;
     // A second instance ends here, silently, before it reads anything or shows a window.
-    if (platform::anotherInstanceRunning())
+    if (program.anotherInstanceRunning())
         return 0;
-    windows::showFrmstart();
-    if (platform::programEnded() || !windows::current())
+    program.showFrmstart();
+    if (program.ended() || !program.current())
         return 0;
     return app.exec();
 }

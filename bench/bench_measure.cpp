@@ -6,9 +6,9 @@
 // application's full delivery (key preview, propagation, the ring's event filter) but not
 // through a window system. Usage: bench_measure [rounds]
 #include "app/application.h"
-#include "app/platform.h"
-#include "app/windows.h"
+#include "app/program.h"
 #include "measure/form1.h"
+#include "platform/platform.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -61,8 +61,7 @@ int main(int argc, char *argv[])
 
     // A program folder of its own with a calibrated screen, so that every click is measured.
     QTemporaryDir folder;
-    platform::setProgramFolder(folder.path());
-    platform::setInstanceGuardFolder(folder.path());
+    Program program(QFile::encodeName(folder.path()), QFile::encodeName(folder.path()));
     QFile settings(folder.filePath(QStringLiteral("Kelvane.ini")));
     if (!settings.open(QIODevice::WriteOnly)
         || settings.write("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= "
@@ -73,8 +72,8 @@ int main(int argc, char *argv[])
     }
     settings.close();
 
-    windows::showForm1();
-    auto *form = qobject_cast<Form1 *>(windows::current());
+    program.showForm1();
+    auto *form = qobject_cast<Form1 *>(program.current());
     if (!form) {
         std::fputs("bench_measure: the measurement screen did not open\n", stderr);
         return 1;

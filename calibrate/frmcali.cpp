@@ -1,50 +1,45 @@
 #include "calibrate/frmcali.h"
 
-#include "app/platform.h"
-#include "app/windows.h"
+#include "forms/navigation.h"
+#include "platform/platform.h"
 #include "settings/ini.h"
 
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 
-#include <cmath>
-
 namespace {
 // The axes meet in the corner (99, 99), while a calibration value counts pixels from column
 // (row) 100, one past the corner line: the ruler's zero lies on the axis, and a mark stands at
 // 100 plus its value.
-constexpr float kCorner = 99;
-constexpr double kMarkOrigin = 100;
+constexpr float kCorner = settings::kMarkOrigin - 1;
 // Each mark is a stroke across its axis from 70 to 130: 29 pixels outside, 31 inside.
 constexpr float kMarkFrom = 70;
 constexpr float kMarkTo = 130;
-// The axes end this far short of the screen's right and bottom edges.
-constexpr float kAxisShortOfEdge = 150;
-// A mark and its readout follow their value only while it is below the screen size less this
-// margin, so that a mark that follows always stays short of the end of its axis.
-constexpr float kFollowMargin = 250;
 
-// Sets a bar to a stored value rounded to a whole number, a half going to the even neighbour
-// (the default rounding mode). A value the bar cannot take leaves it where it is. Setting the
-// value the bar already holds runs nothing; any other runs the bar's change handling at once.
+// Sets a bar to a stored value rounded to a whole number, a half going to the even neighbour.
+// A value the bar cannot take leaves it where it is. Setting the value the bar already holds
+// runs nothing; any other runs the bar's change handling at once.
 void setBar(QScrollBar *bar, double value)
 {
-    const double whole = std::nearbyint(value);
-    if (!(whole >= bar->minimum() && whole <= bar->maximum()))
+    const std::optional<qint16> whole = settings::toInteger16(value);
+    if (!whole || *whole < bar->minimum() || *whole > bar->maximum())
         return;
-    bar->setValue(int(whole));
+    bar->setValue(*whole);
 }
 
-QString settingsKey(const char *key)
+// A mark and its readout follow their value only while it is below the screen size less the
+// calibration margin, so that a mark that follows always stays short of the end of its axis.
+bool follows(double value, float screenSize)
 {
-    return QLatin1String(key);
+    return value < screenSize - settings::kCalibrationMargin;
 }
 } // namespace
 
-FrmCali::FrmCali(FrmCaliValues &values, QWidget *parent)
+FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
     : FormWindow(parent)
     , m_values(values)
+    , m_program(program)
 {
     ui.setupUi(this);
     connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
@@ -59,21 +54,22 @@ FrmCali::FrmCali(FrmCaliValues &values, QWidget *parent)
 
 void FrmCali::Form_Load()
 {
-    if (platform::anotherInstanceRunning()) {
-        platform::endProgram();
+    if (m_program.anotherInstanceRunning()) {
+        m_program.endProgram();
         return;
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
+    const QByteArray folder = m_program.programFolder();
+    settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
+    settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
 
     const platform::ScreenSize screen = platform::screenSize();
-    ui.Xline->setPoints(kCorner, kCorner, screen.width - kAxisShortOfEdge, kCorner);
-    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - kAxisShortOfEdge);
-    const float x = float(kMarkOrigin + m_values.ScreenH);
+    ui.Xline->setPoints(kCorner, kCorner, screen.width - settings::kAxisShortOfEdge, kCorner);
+    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - settings::kAxisShortOfEdge);
+    const float x = float(settings::kMarkOrigin + m_values.ScreenH);
     ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
-    const float y = float(kMarkOrigin + m_values.ScreenV);
+    const float y = float(settings::kMarkOrigin + m_values.ScreenV);
     ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
 
     // The bars' change handling runs inside these two steps, so the caption below shows the
@@ -91,9 +87,9 @@ void FrmCali::HScroll1_Change()
 {
     // The value is taken whatever it is; "Done" stores it even where the mark cannot follow.
     m_values.ScreenH = ui.HScroll1->value();
-    if (m_values.ScreenH < platform::screenSize().width - kFollowMargin) {
+    if (follows(m_values.ScreenH, platform::screenSize().width)) {
         ui.HPO->setText(settings::captionText(m_values.ScreenH));
-        const float x = float(kMarkOrigin + m_values.ScreenH);
+        const float x = float(settings::kMarkOrigin + m_values.ScreenH);
         ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
     }
 }
@@ -101,9 +97,9 @@ void FrmCali::HScroll1_Change()
 void FrmCali::VScroll1_Change()
 {
     m_values.ScreenV = qint16(ui.VScroll1->value());
-    if (m_values.ScreenV < platform::screenSize().height - kFollowMargin) {
+    if (follows(m_values.ScreenV, platform::screenSize().height)) {
         ui.VPO->setText(settings::captionText(m_values.ScreenV));
-        const float y = float(kMarkOrigin + m_values.ScreenV);
+        const float y = float(settings::kMarkOrigin + m_values.ScreenV);
         ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
     }
 }
@@ -111,19 +107,17 @@ void FrmCali::VScroll1_Change()
 void FrmCali::Done_Click()
 {
     // Stored exactly as held: the start screen judges the values when it loads.
-    const QString section = settingsKey(settings::kSectionScreen);
-    WriteINI(section, settingsKey(settings::kKeyScreenH), settings::numberText(m_values.ScreenH),
-        settings::settingsPath());
-    WriteINI(section, settingsKey(settings::kKeyScreenV), settings::numberText(m_values.ScreenV),
-        settings::settingsPath());
-    windows::showFrmstart();
+    settings::save(m_program.programFolder(),
+        {{settings::Key::ScreenH, m_values.ScreenH},
+            {settings::Key::ScreenV, double(m_values.ScreenV)}});
+    m_program.showFrmstart();
     close();
 }
 
 void FrmCali::Cancel_Click()
 {
     // The file keeps what the start screen wrote just before it opened this window.
-    windows::showFrmstart();
+    m_program.showFrmstart();
     close();
 }
 

@@ -3,6 +3,8 @@
 #include "forms/formwindow.h"
 #include "forms/frmcali_design.h"
 
+class Navigation;
+
 // The values the calibration screen holds from one opening to the next: how many pixels make
 // 150 mm across (ScreenH) and down (ScreenV).
 struct FrmCaliValues
@@ -19,7 +21,7 @@ class FrmCali final : public FormWindow
 {
     Q_OBJECT
 public:
-    explicit FrmCali(FrmCaliValues &values, QWidget *parent = nullptr);
+    FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent = nullptr);
 
     void Form_Load();
 
@@ -33,5 +35,6 @@ protected:
 
 private:
     FrmCaliValues &m_values;
+    Navigation &m_program;
     FrmCaliDesign ui;
 };

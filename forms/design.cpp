@@ -1,6 +1,6 @@
 #include "forms/design.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <QGuiApplication>
 #include <QPalette>

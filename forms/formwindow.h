@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+// The character code of the Esc key, as the window key handlers receive it.
+inline constexpr int kKeyEscape = 27;
+
 // A window of the program. It sees every key press before the control that has the focus
 // ("key preview"): a window handler can act on Esc whichever control is focused.
 class FormWindow : public QWidget

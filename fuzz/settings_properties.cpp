@@ -36,11 +36,11 @@ struct Setting
     double fallback;
 };
 constexpr std::array<Setting, 5> kSettings {{
-    {settings::kSectionFilter, settings::kKeyFilter, 1},
-    {settings::kSectionFilter, settings::kKeyTarget, 1},
-    {settings::kSectionFilter, settings::kKeyFixEye, 2},
-    {settings::kSectionScreen, settings::kKeyScreenH, 500},
-    {settings::kSectionScreen, settings::kKeyScreenV, 500},
+    {settings::kSectionFilter, "Filter", 1},
+    {settings::kSectionFilter, "Target", 1},
+    {settings::kSectionFilter, "FixEye", 2},
+    {settings::kSectionScreen, "ScreenH", 500},
+    {settings::kSectionScreen, "ScreenV", 500},
 }};
 // "ScreenV" is held as a 16-bit whole number, the other four as doubles.
 constexpr std::size_t kScreenV = 4;
@@ -280,7 +280,7 @@ class Checker
 public:
     explicit Checker(const QString &folder)
         : m_folder(folder)
-        , m_path(folder + QLatin1Char('/') + QLatin1String(settings::kFileName))
+        , m_path(settings::settingsPath(QFile::encodeName(folder)))
     {
     }
 
@@ -387,7 +387,7 @@ private:
     }
 
     QString m_folder;
-    QString m_path;
+    QByteArray m_path;
 };
 
 } // namespace

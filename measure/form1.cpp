@@ -1,9 +1,9 @@
 #include "measure/form1.h"
 
-#include "app/platform.h"
-#include "app/windows.h"
 #include "forms/frmpicture.h"
+#include "forms/navigation.h"
 #include "pictures/pointers.h"
+#include "platform/platform.h"
 #include "settings/ini.h"
 
 #include <QLabel>
@@ -14,8 +14,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <limits>
-#include <optional>
 
 namespace {
 // The ring's centre is pixel 21 of its 43 x 43 picture in each direction.
@@ -34,18 +32,7 @@ constexpr float kDioptresPer150Mm = 25;
 constexpr int kDoubleDigits = 15;
 constexpr int kSingleDigits = 7;
 
-constexpr int kEscape = 27;
-
-// A number rounded to a whole number, a half going to the even neighbour, as a 16-bit
-// integer; empty when it does not fit, so that the caller keeps the value it held.
-std::optional<qint16> toInteger16(double value)
-{
-    const double whole = std::nearbyint(value); // the default rounding mode ties to even
-    if (!(whole >= std::numeric_limits<qint16>::min()
-            && whole <= std::numeric_limits<qint16>::max()))
-        return std::nullopt;
-    return qint16(whole);
-}
+using settings::toInteger16;
 
 // A computed place on the screen as a whole pixel. Ties go up and left: the placements
 // subtract the ring's centre pixel from the middle of the screen, so on a screen of odd width
@@ -106,9 +93,10 @@ QString localised(const QByteArray &text)
 }
 } // namespace
 
-Form1::Form1(Form1Values &values, QWidget *parent)
+Form1::Form1(Form1Values &values, Navigation &program, QWidget *parent)
     : FormWindow(parent)
     , m_values(values)
+    , m_program(program)
 {
     ui.setupUi(this);
     // Every pointer position is recorded, over the background and over the ring alike.
@@ -124,18 +112,14 @@ Form1::Form1(Form1Values &values, QWidget *parent)
 void Form1::Form_Load()
 {
     // Only one instance may run the test.
-    if (platform::anotherInstanceRunning()) {
-        platform::endProgram();
+    if (m_program.anotherInstanceRunning()) {
+        m_program.endProgram();
         return;
     }
 
     // The five settings, each read on its own; one that cannot be read keeps its value. The
     // start screen has just saved them within its ranges, so no range is applied here.
-    settings::readSetting(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
-    settings::readSetting(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
-    settings::readSetting(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
+    settings::readAll(m_program.programFolder(), m_values);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
@@ -158,7 +142,7 @@ void Form1::Form_Load()
         if (m_values.Filter != glasses)
             continue;
         const Choice &choice = kChoices[glasses - 1][odFixes ? 0 : 1];
-        const frmpicture &holder = windows::loadFrmpicture();
+        const frmpicture &holder = m_program.loadFrmpicture();
         const QLabel *rings[] = {holder.Picture1, holder.Picture2, holder.Picture3};
         // A ring that cannot be had leaves the design's ring rather than an empty box.
         if (const QPixmap ring = rings[choice.ring - 1]->pixmap(); !ring.isNull())
@@ -204,7 +188,7 @@ void Form1::Form_Load()
 
 bool Form1::Form_KeyPress(int KeyAscii)
 {
-    if (KeyAscii != kEscape)
+    if (KeyAscii != kKeyEscape)
         return false;
     ReturnToStart();
     return true;
@@ -243,7 +227,6 @@ void Form1::MeasureDeviation()
 {
     const float hDiff = m_values.MouseX - float(ui.target->x()) - kReferenceOffset;
     const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
-    m_values.HDiff = hDiff;
     m_values.VDiff = vDiff;
 
     // The direction is told by the base of the prism, the size by the number alone. The sign
@@ -256,7 +239,6 @@ void Form1::MeasureDeviation()
     const double dioptresAcross = double(across * kDioptresPer150Mm) / m_values.ScreenH;
     if (m_values.ScreenH > 0 && std::isfinite(dioptresAcross)) {
         const QString text = localised(oneDecimal(dioptresAcross, kDoubleDigits));
-        m_values.HDiff = text;
         ui.HPD->setText((hDiff < 0 ? QStringLiteral("BR: ") : QStringLiteral("BL: ")) + text);
     }
 
@@ -273,8 +255,8 @@ void Form1::MeasureDeviation()
 
 void Form1::ReturnToStart()
 {
-    windows::unloadFrmpicture();
-    windows::showFrmstart();
+    m_program.unloadFrmpicture();
+    m_program.showFrmstart();
     close();
 }
 

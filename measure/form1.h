@@ -2,30 +2,21 @@
 
 #include "forms/form1_design.h"
 #include "forms/formwindow.h"
+#include "settings/ini.h"
 
-#include <QString>
-
-#include <variant>
+class Navigation;
 
 // The values the measurement screen holds from one opening to the next. All are 0 before the
-// first opening; an opening that does not set one keeps what the previous opening left.
-struct Form1Values
+// first opening; an opening that does not set one keeps what the previous opening left. The
+// five settings are taken as read from the file, without a range test of their own.
+struct Form1Values : settings::Values
 {
-    // The five settings as read from the file, without a range test of their own.
-    double Filter = 0;
-    double Target = 0;
-    double FixEye = 0;
-    double ScreenH = 0; // pixels that make 150 mm across
-    qint16 ScreenV = 0; // pixels that make 150 mm down
     float ScrWidth = 0;
     qint16 ScrHeight = 0;
     qint16 CursorID = 0; // the pointer image in use: 101, 102, 103, or 0 for none yet
     // The last recorded pointer position, in screen pixels.
     float MouseX = 0;
     qint16 MouseY = 0;
-    // The horizontal offset in pixels until a measurement turns it into the shown result text
-    // (without its "BR: " / "BL: ").
-    std::variant<float, QString> HDiff = 0.0f;
     // The vertical offset in pixels, then the shown result rounded to one decimal.
     float VDiff = 0;
 };
@@ -37,7 +28,7 @@ class Form1 final : public FormWindow
 {
     Q_OBJECT
 public:
-    explicit Form1(Form1Values &values, QWidget *parent = nullptr);
+    Form1(Form1Values &values, Navigation &program, QWidget *parent = nullptr);
 
     void Form_Load();
     bool Form_KeyPress(int KeyAscii) override;
@@ -59,5 +50,6 @@ private:
     void ReturnToStart();
 
     Form1Values &m_values;
+    Navigation &m_program;
     Form1Design ui;
 };

@@ -1,9 +1,6 @@
 #include "settings/ini.h"
 
-#include "app/platform.h"
 #include "settings/profile.h"
-
-#include <QDir>
 
 #include <array>
 #include <charconv>
@@ -53,9 +50,34 @@ QString decimalText(double value)
 
 } // namespace
 
-QString settingsPath()
+const char *sectionOf(Key key)
 {
-    return platform::programFolder() + QDir::separator() + QLatin1String(kFileName);
+    return key == Key::ScreenH || key == Key::ScreenV ? kSectionScreen : kSectionFilter;
+}
+
+const char *nameOf(Key key)
+{
+    switch (key) {
+    case Key::Filter:
+        return "Filter";
+    case Key::Target:
+        return "Target";
+    case Key::FixEye:
+        return "FixEye";
+    case Key::ScreenH:
+        return "ScreenH";
+    case Key::ScreenV:
+        return "ScreenV";
+    }
+    return "";
+}
+
+QByteArray settingsPath(const QByteArray &folder)
+{
+    // Without a folder there is no file: "" + "/Kelvane.ini" would be a file at the root.
+    if (folder.isEmpty())
+        return {};
+    return folder + '/' + kFileName;
 }
 
 QString numberText(double value)
@@ -140,35 +162,74 @@ std::optional<double> textToDouble(const QString &text)
     return negative ? -value : value;
 }
 
-std::optional<qint16> textToInteger16(const QString &text)
+std::optional<qint16> toInteger16(double value)
 {
-    const std::optional<double> number = textToDouble(text);
-    if (!number)
-        return std::nullopt;
     // The default rounding mode sends a half to the even neighbour: 300.5 -> 300, 301.5 -> 302.
-    const double whole = std::nearbyint(*number);
-    if (whole < std::numeric_limits<qint16>::min() || whole > std::numeric_limits<qint16>::max())
+    const double whole = std::nearbyint(value);
+    if (!(whole >= std::numeric_limits<qint16>::min()
+            && whole <= std::numeric_limits<qint16>::max()))
         return std::nullopt;
     return qint16(whole);
 }
 
-void readSetting(const char *section, const char *key, double &value)
+std::optional<qint16> textToInteger16(const QString &text)
 {
-    if (const auto number
-        = textToDouble(ReadINI(QLatin1String(section), QLatin1String(key), settingsPath())))
+    const std::optional<double> number = textToDouble(text);
+    return number ? toInteger16(*number) : std::nullopt;
+}
+
+namespace {
+QString readText(const QByteArray &folder, Key key)
+{
+    const QByteArray path = settingsPath(folder);
+    if (path.isEmpty())
+        return {};
+    return ReadINI(QLatin1String(sectionOf(key)), QLatin1String(nameOf(key)), path);
+}
+} // namespace
+
+void read(const QByteArray &folder, Key key, double &value)
+{
+    if (const auto number = textToDouble(readText(folder, key)))
         value = *number;
 }
 
-void readSetting(const char *section, const char *key, qint16 &value)
+void read(const QByteArray &folder, Key key, qint16 &value)
 {
-    if (const auto number
-        = textToInteger16(ReadINI(QLatin1String(section), QLatin1String(key), settingsPath())))
+    if (const auto number = textToInteger16(readText(folder, key)))
         value = *number;
+}
+
+void readAll(const QByteArray &folder, Values &values)
+{
+    read(folder, Key::Filter, values.Filter);
+    read(folder, Key::Target, values.Target);
+    read(folder, Key::FixEye, values.FixEye);
+    read(folder, Key::ScreenH, values.ScreenH);
+    read(folder, Key::ScreenV, values.ScreenV);
+}
+
+void save(const QByteArray &folder, std::initializer_list<Setting> settings)
+{
+    const QByteArray path = settingsPath(folder);
+    if (path.isEmpty())
+        return;
+    for (const Setting &setting : settings) {
+        WriteINI(QLatin1String(sectionOf(setting.key)), QLatin1String(nameOf(setting.key)),
+            numberText(setting.value), path);
+    }
+}
+
+void saveAll(const QByteArray &folder, const Values &values)
+{
+    save(folder,
+        {{Key::Filter, values.Filter}, {Key::Target, values.Target}, {Key::FixEye, values.FixEye},
+            {Key::ScreenH, values.ScreenH}, {Key::ScreenV, double(values.ScreenV)}});
 }
 
 } // namespace settings
 
-QString ReadINI(const QString &strsection, const QString &strkey, const QString &strfullpath)
+QString ReadINI(const QString &strsection, const QString &strkey, const QByteArray &strfullpath)
 {
     // Text goes to the profile functions in the ANSI code page; Latin-1 stands for it here.
     QByteArray buffer(settings::kReadBufferSize, '\0');
@@ -179,7 +240,7 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QString 
 }
 
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
-    const QString &strfullpath)
+    const QByteArray &strfullpath)
 {
     // A write that cannot be done leaves the file as it was; the caller goes on regardless.
     profile::writePrivateProfileString(

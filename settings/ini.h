@@ -1,24 +1,64 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 
-// The settings file: five numbers shared by the start, measurement and calibration screens.
-
+// The settings file: five numbers shared by the start, measurement and calibration screens,
+// kept in "Kelvane.ini" in the program's folder.
 namespace settings {
 inline constexpr char kFileName[] = "Kelvane.ini";
 
 inline constexpr char kSectionFilter[] = "Filter";
 inline constexpr char kSectionScreen[] = "Screen";
-inline constexpr char kKeyFilter[] = "Filter";
-inline constexpr char kKeyTarget[] = "Target";
-inline constexpr char kKeyFixEye[] = "FixEye";
-inline constexpr char kKeyScreenH[] = "ScreenH";
-inline constexpr char kKeyScreenV[] = "ScreenV";
 
-// The program's folder joined with "Kelvane.ini"; formed anew for every read and write.
-QString settingsPath();
+// The calibration's limits. The calibration screen draws a value as a mark 100 pixels in from
+// the screen's edge (one past its corner line at 99), on an axis that ends 150 pixels short of the
+// far edge; so a value must leave 250 pixels of the screen to spare. The start screen accepts
+// values from 100 up to the screen's size less that margin, and falls back to 500.
+inline constexpr int kMarkOrigin = 100;
+inline constexpr int kAxisShortOfEdge = 150;
+inline constexpr int kCalibrationMargin = kMarkOrigin + kAxisShortOfEdge;
+inline constexpr double kCalibrationMinimum = 100;
+inline constexpr double kCalibrationFallback = 500;
+
+// The five settings, in the order every window reads them and the start screen writes them.
+enum class Key { Filter, Target, FixEye, ScreenH, ScreenV };
+const char *sectionOf(Key key);
+const char *nameOf(Key key);
+
+// The five values as the windows hold them: ScreenV is a whole number of pixels.
+struct Values
+{
+    double Filter = 0;
+    double Target = 0;
+    double FixEye = 0;
+    double ScreenH = 0; // pixels that make 150 mm across
+    qint16 ScreenV = 0; // pixels that make 150 mm down
+};
+
+// The settings file of the program in `folder`: the folder joined with "Kelvane.ini". Empty
+// when the folder is unknown, and then nothing is read or written anywhere else.
+QByteArray settingsPath(const QByteArray &folder);
+
+// Reads one setting into `value`. A read that fails (a number its type cannot hold) leaves
+// `value` as it was, so that the window keeps what it held.
+void read(const QByteArray &folder, Key key, double &value);
+void read(const QByteArray &folder, Key key, qint16 &value);
+// Reads the five in order, each a step of its own.
+void readAll(const QByteArray &folder, Values &values);
+
+// One save: the values in the order given. A save that cannot be done has no effect and
+// reports nothing; the window goes on with the values it holds.
+struct Setting
+{
+    Key key;
+    double value;
+};
+void save(const QByteArray &folder, std::initializer_list<Setting> settings);
+void saveAll(const QByteArray &folder, const Values &values);
 
 // A number as the file stores it: plain decimal text, one leading blank when not negative.
 QString numberText(double value);
@@ -30,19 +70,16 @@ QString captionText(double value);
 // beyond the double-precision range: that read fails and the caller keeps what it held.
 std::optional<double> textToDouble(const QString &text);
 
-// The same number rounded to a whole number, a half going to the even neighbour, as a 16-bit
-// integer. Empty when it falls outside -32768 to 32767.
+// A number rounded to a whole number, a half going to the even neighbour (300.5 gives 300,
+// 301.5 gives 302), as a 16-bit integer. Empty when it falls outside -32768 to 32767.
+std::optional<qint16> toInteger16(double value);
+// The number at the start of `text`, so rounded.
 std::optional<qint16> textToInteger16(const QString &text);
-
-// Reads one setting from the settings file into `value`. A read that fails (a number its type
-// cannot hold) leaves `value` as it was, so that the window keeps what it held.
-void readSetting(const char *section, const char *key, double &value);
-void readSetting(const char *section, const char *key, qint16 &value);
 } // namespace settings
 
 // Reads one value; a missing file, section or key gives the empty text.
-QString ReadINI(const QString &strsection, const QString &strkey, const QString &strfullpath);
+QString ReadINI(const QString &strsection, const QString &strkey, const QByteArray &strfullpath);
 
 // Writes one value; a write that cannot be done has no effect and reports nothing.
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
-    const QString &strfullpath);
+    const QByteArray &strfullpath);

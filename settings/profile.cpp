@@ -395,11 +395,11 @@ bool replaceFile(const QString &fileName, const Existing &existing, const QByteA
 } // namespace
 
 qsizetype getPrivateProfileString(const QByteArray &section, const QByteArray &key,
-    const QByteArray &defaultValue, char *buffer, qsizetype size, const QString &fileName)
+    const QByteArray &defaultValue, char *buffer, qsizetype size, const QByteArray &path)
 {
     if (!buffer || size <= 0)
         return 0;
-    const Existing existing = readExisting(fileName);
+    const Existing existing = readExisting(QFile::decodeName(path));
     Span found = spanOf(defaultValue);
     if (existing.state == Existing::Regular) {
         const Span sectionName = trimmed(spanOf(section));
@@ -416,12 +416,13 @@ qsizetype getPrivateProfileString(const QByteArray &section, const QByteArray &k
 }
 
 bool writePrivateProfileString(const QByteArray &section, const QByteArray &key,
-    const QByteArray &value, const QString &fileName)
+    const QByteArray &value, const QByteArray &path)
 {
     const Span sectionName = trimmed(spanOf(section));
     const Span keyName = trimmed(spanOf(key));
     if (!isStorable(sectionName, keyName, value))
         return false;
+    const QString fileName = QFile::decodeName(path);
     const Existing existing = readExisting(fileName);
     if (existing.state == Existing::Unusable)
         return false;

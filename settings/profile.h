@@ -12,12 +12,11 @@ namespace profile {
 // then a NUL) and returns the number of bytes copied. A missing file, section or key copies
 // `defaultValue` instead. Names match in any letter case.
 qsizetype getPrivateProfileString(const QByteArray &section, const QByteArray &key,
-                                  const QByteArray &defaultValue, char *buffer, qsizetype size,
-                                  const QString &fileName);
+    const QByteArray &defaultValue, char *buffer, qsizetype size, const QByteArray &path);
 
 // Stores `value` under `key` in `section` of `fileName`, creating key, section and file as
 // needed. Returns false, leaving the file whole and unchanged, when the write cannot be done.
 bool writePrivateProfileString(const QByteArray &section, const QByteArray &key,
-                               const QByteArray &value, const QString &fileName);
+    const QByteArray &value, const QByteArray &path);
 
 } // namespace profile

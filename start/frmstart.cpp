@@ -1,7 +1,7 @@
 #include "start/frmstart.h"
 
-#include "app/platform.h"
-#include "app/windows.h"
+#include "forms/navigation.h"
+#include "platform/platform.h"
 #include "settings/ini.h"
 
 #include <QLabel>
@@ -9,15 +9,10 @@
 #include <QRadioButton>
 
 namespace {
-// Acceptance ranges and fall-backs of the stored options.
+// Fall-backs of the stored options outside their ranges.
 constexpr double kFilterFallback = 1;
 constexpr double kTargetFallback = 1;
 constexpr double kFixEyeFallback = 2; // the left eye fixes unless the file says otherwise
-constexpr double kCalibrationFallback = 500;
-constexpr double kCalibrationMinimum = 100;
-// A calibration value needs 250 pixels to spare: the calibration screen's axes end 150 pixels
-// short of the screen's edge and its marks start 100 pixels in.
-constexpr float kCalibrationMargin = 250;
 
 // Selects or clears one option button. Qt refuses to clear the selected button of a group,
 // so the group rule is lifted for that moment.
@@ -32,9 +27,10 @@ void setOption(QRadioButton *option, bool selected)
 
 } // namespace
 
-frmstart::frmstart(frmstartValues &values, QWidget *parent)
+frmstart::frmstart(frmstartValues &values, Navigation &program, QWidget *parent)
     : FormWindow(parent)
     , m_values(values)
+    , m_program(program)
 {
     ui.setupUi(this);
     connect(ui.Command1, &QPushButton::clicked, this, &frmstart::Command1_Click);
@@ -44,17 +40,13 @@ frmstart::frmstart(frmstartValues &values, QWidget *parent)
 
 void frmstart::Form_Load()
 {
-    if (platform::anotherInstanceRunning()) {
-        platform::endProgram();
+    if (m_program.anotherInstanceRunning()) {
+        m_program.endProgram();
         return;
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    settings::readSetting(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
-    settings::readSetting(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
-    settings::readSetting(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    settings::readSetting(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
+    settings::readAll(m_program.programFolder(), m_values);
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -75,12 +67,12 @@ void frmstart::Form_Load()
     setOption(ui.Option9, m_values.FixEye == 2);
 
     const platform::ScreenSize screen = platform::screenSize();
-    if (m_values.ScreenH < kCalibrationMinimum
-        || m_values.ScreenH > screen.width - kCalibrationMargin)
-        m_values.ScreenH = kCalibrationFallback;
-    if (m_values.ScreenV < kCalibrationMinimum
-        || m_values.ScreenV > screen.height - kCalibrationMargin)
-        m_values.ScreenV = qint16(kCalibrationFallback);
+    if (m_values.ScreenH < settings::kCalibrationMinimum
+        || m_values.ScreenH > screen.width - settings::kCalibrationMargin)
+        m_values.ScreenH = settings::kCalibrationFallback;
+    if (m_values.ScreenV < settings::kCalibrationMinimum
+        || m_values.ScreenV > screen.height - settings::kCalibrationMargin)
+        m_values.ScreenV = qint16(settings::kCalibrationFallback);
 
     ui.cali->setText(QStringLiteral("   Calibration Value   ")
         + settings::captionText(m_values.ScreenH) + QStringLiteral(" x ")
@@ -107,47 +99,38 @@ void frmstart::SaveSettings()
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
 
-    const auto write = [](const char *section, const char *key, double value) {
-        WriteINI(QLatin1String(section), QLatin1String(key), settings::numberText(value),
-            settings::settingsPath());
-    };
-    write(settings::kSectionFilter, settings::kKeyFilter, m_values.Filter);
-    write(settings::kSectionFilter, settings::kKeyTarget, m_values.Target);
-    write(settings::kSectionFilter, settings::kKeyFixEye, m_values.FixEye);
-    write(settings::kSectionScreen, settings::kKeyScreenH, m_values.ScreenH);
-    write(settings::kSectionScreen, settings::kKeyScreenV, m_values.ScreenV);
+    settings::saveAll(m_program.programFolder(), m_values);
 }
 
 void frmstart::Command1_Click()
 {
     // The measurement screen reads the file while it loads, so the save comes first.
     SaveSettings();
-    windows::showForm1();
+    m_program.showForm1();
     close();
 }
 
 void frmstart::Command3_Click()
 {
     SaveSettings();
-    windows::showFrmCali();
+    m_program.showFrmCali();
     close();
 }
 
 void frmstart::Command2_Click()
 {
     SaveSettings();
-    windows::unloadFrmCali();
+    m_program.unloadFrmCali();
     close();
-    platform::endProgram();
+    m_program.endProgram();
 }
 
 bool frmstart::Form_KeyPress(int KeyAscii)
 {
-    constexpr int kEscape = 27;
-    if (KeyAscii != kEscape)
+    if (KeyAscii != kKeyEscape)
         return false;
     SaveSettings();
     close();
-    platform::endProgram();
+    m_program.endProgram();
     return true;
 }

@@ -2,15 +2,14 @@
 
 #include "forms/formwindow.h"
 #include "forms/frmstart_design.h"
+#include "settings/ini.h"
 
-// The values the start screen holds; they outlive the window from one opening to the next.
-struct frmstartValues
+class Navigation;
+
+// The values the start screen holds, one per setting; they outlive the window from one
+// opening to the next.
+struct frmstartValues : settings::Values
 {
-    double Filter = 0;
-    double Target = 0;
-    double FixEye = 0;
-    double ScreenH = 0;
-    qint16 ScreenV = 0;
 };
 
 // The start screen: the test options, the calibration values and the ways into the
@@ -19,7 +18,7 @@ class frmstart final : public FormWindow
 {
     Q_OBJECT
 public:
-    explicit frmstart(frmstartValues &values, QWidget *parent = nullptr);
+    frmstart(frmstartValues &values, Navigation &program, QWidget *parent = nullptr);
 
     void Form_Load();
     bool Form_KeyPress(int KeyAscii) override;
@@ -32,5 +31,6 @@ private:
     void SaveSettings();
 
     frmstartValues &m_values;
+    Navigation &m_program;
     frmstartDesign ui;
 };

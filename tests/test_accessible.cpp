@@ -47,8 +47,8 @@ private Q_SLOTS:
     // the caption reaches it, and has a description; no two controls share a name.
     void startScreenControlsAreNamedByTheirCaptions()
     {
-        windows::showFrmstart();
-        auto *window = testsupport::currentWindow<frmstart>();
+        m_program->showFrmstart();
+        auto *window = currentWindow<frmstart>();
         QVERIFY(window);
         QSet<QString> names;
         for (QWidget *control : controls(window)) {
@@ -71,8 +71,8 @@ private Q_SLOTS:
     void readoutsAreReadWithTheirValues()
     {
         m_folder->writeSettings("[Screen]\nSCREENH= 567\nSCREENV= 510\n");
-        windows::showFrmstart();
-        auto *window = testsupport::currentWindow<frmstart>();
+        m_program->showFrmstart();
+        auto *window = currentWindow<frmstart>();
         QVERIFY(window);
         auto *resolu = window->findChild<QLabel *>(QStringLiteral("resolu"));
         auto *cali = window->findChild<QLabel *>(QStringLiteral("cali"));
@@ -94,10 +94,10 @@ private Q_SLOTS:
     {
         QFETCH(bool, measurement);
         if (measurement)
-            windows::showForm1();
+            m_program->showForm1();
         else
-            windows::showFrmCali();
-        QWidget *window = windows::current();
+            m_program->showFrmCali();
+        QWidget *window = m_program->current();
         QVERIFY(window);
         for (QWidget *control : controls(window)) {
             if (!control->isVisibleTo(window) && control != window)
@@ -115,7 +115,7 @@ private Q_SLOTS:
 
     void ringPicturesAreNamedByColour()
     {
-        frmpicture &holder = windows::loadFrmpicture();
+        frmpicture &holder = m_program->loadFrmpicture();
         QVERIFY(!read(&holder, QAccessible::Name).isEmpty());
         QCOMPARE(read(holder.Picture1, QAccessible::Name), QStringLiteral("Red ring"));
         QCOMPARE(read(holder.Picture2, QAccessible::Name), QStringLiteral("Blue ring"));

@@ -105,8 +105,8 @@ class TestBadFiles final : public testsupport::ProgramTest
 private:
     frmstart *open()
     {
-        windows::showFrmstart();
-        return testsupport::currentWindow<frmstart>();
+        m_program->showFrmstart();
+        return currentWindow<frmstart>();
     }
     static void exitProgram(QWidget *window)
     {
@@ -193,7 +193,7 @@ private Q_SLOTS:
         QVERIFY2(m_folder->settings() == content, "loading the start screen changed the file");
 
         exitProgram(window);
-        QVERIFY(platform::programEnded());
+        QVERIFY(m_program->ended());
         const QByteArray after = m_folder->settings();
         QVERIFY2(after == saved,
             qPrintable(QStringLiteral("saved %1 bytes, expected %2; it ends in:\n%3")
@@ -217,7 +217,7 @@ private Q_SLOTS:
         QCOMPARE(testsupport::labelText(window, "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
         exitProgram(window);
-        QVERIFY(platform::programEnded());
+        QVERIFY(m_program->ended());
         QVERIFY(QFileInfo(m_folder->settingsFile()).isDir());
         QCOMPARE(QDir(m_folder->settingsFile()).entryList(QDir::Files),
             QStringList {QStringLiteral("kept.txt")});
@@ -242,7 +242,7 @@ private Q_SLOTS:
             QCOMPARE(testsupport::labelText(window, "cali"),
                 QStringLiteral("   Calibration Value   500 x 500"));
             exitProgram(window);
-            QVERIFY(platform::programEnded());
+            QVERIFY(m_program->ended());
         }
         struct stat status
         {
@@ -267,7 +267,7 @@ private Q_SLOTS:
             m_folder->writeSettings(*content);
             qint64 best = std::numeric_limits<qint64>::max();
             for (int run = 0; run < 3; ++run) {
-                testsupport::resetProgram();
+                restartProgram();
                 QElapsedTimer timer;
                 timer.start();
                 frmstart *window = open();

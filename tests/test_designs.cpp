@@ -12,14 +12,12 @@
 #include <QRadioButton>
 #include <QScreen>
 
-class TestDesigns final : public QObject
+class TestDesigns final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testsupport::ProgramFolder> m_folder;
-
-    static bool at120dpi() { return qgetenv("KELVANE_TEST_SCREEN").endsWith("120dpi"); }
+    static bool at120dpi() { return testsupport::testScreen().dpi == 120; }
     static QRect box(QWidget *window, const char *name)
     {
         auto *control = window->findChild<QWidget *>(QLatin1String(name));
@@ -27,13 +25,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<testsupport::ProgramFolder>();
-    }
-    void cleanup() { testsupport::resetProgram(); }
-
     void screenIsAsConfigured()
     {
         QCOMPARE(QGuiApplication::primaryScreen()->logicalDotsPerInchX(), at120dpi() ? 120. : 96.);
@@ -69,14 +60,14 @@ private Q_SLOTS:
         QFETCH(QRect, at96);
         QFETCH(QRect, at120);
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         QCOMPARE(box(&window, name.constData()), at120dpi() ? at120 : at96);
     }
 
     void startScreenCaptionsAndGroups()
     {
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         const QList<std::pair<const char *, const char *>> options
             = {{"Option1", "Frame1"}, {"Option4", "Frame1"}, {"Option5", "Frame2"},
                 {"Option7", "Frame2"}, {"Option8", "Frame3"}, {"Option9", "Frame3"}};
@@ -104,7 +95,7 @@ private Q_SLOTS:
     void startScreenColours()
     {
         frmstartValues values;
-        frmstart window(values);
+        frmstart window(values, *m_program);
         window.resize(800, 600);
         const QImage shot = window.grab().toImage();
         QCOMPARE(QColor(shot.pixel(2, 2)), QColor(128, 128, 128));
@@ -116,8 +107,8 @@ private Q_SLOTS:
 
     void startScreenFocusOrder()
     {
-        windows::showFrmstart();
-        QWidget *window = windows::current();
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
         QStringList visited;
@@ -137,8 +128,8 @@ private Q_SLOTS:
     // Within a group the arrow keys move the choice; the other groups keep theirs.
     void arrowKeysMoveWithinAGroup()
     {
-        windows::showFrmstart();
-        QWidget *window = windows::current();
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *center = window->findChild<QRadioButton *>(QStringLiteral("Option5"));
         center->setFocus();
@@ -159,13 +150,13 @@ private Q_SLOTS:
     void enterAndSpacePressTheFocusedButton()
     {
         QFETCH(int, key);
-        windows::showFrmstart();
-        QWidget *window = windows::current();
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
         QVERIFY(QTest::qWaitForWindowActive(window));
         auto *exit = window->findChild<QPushButton *>(QStringLiteral("Command2"));
         exit->setFocus();
         QTest::keyClick(exit, Qt::Key(key));
-        QVERIFY(platform::programEnded());
+        QVERIFY(m_program->ended());
         QVERIFY(m_folder->hasSettings());
     }
 
@@ -174,7 +165,7 @@ private Q_SLOTS:
     void measurementScreenAsCreated()
     {
         Form1Values values;
-        Form1 window(values);
+        Form1 window(values, *m_program);
         QCOMPARE(
             box(&window, "HPD"), at120dpi() ? QRect(800, 40, 121, 21) : QRect(640, 32, 97, 17));
         QCOMPARE(

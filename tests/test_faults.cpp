@@ -92,7 +92,7 @@ QByteArray whichValues(const QByteArray &content)
 }
 
 // The save of the start screen: five values, in order, through WriteINI.
-void save(const Values &values, const QString &path)
+void save(const Values &values, const QByteArray &path)
 {
     for (std::size_t i = 0; i < kSettings.size(); ++i) {
         WriteINI(QLatin1String(kSettings[i].section), QLatin1String(kSettings[i].key),
@@ -143,7 +143,7 @@ class TestFaults final : public QObject
 private:
     std::unique_ptr<ProgramFolder> m_folder;
 
-    QString file() const { return m_folder->settingsFile(); }
+    QByteArray file() const { return QFile::encodeName(m_folder->settingsFile()); }
     QStringList leftovers() const
     {
         QStringList entries = m_folder->entries();

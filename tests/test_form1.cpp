@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QWindow>
 
@@ -30,14 +31,14 @@ struct Places
 };
 Places places()
 {
-    const QByteArray screen = qgetenv("KELVANE_TEST_SCREEN");
-    if (screen.startsWith("1280x1024"))
+    const testsupport::TestScreen screen = testsupport::testScreen();
+    if (screen.width == 1280)
         return {{619, 491}, {939, 491}, {299, 491}, 352, 1220, "BR: 27.6", "BD: 21.9"};
     // 491.5, 503.5 and 235.25 go up and left, 747.75 to the nearest pixel.
-    if (screen.startsWith("1025x1049"))
+    if (screen.width == 1025)
         return {{491, 503}, {748, 503}, {235, 503}, 352, 965, "BR: 21.9", "BD: 22.4"};
     // The design's place is in twips and follows the dpi; the computed places do not.
-    if (screen.endsWith("120dpi"))
+    if (screen.dpi == 120)
         return {{491, 363}, {747, 363}, {235, 363}, 440, 964, "BR: 21.9", "BD: 16.3"};
     return {{491, 363}, {747, 363}, {235, 363}, 352, 964, "BR: 21.9", "BD: 16.3"};
 }
@@ -82,33 +83,20 @@ void click(QWidget *window, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 }
 } // namespace
 
-class TestForm1 final : public QObject
+class TestForm1 final : public testsupport::ProgramTest
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<ProgramFolder> m_folder;
-
     Form1 *open(const QByteArray &file)
     {
         m_folder->writeSettings(file);
-        windows::showForm1();
-        Form1 *window = testsupport::currentWindow<Form1>();
+        m_program->showForm1();
+        Form1 *window = currentWindow<Form1>();
         return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        testsupport::resetProgram();
-        m_folder = std::make_unique<ProgramFolder>();
-    }
-    void cleanup()
-    {
-        QLocale::setDefault(QLocale::c());
-        testsupport::resetProgram();
-        m_folder.reset();
-    }
 
     void setUpAsDesigned()
     {
@@ -131,8 +119,8 @@ private Q_SLOTS:
         QVERIFY(window->findChild<QLabel *>(QStringLiteral("HPosi"))->isHidden());
         QVERIFY(window->findChild<QLabel *>(QStringLiteral("VPosi"))->isHidden());
         QTRY_COMPARE(QApplication::focusWidget(), target(window));
-        QVERIFY(windows::frmpictureLoaded());
-        QVERIFY(!windows::loadFrmpicture().isVisible());
+        QVERIFY(m_program->frmpictureLoaded());
+        QVERIFY(!m_program->loadFrmpicture().isVisible());
     }
 
     void targetPlaces_data()
@@ -217,7 +205,7 @@ private Q_SLOTS:
     void unknownGlassesKeepTheLastPointer()
     {
         QVERIFY(open(settingsFile(2, 1, 2, 567, 567)));
-        QTest::keyClick(windows::current(), Qt::Key_Escape);
+        QTest::keyClick(m_program->current(), Qt::Key_Escape);
         Form1 *window = open(settingsFile(2.5, 1, 2, 567, 567));
         QVERIFY(window);
         QCOMPARE(window->cursor().pixmap().toImage().pixel(15, 15), qRgb(153, 0, 0));
@@ -281,6 +269,7 @@ private Q_SLOTS:
     void decimalSeparatorOfTheUser()
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         Form1 *window = open(settingsFile(1, 1, 2, 567, 567));
         QVERIFY(window);
         click(window, reference() + QPoint(34, 10));
@@ -338,7 +327,7 @@ private Q_SLOTS:
         click(window, reference() + QPoint(68, 68));
         QTEST(text(window, "HPD"), "across");
         QTEST(text(window, "VPD"), "down");
-        QCOMPARE(windows::current(), window);
+        QCOMPARE(m_program->current(), window);
     }
 
     // The middle button does nothing anywhere; the results' corner is not part of the test
@@ -379,20 +368,21 @@ private Q_SLOTS:
     {
         QFETCH(QPoint, rightClick);
         m_folder->writeSettings(settingsFile(3, 2, 1, 567, 600));
-        windows::showFrmstart();
-        QTest::mouseClick(windows::current()->findChild<QPushButton *>(QStringLiteral("Command1")),
+        m_program->showFrmstart();
+        QTest::mouseClick(
+            m_program->current()->findChild<QPushButton *>(QStringLiteral("Command1")),
             Qt::LeftButton);
         const QByteArray saved = m_folder->settings();
-        QPointer<Form1> window = testsupport::currentWindow<Form1>();
+        QPointer<Form1> window = currentWindow<Form1>();
         QVERIFY(window && QTest::qWaitForWindowExposed(window));
         click(window, reference() + QPoint(68, 68));
         if (rightClick.isNull())
             QTest::keyClick(target(window), Qt::Key_Escape);
         else
             click(window, rightClick, Qt::RightButton);
-        auto *start = testsupport::currentWindow<frmstart>();
+        auto *start = currentWindow<frmstart>();
         QVERIFY(start);
-        QVERIFY(!windows::frmpictureLoaded());
+        QVERIFY(!m_program->frmpictureLoaded());
         QTRY_VERIFY(window.isNull());
         QCOMPARE(m_folder->settings(), saved);
         for (int k : {3, 6, 8})

@@ -30,8 +30,7 @@ struct Loaded
     const char *cali;
 };
 
-const QByteArray kDefaults("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
-                           "[Screen]\nSCREENH= 500\nSCREENV= 500\n");
+const QByteArray kDefaults(testsupport::kDefaultSettings);
 } // namespace
 Q_DECLARE_METATYPE(Loaded)
 
@@ -40,14 +39,14 @@ class TestFrmCali final : public testsupport::ProgramTest
     Q_OBJECT
 
 private:
-    static FrmCali *open()
+    FrmCali *open()
     {
-        windows::showFrmCali();
-        return testsupport::currentWindow<FrmCali>();
+        m_program->showFrmCali();
+        return currentWindow<FrmCali>();
     }
-    static FrmCali *openWith(ProgramFolder &folder, const QByteArray &settings)
+    FrmCali *openWith(const QByteArray &settings)
     {
-        folder.writeSettings(settings);
+        m_folder->writeSettings(settings);
         return open();
     }
     static QByteArray screenSettings(const QString &screenH, const QString &screenV)
@@ -59,7 +58,9 @@ private:
     // Rows written for one screen size are skipped on the others.
     static bool onScreen(const QString &size)
     {
-        return size.isEmpty() || qEnvironmentVariable("KELVANE_TEST_SCREEN").startsWith(size + '-');
+        const testsupport::TestScreen screen = testsupport::testScreen();
+        return size.isEmpty()
+            || size == QStringLiteral("%1x%2").arg(screen.width).arg(screen.height);
     }
     static QString caption(QWidget *window, const char *name)
     {
@@ -181,7 +182,7 @@ private Q_SLOTS:
 
     void coversTheScreenWithoutBorder()
     {
-        FrmCali *window = openWith(*m_folder, kDefaults);
+        FrmCali *window = openWith(kDefaults);
         QCOMPARE(window->windowTitle(), QStringLiteral("Form2"));
         QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(window->geometry(), platform::screenGeometry());
@@ -201,7 +202,7 @@ private Q_SLOTS:
             QVERIFY2(!control->geometry().intersects(picture->geometry()), name);
             QVERIFY2(control->y() > picture->geometry().bottom(), name);
         }
-        if (qEnvironmentVariable("KELVANE_TEST_SCREEN").endsWith(QLatin1String("-120dpi"))) {
+        if (testsupport::testScreen().dpi == 120) {
             // There the picture fills its box exactly and everything stands where designed.
             QCOMPARE(picture->geometry(), QRect(350, 240, 486, 355));
             QCOMPARE(
@@ -214,9 +215,9 @@ private Q_SLOTS:
     // six on the lower one, "Done", and the start screen shows what is now stored.
     void workedExample()
     {
-        windows::showFrmstart();
-        QTest::mouseClick(button(windows::current(), "Command3"), Qt::LeftButton);
-        FrmCali *window = testsupport::currentWindow<FrmCali>();
+        m_program->showFrmstart();
+        QTest::mouseClick(button(m_program->current(), "Command3"), Qt::LeftButton);
+        FrmCali *window = currentWindow<FrmCali>();
         QVERIFY(window);
         verifyMarks(window, 600, 600);
 
@@ -250,7 +251,7 @@ private Q_SLOTS:
         const QByteArray stored = m_folder->settings();
         QVERIFY2(stored.contains("\nSCREENH= 510\n") && stored.contains("\nSCREENV= 506\n"),
             stored.constData());
-        auto *start = testsupport::currentWindow<frmstart>();
+        auto *start = currentWindow<frmstart>();
         QVERIFY(start);
         QVERIFY(caption(start, "cali").endsWith(QStringLiteral("510 x 506")));
         QTRY_VERIFY(QApplication::topLevelWidgets().count() == 1);
@@ -284,7 +285,7 @@ private Q_SLOTS:
         QFETCH(QString, lastH);
         QFETCH(QString, lastV);
         const auto asStored = [](int value) { return QStringLiteral(" %1").arg(value); };
-        FrmCali *window = openWith(*m_folder, screenSettings(asStored(fromH), asStored(fromV)));
+        FrmCali *window = openWith(screenSettings(asStored(fromH), asStored(fromV)));
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 10);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 5);
         QCOMPARE(bar(window, "HScroll1")->value(), toH);
@@ -295,7 +296,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
         QCOMPARE(m_folder->settings(), screenSettings(asStored(toH), asStored(toV)));
-        QCOMPARE(caption(windows::current(), "cali"),
+        QCOMPARE(caption(m_program->current(), "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
     }
 
@@ -304,7 +305,7 @@ private Q_SLOTS:
     {
         if (!onScreen(QStringLiteral("1024x768")))
             QSKIP("written for the 1024 x 768 screen");
-        FrmCali *window = openWith(*m_folder, screenSettings(" 774", " 518"));
+        FrmCali *window = openWith(screenSettings(" 774", " 518"));
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
         QCOMPARE(caption(window, "HPO"), QStringLiteral("773"));
         QCOMPARE(caption(window, "VPO"), QStringLiteral("PDV"));
@@ -317,7 +318,7 @@ private Q_SLOTS:
     // 0 is taken and stored like any value; the start screen replaces it by 500.
     void loweringToZero()
     {
-        FrmCali *window = openWith(*m_folder, screenSettings(" 2", " 1"));
+        FrmCali *window = openWith(screenSettings(" 2", " 1"));
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 3);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 2);
         QCOMPARE(bar(window, "HScroll1")->value(), 0);
@@ -326,7 +327,7 @@ private Q_SLOTS:
         verifyMarks(window, 100, 100);
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
-        QCOMPARE(caption(windows::current(), "cali"),
+        QCOMPARE(caption(m_program->current(), "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
     }
 
@@ -334,12 +335,12 @@ private Q_SLOTS:
     {
         const QByteArray file("; set by hand\r\n[Filter]\r\nFILTER= 3\r\n[Screen]\r\n"
                               "ScreenH=600\r\nSCREENV= 450\r\nEXTRA= 1\r\n");
-        FrmCali *window = openWith(*m_folder, file);
+        FrmCali *window = openWith(file);
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 4);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 3);
         QTest::mouseClick(button(window, "Cancel"), Qt::LeftButton);
         QCOMPARE(m_folder->settings(), file);
-        auto *start = testsupport::currentWindow<frmstart>();
+        auto *start = currentWindow<frmstart>();
         QVERIFY(start);
         QVERIFY(caption(start, "cali").endsWith(QStringLiteral("600 x 450")));
     }
@@ -347,10 +348,10 @@ private Q_SLOTS:
     // Each opening reads the file again; a read that fails keeps what the last opening held.
     void aFailedReadKeepsTheLastValue()
     {
-        FrmCali *window = openWith(*m_folder, screenSettings(" 500", " 500"));
+        FrmCali *window = openWith(screenSettings(" 500", " 500"));
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 6);
         QTest::mouseClick(button(window, "Cancel"), Qt::LeftButton);
-        window = openWith(*m_folder, screenSettings(" 510", " 40000"));
+        window = openWith(screenSettings(" 510", " 40000"));
         QCOMPARE(caption(window, "HPO"), QStringLiteral("510"));
         QCOMPARE(caption(window, "VPO"), QStringLiteral("506"));
         QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 510 x 506"));
@@ -368,28 +369,28 @@ private Q_SLOTS:
     void keysRightAfterOpeningPressDone()
     {
         QFETCH(int, key);
-        FrmCali *window = openWith(*m_folder, "[Screen]\nSCREENH=600.5\nSCREENV=450\n");
+        FrmCali *window = openWith("[Screen]\nSCREENH=600.5\nSCREENV=450\n");
         activate(window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 600\nSCREENV= 450\n"));
-        QVERIFY(testsupport::currentWindow<frmstart>());
+        QVERIFY(currentWindow<frmstart>());
     }
 
     void escDoesNothing()
     {
-        FrmCali *window = openWith(*m_folder, kDefaults);
+        FrmCali *window = openWith(kDefaults);
         activate(window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTest::keyClick(window, Qt::Key_Escape);
-        QCOMPARE(windows::current(), window);
+        QCOMPARE(m_program->current(), window);
         QVERIFY(window->isVisible());
-        QVERIFY(!platform::programEnded());
+        QVERIFY(!m_program->ended());
         QCOMPARE(m_folder->settings(), kDefaults);
     }
 
     void tabVisitsTheButtonsAndBars()
     {
-        FrmCali *window = openWith(*m_folder, kDefaults);
+        FrmCali *window = openWith(kDefaults);
         activate(window);
         QStringList forward;
         for (int i = 0; i < 4; ++i) {
@@ -426,7 +427,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, key);
         QFETCH(int, value);
-        FrmCali *window = openWith(*m_folder, kDefaults);
+        FrmCali *window = openWith(kDefaults);
         activate(window);
         QScrollBar *focused = bar(window, name.toLatin1().constData());
         focused->setFocus(Qt::TabFocusReason);
@@ -447,7 +448,7 @@ private Q_SLOTS:
     void theBarIsOnlyTwoArrows()
     {
         QFETCH(QString, name);
-        FrmCali *window = openWith(*m_folder, kDefaults);
+        FrmCali *window = openWith(kDefaults);
         QScrollBar *stepBar = bar(window, name.toLatin1().constData());
         const QRect lower = arrowRect(stepBar, QStyle::SC_ScrollBarSubLine);
         const QRect upper = arrowRect(stepBar, QStyle::SC_ScrollBarAddLine);

@@ -17,14 +17,14 @@ class TestFrmstart final : public testsupport::ProgramTest
 private:
     frmstart *open()
     {
-        windows::showFrmstart();
-        return testsupport::currentWindow<frmstart>();
+        m_program->showFrmstart();
+        return currentWindow<frmstart>();
     }
     static QRadioButton *option(QWidget *window, int number)
     {
         return window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(number));
     }
-    static bool wideScreen() { return qgetenv("KELVANE_TEST_SCREEN").startsWith("1280"); }
+    static bool wideScreen() { return testsupport::testScreen().width == 1280; }
 
 private Q_SLOTS:
     void noFileGivesFallbacks()
@@ -118,7 +118,7 @@ private Q_SLOTS:
             QSKIP("the edges written out here are those of a 1024 x 768 screen");
         m_folder->writeSettings("[Screen]\nSCREENH= 774\nSCREENV= 518\n");
         QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("774 x 518")));
-        testsupport::resetProgram();
+        restartProgram();
         m_folder->writeSettings("[Screen]\nSCREENH= 775\nSCREENV= 519\n");
         QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("500 x 500")));
     }
@@ -145,7 +145,7 @@ private Q_SLOTS:
             QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
                        "[Screen]\nSCREENH= 500\nSCREENV= 500\n"));
         const bool ends = way.isEmpty() || way == QLatin1String("Command2");
-        QCOMPARE(platform::programEnded(), ends);
+        QCOMPARE(m_program->ended(), ends);
     }
 
     void chosenOptionsAreSaved()
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key_A);
         QTest::keyClick(window, Qt::Key_Q);
         QVERIFY(!m_folder->hasSettings());
-        QVERIFY(!platform::programEnded());
+        QVERIFY(!m_program->ended());
         QVERIFY(window->isVisible());
     }
 
@@ -191,10 +191,10 @@ private Q_SLOTS:
         QTest::mouseClick(option(window, 6), Qt::LeftButton);
         QTest::mouseClick(
             window->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-        QWidget *measurement = windows::current();
+        QWidget *measurement = m_program->current();
         QVERIFY(measurement && measurement->objectName() == QLatin1String("Form1"));
         QTest::keyClick(measurement, Qt::Key_Escape);
-        frmstart *again = testsupport::currentWindow<frmstart>();
+        frmstart *again = currentWindow<frmstart>();
         QVERIFY(again && again != window);
         QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
     }

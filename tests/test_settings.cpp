@@ -74,7 +74,7 @@ class TestSettings final : public QObject
 private:
     std::unique_ptr<ProgramFolder> m_folder;
 
-    QString file() const { return m_folder->settingsFile(); }
+    QByteArray file() const { return QFile::encodeName(m_folder->settingsFile()); }
     bool write(const char *section, const char *key, const QByteArray &value) const
     {
         return profile::writePrivateProfileString(section, key, value, file());
@@ -659,7 +659,7 @@ private Q_SLOTS:
 
     void missingFolderFailsCleanly()
     {
-        const QString path = m_folder->path() + QStringLiteral("/missing/Kelvane.ini");
+        const QByteArray path = file().replace("Kelvane.ini", "missing/Kelvane.ini");
         QVERIFY(!profile::writePrivateProfileString("Filter", "FILTER", " 1", path));
         QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
         QVERIFY(m_folder->entries().isEmpty());
@@ -936,9 +936,9 @@ private Q_SLOTS:
 
     void settingsPathIsInTheProgramFolder()
     {
-        QCOMPARE(settings::settingsPath(),
-            m_folder->path() + QDir::separator() + QStringLiteral("Kelvane.ini"));
-        QCOMPARE(settings::settingsPath(), m_folder->settingsFile());
+        QCOMPARE(settings::settingsPath(m_folder->nativePath()), file());
+        // No folder, no file: never "/Kelvane.ini" at the root.
+        QCOMPARE(settings::settingsPath({}), QByteArray());
     }
 
     void storedTextReadsAsNumber_data()
@@ -949,43 +949,31 @@ private Q_SLOTS:
         QTest::newRow("2 without blank") << QByteArray("2") << 2.0;
         QTest::newRow("letters only") << QByteArray("Filter") << 0.0;
         QTest::newRow("empty") << QByteArray("") << 0.0;
+        QTest::newRow("missing") << QByteArray() << 0.0;
         QTest::newRow("4.5") << QByteArray(" 4.5") << 4.5;
     }
     void storedTextReadsAsNumber()
     {
         QFETCH(QByteArray, stored);
         QFETCH(double, number);
-        m_folder->writeSettings("[Filter]\nFILTER=" + stored + "\n");
-        const std::optional<double> read = settings::textToDouble(
-            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
-        QVERIFY(read);
-        QCOMPARE(*read, number);
-    }
-
-    void missingKeyReadsAsZero()
-    {
-        const std::optional<double> read = settings::textToDouble(
-            ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), settings::settingsPath()));
-        QVERIFY(read);
-        QCOMPARE(*read, 0.0);
+        if (!stored.isNull())
+            m_folder->writeSettings("[Filter]\nFILTER=" + stored + "\n");
+        double read = -1;
+        settings::read(m_folder->nativePath(), settings::Key::Filter, read);
+        QCOMPARE(read, number);
     }
 
     void halfCalibrationValues()
     {
         m_folder->writeSettings("[Screen]\nSCREENH=300.5\nSCREENV=300.5\n");
-        const QString path = settings::settingsPath();
-        const std::optional<double> screenH = settings::textToDouble(
-            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path));
-        const std::optional<qint16> screenV = settings::textToInteger16(
-            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path));
-        QVERIFY(screenH && screenV);
-        QCOMPARE(*screenH, 300.5);
-        QCOMPARE(*screenV, qint16(300));
+        settings::Values values;
+        settings::readAll(m_folder->nativePath(), values);
+        QCOMPARE(values.ScreenH, 300.5);
+        QCOMPARE(values.ScreenV, qint16(300));
 
-        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"),
-            settings::numberText(*screenH), path);
-        WriteINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"),
-            settings::numberText(*screenV), path);
+        settings::save(m_folder->nativePath(),
+            {{settings::Key::ScreenH, values.ScreenH},
+                {settings::Key::ScreenV, double(values.ScreenV)}});
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 300.5\nSCREENV= 300\n"));
     }
 };

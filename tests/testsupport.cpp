@@ -1,13 +1,11 @@
 #include "tests/testsupport.h"
 
-#include "app/platform.h"
-#include "app/windows.h"
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
 
@@ -19,16 +17,12 @@
 
 namespace testsupport {
 
-ProgramFolder::ProgramFolder()
-{
-    platform::setProgramFolder(m_dir.path());
-}
+ProgramFolder::ProgramFolder() = default;
+ProgramFolder::~ProgramFolder() = default;
 
-ProgramFolder::~ProgramFolder()
+QByteArray ProgramFolder::nativePath() const
 {
-    // A folder made for the next test may already be in place.
-    if (platform::programFolder() == m_dir.path())
-        platform::setProgramFolder({});
+    return QFile::encodeName(m_dir.path());
 }
 
 QString ProgramFolder::settingsFile() const
@@ -97,14 +91,15 @@ LockedFolder::~LockedFolder()
         lockFolder(m_path, false);
 }
 
-void resetProgram()
+TestScreen testScreen()
 {
-    windows::unloadFrmpicture();
-    const auto tops = QApplication::topLevelWidgets();
-    for (QWidget *window : tops)
-        delete window;
-    windows::resetValues();
-    platform::resetProgramEnded();
+    // "1024x768-96dpi", as tests/CMakeLists.txt names the screen configurations.
+    const QString name
+        = qEnvironmentVariable("KELVANE_TEST_SCREEN", QStringLiteral("1024x768-96dpi"));
+    const QStringList parts = name.split(QRegularExpression(QStringLiteral("[x-]")));
+    if (parts.size() != 3)
+        return {};
+    return {parts[0].toInt(), parts[1].toInt(), parts[2].chopped(3).toInt()};
 }
 
 QList<int> selectedOptions(QWidget *window)
@@ -126,14 +121,30 @@ QString labelText(QWidget *window, const char *name)
 
 void ProgramTest::init()
 {
-    resetProgram();
     m_folder = std::make_unique<ProgramFolder>();
+    restartProgram();
 }
 
 void ProgramTest::cleanup()
 {
-    resetProgram();
+    endProgram();
     m_folder.reset();
+}
+
+void ProgramTest::restartProgram()
+{
+    endProgram();
+    m_program = std::make_unique<Program>(
+        m_folder->nativePath(), QFile::encodeName(m_guardFolder.path()));
+}
+
+void ProgramTest::endProgram()
+{
+    m_program.reset();
+    // Windows closed by a test but not yet deleted go too: nothing of one test reaches the next.
+    const auto tops = QApplication::topLevelWidgets();
+    for (QWidget *window : tops)
+        delete window;
 }
 
 } // namespace testsupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/program.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -54,6 +56,7 @@ public:
     ~ProgramFolder();
 
     QString path() const { return m_dir.path(); }
+    QByteArray nativePath() const;
     QString settingsFile() const;
     bool hasSettings() const;
     QByteArray settings() const;
@@ -65,21 +68,42 @@ private:
     QTemporaryDir m_dir;
 };
 
-// Closes every window and forgets what the windows held, as at the program's start.
-void resetProgram();
+// The screen the test runs on, as its configuration names it ("1024x768-96dpi").
+struct TestScreen
+{
+    int width = 0;
+    int height = 0;
+    int dpi = 0;
+};
+TestScreen testScreen();
 
 // The base of the tests that drive the program's windows: every test function starts from the
-// program's start, with a fresh program folder of its own.
+// program's start, a fresh program object with a fresh program folder of its own and an
+// instance guard that no other test program shares.
 class ProgramTest : public QObject
 {
     Q_OBJECT
 
 protected:
+    // Ends the program and starts it again in the same folder, as a user would.
+    void restartProgram();
+    // The working window now open, as its class, or null.
+    template<typename Window> Window *currentWindow() const
+    {
+        return qobject_cast<Window *>(m_program->current());
+    }
+
     std::unique_ptr<ProgramFolder> m_folder;
+    std::unique_ptr<Program> m_program;
 
 private Q_SLOTS:
     void init();
     void cleanup();
+
+private:
+    void endProgram();
+
+    QTemporaryDir m_guardFolder;
 };
 
 // The numbers of the start screen's selected option buttons (1 to 9), in order.
@@ -88,14 +112,4 @@ QList<int> selectedOptions(QWidget *window);
 // The text of the label of that name in the window.
 QString labelText(QWidget *window, const char *name);
 
-// The working window now open, as its class, or null.
-template<typename Window> Window *currentWindow();
-
 } // namespace testsupport
-
-#include "app/windows.h"
-
-template<typename Window> Window *testsupport::currentWindow()
-{
-    return qobject_cast<Window *>(windows::current());
-}

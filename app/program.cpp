@@ -1,0 +1,100 @@
+#include "app/program.h"
+
+#include "forms/design.h"
+#include "forms/frmpicture.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+Program::Program(QByteArray programFolder, QByteArray guardFolder)
+    : m_programFolder(std::move(programFolder))
+    , m_guard(std::move(guardFolder))
+{
+}
+
+Program::~Program()
+{
+    // The windows go with the program; the picture holder was never shown, so close() would
+    // not delete it.
+    delete m_frmpicture.data();
+    delete m_frmCali.data();
+    delete m_current.data();
+}
+
+// Runs the window's loading; a loading that ended the program leaves no window behind.
+template<typename Window, typename Values> Window *Program::load(Values &values)
+{
+    auto *window = new Window(values, *this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->Form_Load();
+    if (m_ended) {
+        delete window;
+        return nullptr;
+    }
+    m_current = window;
+    return window;
+}
+
+void Program::showFrmstart()
+{
+    if (auto *window = load<frmstart>(m_frmstartValues)) {
+        // On the primary screen, like the full-screen windows and the resolution it shows.
+        // Without a window manager nobody maximizes the window for us: it takes the screen's
+        // room itself, and a window manager then maximizes it there.
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            window->setGeometry(screen->availableGeometry());
+        window->showMaximized();
+    }
+}
+
+void Program::showForm1()
+{
+    if (auto *window = load<Form1>(m_form1Values))
+        design::showFullScreen(window);
+}
+
+void Program::showFrmCali()
+{
+    if (auto *window = load<FrmCali>(m_frmCaliValues)) {
+        m_frmCali = window;
+        design::showFullScreen(window);
+    }
+}
+
+void Program::unloadFrmCali()
+{
+    if (m_frmCali)
+        m_frmCali->close();
+}
+
+frmpicture &Program::loadFrmpicture()
+{
+    if (!m_frmpicture) {
+        m_frmpicture = new frmpicture;
+        m_frmpicture->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return *m_frmpicture;
+}
+
+void Program::unloadFrmpicture()
+{
+    // Never shown, so close() would not delete it.
+    delete m_frmpicture.data();
+}
+
+bool Program::anotherInstanceRunning()
+{
+    return m_guard.anotherInstanceRunning();
+}
+
+void Program::endProgram()
+{
+    m_ended = true;
+    QCoreApplication::exit(0);
+}
+
+QByteArray Program::programFolder() const
+{
+    return m_programFolder.isEmpty() ? platform::programFolder() : m_programFolder;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "calibrate/frmcali.h"
+#include "forms/navigation.h"
+#include "measure/form1.h"
+#include "platform/platform.h"
+#include "start/frmstart.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// The running program: the values each window holds from one opening to the next, the window
+// now open, and the instance guard. The real program makes one in main(); a test makes a fresh
+// one for each test function, which is the program's start all over again.
+class Program final : public Navigation
+{
+public:
+    // `programFolder` empty: the running executable's folder, found anew for every read and
+    // write of the settings. `guardFolder` is where the instance guard lives.
+    explicit Program(
+        QByteArray programFolder = {}, QByteArray guardFolder = platform::runtimeFolder());
+    ~Program() override;
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    bool ended() const { return m_ended; }
+    // The working window now open, or none.
+    QWidget *current() const { return m_current; }
+    bool frmpictureLoaded() const { return !m_frmpicture.isNull(); }
+
+    void showFrmstart() override;
+    void showForm1() override;
+    void showFrmCali() override;
+    void unloadFrmCali() override;
+    frmpicture &loadFrmpicture() override;
+    void unloadFrmpicture() override;
+    bool anotherInstanceRunning() override;
+    void endProgram() override;
+    QByteArray programFolder() const override;
+
+private:
+    template<typename Window, typename Values> Window *load(Values &values);
+
+    QByteArray m_programFolder;
+    platform::InstanceGuard m_guard;
+    bool m_ended = false;
+
+    frmstartValues m_frmstartValues;
+    Form1Values m_form1Values;
+    FrmCaliValues m_frmCaliValues;
+
+    QPointer<QWidget> m_current;
+    QPointer<FrmCali> m_frmCali;
+    QPointer<frmpicture> m_frmpicture;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+
+class frmpicture;
+
+// What a window asks of the program around it. One working window is open at a time: a window
+// that hands over shows the next one first and then closes itself. Showing a window creates its
+// controls afresh from its design and runs its loading; the values a window holds outlive its
+// controls. The program object implements this; the windows know nothing above it.
+class Navigation
+{
+public:
+    virtual ~Navigation() = default;
+
+    virtual void showFrmstart() = 0;
+    virtual void showForm1() = 0;
+    virtual void showFrmCali() = 0;
+    // Closes the calibration screen; nothing happens when it is not open.
+    virtual void unloadFrmCali() = 0;
+
+    // The hidden picture holder: loaded on first use, closed when the measurement screen goes.
+    virtual frmpicture &loadFrmpicture() = 0;
+    virtual void unloadFrmpicture() = 0;
+
+    // Every window's loading asks this first: only one instance may run.
+    virtual bool anotherInstanceRunning() = 0;
+    // Ends the program at once; a loading that calls it returns right after.
+    virtual void endProgram() = 0;
+
+    // The folder whose "Kelvane.ini" holds the settings.
+    virtual QByteArray programFolder() const = 0;
+};
