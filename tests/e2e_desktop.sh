@@ -4,13 +4,26 @@
 
 SCREEN_W=${KELVANE_SCREEN%x*}
 SCREEN_H=${KELVANE_SCREEN#*x}
-DESKTOP_LOG=$E2E_WORK/desktop.log
 SHOTS=$E2E_WORK/shots
 mkdir -p "$SHOTS"
 
-# A home of the test's own: the panels write their first-start configuration there.
-export HOME=$E2E_WORK/home XDG_CONFIG_HOME=$E2E_WORK/home/.config XDG_CACHE_HOME=$E2E_WORK/home/.cache
-export XDG_DATA_HOME=$E2E_WORK/home/.local/share
+# A home of the test's own: the panels write their first-start configuration there, and their
+# settings daemon may still be writing it while the test ends, so the home goes last and is
+# given a moment.
+DESKTOP_HOME=$(mktemp -d)
+DESKTOP_LOG=$DESKTOP_HOME/desktop.log
+desktop_cleanup() {
+    local i
+    e2e_cleanup
+    for ((i = 0; i < 50; i++)); do
+        rm -rf "$DESKTOP_HOME" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 0
+}
+trap desktop_cleanup EXIT
+export HOME=$DESKTOP_HOME XDG_CONFIG_HOME=$DESKTOP_HOME/.config XDG_CACHE_HOME=$DESKTOP_HOME/.cache
+export XDG_DATA_HOME=$DESKTOP_HOME/.local/share
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
 
