@@ -12,6 +12,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
 #include <QWidget>
@@ -46,6 +47,8 @@ constexpr int kButtonHeight = 492;
 
 // Every bar of the window is 0 to 32767 and moves by one per press.
 constexpr int kBarMaximum = 32767;
+// A focused bar's frame stands this far inside its edge, clear of the arrows' bevels.
+constexpr int kFocusInset = 3;
 
 // Lays a scroll bar out as two arrow buttons that share its whole length, the first half
 // lowering the value and the second raising it, with no slider or track between them. The
@@ -181,6 +184,14 @@ void StepBar::paintEvent(QPaintEvent *)
     if (m_pressed)
         option.state |= QStyle::State_Sunken;
     painter.drawComplexControl(QStyle::CC_ScrollBar, option);
+    // The arrow keys move the bar that has the focus: it shows the focus frame the buttons
+    // show, inside the arrows, so the user sees which mark the keys will move.
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 void StepBar::mousePressEvent(QMouseEvent *event)
