@@ -60,8 +60,10 @@ void Program::showFrmstart()
         }
         window->showMaximized();
         // Back from the measurement or the calibration, the keyboard goes on with this window.
-        window->raise();
-        window->activateWindow();
+        if (platform::windowManagerRunning()) {
+            window->raise();
+            window->activateWindow();
+        }
     }
 }
 
