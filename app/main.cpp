@@ -1,34 +1,39 @@
 #include "app/application.h"
+#include "app/commandline.h"
 #include "app/program.h"
 #include "platform/platform.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <QMessageBox>
 
-namespace {
-// Without a display Qt aborts with a long message; say in one line what is missing instead.
-bool displayAvailable()
-{
-    const auto set = [](const char *name) {
-        const char *value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
-} // namespace
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    if (!displayAvailable()) {
-        std::fputs("kelvane: no display to show the program on (DISPLAY is not set)\n", stderr);
+    if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
+        return *exitCode;
+    if (QString reason; !platform::displayAvailable(reason)) {
+        std::fprintf(stderr, "kelvane: %s\n", qPrintable(reason));
         return 1;
     }
     platform::prepareApplication();
     Application app(argc, argv);
     Program program;
-    // A second instance ends here, silently, before it reads anything or shows a window.
-    if (program.anotherInstanceRunning())
-        return 0;
+    // A second instance ends here, before it reads anything. The same user's second start ends
+    // silently; another user of a shared install is told who uses the program, or they would
+    // take it for broken.
+    if (program.anotherInstanceRunning()) {
+        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser)
+            return 0;
+        const QString holder = program.inUseBy();
+        const QString message
+            = QStringLiteral(
+                "Kelvane is in use on this computer by %1. One person at a time can use it: try "
+                "again when it has been closed.")
+                  .arg(holder.isEmpty() ? QStringLiteral("another user") : holder);
+        std::fprintf(stderr, "kelvane: %s\n", qPrintable(message));
+        QMessageBox::information(nullptr, QStringLiteral("Kelvane"), message);
+        return 1;
+    }
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;

@@ -11,7 +11,7 @@
 
 Program::Program(QByteArray programFolder, QByteArray guardFolder)
     : m_programFolder(std::move(programFolder))
-    , m_guard(std::move(guardFolder))
+    , m_guard(std::move(guardFolder), this->programFolder())
 {
 }
 
@@ -104,7 +104,8 @@ void Program::unloadFrmpicture()
 
 bool Program::anotherInstanceRunning()
 {
-    return m_guard.anotherInstanceRunning();
+    m_holder = m_guard.take();
+    return m_holder != platform::InstanceGuard::Holder::Nobody;
 }
 
 void Program::endProgram()

@@ -25,6 +25,10 @@ public:
     Program &operator=(const Program &) = delete;
 
     bool ended() const { return m_ended; }
+    // Who holds the instance guard, as the last instance check found it.
+    platform::InstanceGuard::Holder instanceHolder() const { return m_holder; }
+    // The other user who runs the program from this folder, and since when (untrusted text).
+    QString inUseBy() const { return m_guard.folderHolder(); }
     // The working window now open, or none.
     QWidget *current() const { return m_current; }
     bool frmpictureLoaded() const { return !m_frmpicture.isNull(); }
@@ -44,6 +48,7 @@ private:
 
     QByteArray m_programFolder;
     platform::InstanceGuard m_guard;
+    platform::InstanceGuard::Holder m_holder = platform::InstanceGuard::Holder::Nobody;
     bool m_ended = false;
 
     frmstartValues m_frmstartValues;

@@ -1,37 +1,38 @@
 #include "forms/frmpicture.h"
 
-#include "forms/design.h"
+#include "forms/designtable.h"
 
 #include <QLabel>
-#include <QPixmap>
 
 namespace {
-QLabel *makePicture(
-    QWidget *holder, const char *name, const char *resource, int left, const char *accessibleName)
-{
-    auto *picture = new QLabel(holder);
-    picture->setObjectName(QLatin1String(name));
-    picture->setAccessibleName(QString::fromUtf8(accessibleName));
-    picture->setAccessibleDescription(
-        QStringLiteral("Target ring for the measurement screen, 43 by 43 pixels"));
-    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(QLatin1String(resource)));
-    design::place(picture, left, 240, 612, 612);
-    return picture;
-}
+using design::Kind;
+constexpr auto Default = design::kDefault;
+constexpr qreal DefaultFont = design::kDefaultFont;
+
+// Never shown; named all the same, like every other window of the program.
+constexpr design::Window kWindow {"frmpicture", "picture", 2760, 1008, Default, "Ring pictures",
+    "Hidden holder of the three target rings of the measurement screen"};
+
+// The window is never shown, so its pictures take no focus.
+// clang-format off
+constexpr design::Control kControls[] = {
+    // name, kind, container, picture, left, top, width, height (twips), back, text colour,
+    // points, tab; accessible name, description
+    {"Picture1", Kind::Picture, nullptr, ":/pictures/ring_red.png", 120, 240, 612, 612, Default, Default, DefaultFont, 0,
+        "Red ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+    {"Picture2", Kind::Picture, nullptr, ":/pictures/ring_blue.png", 960, 240, 612, 612, Default, Default, DefaultFont, 1,
+        "Blue ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+    {"Picture3", Kind::Picture, nullptr, ":/pictures/ring_green.png", 1680, 240, 612, 612, Default, Default, DefaultFont, 2,
+        "Green ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+};
+// clang-format on
 } // namespace
 
 frmpicture::frmpicture(QWidget *parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmpicture"));
-    setWindowTitle(QStringLiteral("picture"));
-    resize(design::twipsToPixels(2760), design::twipsToPixels(1008));
-    // Never shown; named all the same, like every other window of the program.
-    setAccessibleName(QStringLiteral("Ring pictures"));
-    setAccessibleDescription(
-        QStringLiteral("Hidden holder of the three target rings of the measurement screen"));
-    Picture1 = makePicture(this, "Picture1", ":/pictures/ring_red.png", 120, "Red ring");
-    Picture2 = makePicture(this, "Picture2", ":/pictures/ring_blue.png", 960, "Blue ring");
-    Picture3 = makePicture(this, "Picture3", ":/pictures/ring_green.png", 1680, "Green ring");
+    const design::Controls controls = design::build(this, kWindow, kControls);
+    Picture1 = controls.get<QLabel>("Picture1");
+    Picture2 = controls.get<QLabel>("Picture2");
+    Picture3 = controls.get<QLabel>("Picture3");
 }

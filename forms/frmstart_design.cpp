@@ -1,162 +1,96 @@
 #include "forms/frmstart_design.h"
 
-#include "forms/design.h"
+#include "forms/designtable.h"
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
 
 namespace {
-// Client area of the window when it is not maximized, in twips.
-constexpr int kClientWidth = 10908;
-constexpr int kClientHeight = 7992;
+using design::Kind;
+using enum design::SystemColour;
+constexpr auto Default = design::kDefault;
+constexpr int None = design::kNoTab;
 
-constexpr qreal kFramePoints = 13.8;
-constexpr qreal kOptionPoints = 9.6;
-constexpr qreal kLabelPoints = 9.6;
-constexpr qreal kButtonPoints = 13.8;
+constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspace,
+    "Kelvane start screen",
+    "Choose the filter glasses, the target's place and the fixing eye, then start the "
+    "measurement or calibrate the screen"};
 
-template<typename Control>
-Control *make(QWidget *container, const char *name, const QString &text, int left, int top,
-    int width, int height, qreal points)
-{
-    auto *control = new Control(text, container);
-    control->setObjectName(QLatin1String(name));
-    control->setFont(design::boldFont(points));
-    design::place(control, left, top, width, height);
-    return control;
-}
-
-void describeForAssistiveTechnology(const frmstartDesign &ui, QWidget *frmstart)
-{
-    // What a screen reader announces. Each name holds the caption as shown, so that a user who
-    // speaks "Start" or "OD Red" to a voice control still reaches the control; the description
-    // spells out the eye abbreviations and what each button does. The two readouts take no
-    // fixed name: their captions, values included, are read as their names.
-    struct Description
-    {
-        QWidget *control;
-        const char *name; // nullptr: the caption is the name
-        const char *description;
-    };
-    const Description descriptions[] = {
-        {frmstart, "Kelvane start screen",
-            "Choose the filter glasses, the target's place and the fixing eye, then start the "
-            "measurement or calibrate the screen"},
-        {ui.Frame1, "Filter",
-            "The filter glasses the patient wears: OD is the right eye, OS the left eye"},
-        {ui.Option1, "OD Red, OS Blue", "Red filter before the right eye, blue before the left"},
-        {ui.Option2, "OD Red, OS Green", "Red filter before the right eye, green before the left"},
-        {ui.Option3, "OD Blue, OS Red", "Blue filter before the right eye, red before the left"},
-        {ui.Option4, "OD Green, OS Red", "Green filter before the right eye, red before the left"},
-        {ui.Frame2, "Target", "Where the ring stands on the measurement screen"},
-        {ui.Option5, "Center", "The ring in the middle of the screen"},
-        {ui.Option6, "Right", "The ring a quarter of the screen's width right of the middle"},
-        {ui.Option7, "Left", "The ring a quarter of the screen's width left of the middle"},
-        {ui.Frame3, "Fix Eye", "The eye that fixes the ring: OD is the right eye, OS the left eye"},
-        {ui.Option8, "OD", "The right eye fixes"},
-        {ui.Option9, "OS", "The left eye fixes"},
-        {ui.resolu, nullptr, "The size of the screen in pixels, across by down"},
-        {ui.cali, nullptr,
-            "The calibration: how many pixels make 150 millimetres on this screen, across by "
-            "down"},
-        {ui.Image1, "Kelvane", "The program's title picture"},
-        {ui.Command3, "Calibrate", "Saves the options and opens the screen calibration"},
-        {ui.Command2, "Exit", "Saves the options and ends the program"},
-        {ui.Command1, "Start", "Saves the options and opens the measurement screen"},
-    };
-    for (const Description &entry : descriptions) {
-        if (entry.name)
-            entry.control->setAccessibleName(QString::fromUtf8(entry.name));
-        entry.control->setAccessibleDescription(QString::fromUtf8(entry.description));
-    }
-}
+// The focus order runs from "Start" through the filter choices from the bottom up, the target
+// choices, "Exit", the eye choices, to "Calibrate". Each name holds the caption as shown, so
+// that a user who speaks "Start" or "OD Red" to a voice control still reaches the control; the
+// descriptions spell out the eye abbreviations and what each button does. The two readouts
+// take no fixed name: their captions, values included, are read as their names.
+// clang-format off
+constexpr design::Control kControls[] = {
+    // name, kind, container, caption, left, top, width, height (twips), back, text colour,
+    // points, tab; accessible name, description
+    {"Frame1", Kind::Frame, nullptr, "Filter", 960, 840, 2772, 2532, ActiveBorder, Default, 13.8, 1,
+        "Filter", "The filter glasses the patient wears: OD is the right eye, OS the left eye"},
+    {"Option1", Kind::Option, "Frame1", "OD Red, OS Blue", 240, 480, 2412, 372, Default, Default, 9.6, 5,
+        "OD Red, OS Blue", "Red filter before the right eye, blue before the left"},
+    {"Option2", Kind::Option, "Frame1", "OD Red, OS Green", 240, 960, 2412, 372, Default, Default, 9.6, 4,
+        "OD Red, OS Green", "Red filter before the right eye, green before the left"},
+    {"Option3", Kind::Option, "Frame1", "OD Blue, OS Red", 240, 1440, 2292, 372, Default, Default, 9.6, 3,
+        "OD Blue, OS Red", "Blue filter before the right eye, red before the left"},
+    {"Option4", Kind::Option, "Frame1", "OD Green, OS Red", 240, 1920, 2412, 372, Default, Default, 9.6, 2,
+        "OD Green, OS Red", "Green filter before the right eye, red before the left"},
+    {"Frame2", Kind::Frame, nullptr, "Target", 4440, 840, 1452, 1812, Default, Default, 13.8, 6,
+        "Target", "Where the ring stands on the measurement screen"},
+    {"Option5", Kind::Option, "Frame2", "Center", 240, 480, 1092, 372, Default, Default, 9.6, 7,
+        "Center", "The ring in the middle of the screen"},
+    {"Option6", Kind::Option, "Frame2", "Right", 240, 840, 972, 372, Default, Default, 9.6, 8,
+        "Right", "The ring a quarter of the screen's width right of the middle"},
+    {"Option7", Kind::Option, "Frame2", "Left", 240, 1200, 1092, 372, Default, Default, 9.6, 9,
+        "Left", "The ring a quarter of the screen's width left of the middle"},
+    {"Frame3", Kind::Frame, nullptr, "Fix Eye", 6600, 840, 1332, 1812, Default, Default, 13.8, 12,
+        "Fix Eye", "The eye that fixes the ring: OD is the right eye, OS the left eye"},
+    {"Option8", Kind::Option, "Frame3", "OD", 240, 480, 732, 372, Default, Default, 9.6, 13,
+        "OD", "The right eye fixes"},
+    {"Option9", Kind::Option, "Frame3", "OS", 240, 840, 732, 372, Default, Default, 9.6, 14,
+        "OS", "The left eye fixes"},
+    {"resolu", Kind::Label, nullptr, "Screen Resolution", 5280, 2880, 2052, 612, AppWorkspace, Default, 9.6, 10,
+        nullptr, "The size of the screen in pixels, across by down"},
+    {"Command3", Kind::PushButton, nullptr, "Calibrate", 1800, 3840, 1572, 492, Default, Default, 13.8, 15,
+        "Calibrate", "Saves the options and opens the screen calibration"},
+    {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 16,
+        nullptr, "The calibration: how many pixels make 150 millimetres on this screen, across by down"},
+    {"Image1", Kind::Image, nullptr, ":/pictures/title.png", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
+        "Kelvane", "The program's title picture"},
+    {"Command2", Kind::PushButton, nullptr, "Exit", 960, 5760, 1332, 492, Default, Default, 13.8, 11,
+        "Exit", "Saves the options and ends the program"},
+    {"Command1", Kind::PushButton, nullptr, "Start", 2880, 5760, 1332, 492, Default, Default, 13.8, 0,
+        "Start", "Saves the options and opens the measurement screen"},
+};
+// clang-format on
 } // namespace
 
 void frmstartDesign::setupUi(QWidget *frmstart)
 {
-    frmstart->setObjectName(QStringLiteral("frmstart"));
-    frmstart->setWindowTitle(QStringLiteral("Kelvane"));
-    frmstart->resize(design::twipsToPixels(kClientWidth), design::twipsToPixels(kClientHeight));
-    design::setColours(frmstart, design::AppWorkspace);
+    const design::Controls controls = design::build(frmstart, kWindow, kControls);
+    Frame1 = controls.get<QGroupBox>("Frame1");
+    Option1 = controls.get<QRadioButton>("Option1");
+    Option2 = controls.get<QRadioButton>("Option2");
+    Option3 = controls.get<QRadioButton>("Option3");
+    Option4 = controls.get<QRadioButton>("Option4");
+    Frame2 = controls.get<QGroupBox>("Frame2");
+    Option5 = controls.get<QRadioButton>("Option5");
+    Option6 = controls.get<QRadioButton>("Option6");
+    Option7 = controls.get<QRadioButton>("Option7");
+    Frame3 = controls.get<QGroupBox>("Frame3");
+    Option8 = controls.get<QRadioButton>("Option8");
+    Option9 = controls.get<QRadioButton>("Option9");
+    resolu = controls.get<QLabel>("resolu");
+    Command3 = controls.get<QPushButton>("Command3");
+    cali = controls.get<QLabel>("cali");
+    Image1 = controls.get<QLabel>("Image1");
+    Command2 = controls.get<QPushButton>("Command2");
+    Command1 = controls.get<QPushButton>("Command1");
 
-    Frame1 = make<QGroupBox>(
-        frmstart, "Frame1", QStringLiteral("Filter"), 960, 840, 2772, 2532, kFramePoints);
-    design::setColours(Frame1, design::ActiveBorder);
-    Option1 = make<QRadioButton>(
-        Frame1, "Option1", QStringLiteral("OD Red, OS Blue"), 240, 480, 2412, 372, kOptionPoints);
-    Option2 = make<QRadioButton>(
-        Frame1, "Option2", QStringLiteral("OD Red, OS Green"), 240, 960, 2412, 372, kOptionPoints);
-    Option3 = make<QRadioButton>(
-        Frame1, "Option3", QStringLiteral("OD Blue, OS Red"), 240, 1440, 2292, 372, kOptionPoints);
-    Option4 = make<QRadioButton>(
-        Frame1, "Option4", QStringLiteral("OD Green, OS Red"), 240, 1920, 2412, 372, kOptionPoints);
-    for (QRadioButton *option : {Option1, Option2, Option3, Option4})
-        design::setColours(option, design::ButtonFace);
-
-    Frame2 = make<QGroupBox>(
-        frmstart, "Frame2", QStringLiteral("Target"), 4440, 840, 1452, 1812, kFramePoints);
-    Option5 = make<QRadioButton>(
-        Frame2, "Option5", QStringLiteral("Center"), 240, 480, 1092, 372, kOptionPoints);
-    Option6 = make<QRadioButton>(
-        Frame2, "Option6", QStringLiteral("Right"), 240, 840, 972, 372, kOptionPoints);
-    Option7 = make<QRadioButton>(
-        Frame2, "Option7", QStringLiteral("Left"), 240, 1200, 1092, 372, kOptionPoints);
-
-    Frame3 = make<QGroupBox>(
-        frmstart, "Frame3", QStringLiteral("Fix Eye"), 6600, 840, 1332, 1812, kFramePoints);
-    Option8 = make<QRadioButton>(
-        Frame3, "Option8", QStringLiteral("OD"), 240, 480, 732, 372, kOptionPoints);
-    Option9 = make<QRadioButton>(
-        Frame3, "Option9", QStringLiteral("OS"), 240, 840, 732, 372, kOptionPoints);
-    for (QWidget *control : {static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Frame3),
-             static_cast<QWidget *>(Option5), static_cast<QWidget *>(Option6),
-             static_cast<QWidget *>(Option7), static_cast<QWidget *>(Option8),
-             static_cast<QWidget *>(Option9)})
-        design::setColours(control, design::ButtonFace);
-
-    resolu = make<QLabel>(frmstart, "resolu", QStringLiteral("Screen Resolution"), 5280, 2880, 2052,
-        612, kLabelPoints);
-    Command3 = make<QPushButton>(
-        frmstart, "Command3", QStringLiteral("Calibrate"), 1800, 3840, 1572, 492, kButtonPoints);
-    cali = make<QLabel>(
-        frmstart, "cali", QStringLiteral("Calibra value"), 1440, 4680, 2292, 612, kLabelPoints);
-    for (QLabel *label : {resolu, cali}) {
-        design::setColours(label, design::AppWorkspace);
-        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        label->setWordWrap(true);
-    }
-
-    Image1 = new QLabel(frmstart);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    design::place(Image1, 4680, 3840, 3048, 2340);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The picture keeps its own pixel size on every screen: the box follows the picture.
-    const QPixmap title(QStringLiteral(":/pictures/title.png"));
-    Image1->setPixmap(title);
-    if (!title.isNull())
-        Image1->resize(title.size());
-
-    Command2 = make<QPushButton>(
-        frmstart, "Command2", QStringLiteral("Exit"), 960, 5760, 1332, 492, kButtonPoints);
-    Command1 = make<QPushButton>(
-        frmstart, "Command1", QStringLiteral("Start"), 2880, 5760, 1332, 492, kButtonPoints);
-    for (QPushButton *button : {Command1, Command2, Command3}) {
-        design::setColours(button, design::ButtonFace);
-        // Enter presses the focused button, as the space bar does.
-        button->setAutoDefault(true);
-    }
-
-    // Focus order of the design: "Start", the filter choices from the bottom up, the target
-    // choices, "Exit", the eye choices, "Calibrate".
-    QWidget *order[] = {Command1, Option4, Option3, Option2, Option1, Option5, Option6, Option7,
-        Command2, Option8, Option9, Command3};
-    for (size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
-    Command1->setFocus();
-
-    describeForAssistiveTechnology(*this, frmstart);
+    // The two readouts centre their lines: "cali" stands centred under "Calibrate".
+    for (QLabel *readout : {resolu, cali})
+        readout->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }

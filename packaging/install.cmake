@@ -56,8 +56,13 @@ file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications" TYPE FILE
 
 # The settings file, the calibration among them, is saved by replacing it inside the program's
 # folder, so whoever runs the program must be able to write that folder. A shared install gets
-# a folder that its group can write; new files there take the folder's group.
-if(KELVANE_SHARED_GROUP)
+# a folder that its group can write; new files there take the folder's group. A staged install
+# is a package's content: who may write the folder is set up where the package is installed
+# (the Debian package's own scripts do so), not on the machine that builds it.
+if(_kelvane_destdir)
+    message(STATUS "Staged in ${_kelvane_destdir}: the program folder's group and mode are left "
+                   "to the package")
+elseif(KELVANE_SHARED_GROUP)
     set(_kelvane_folder "${_kelvane_destdir}${_kelvane_dir}")
     execute_process(COMMAND chgrp "${KELVANE_SHARED_GROUP}" "${_kelvane_folder}"
         RESULT_VARIABLE _kelvane_result ERROR_VARIABLE _kelvane_error)

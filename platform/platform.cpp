@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -15,8 +16,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -32,6 +36,41 @@ void prepareApplication()
     qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+}
+
+bool displayAvailable(QString &reason)
+{
+    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!platformName.isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty())
+        return true; // Qt is told where to go, or finds its way to the Wayland compositor
+    if (display.isEmpty()) {
+        reason = QStringLiteral("no display to show the program on (DISPLAY is not set)");
+        return false;
+    }
+    // Ask the X server the way Qt's X11 platform will, through the library that Qt loads
+    // anyway, without making it a build dependency of the program.
+    void *xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!xcb)
+        return true; // let Qt find out for itself
+    using Connect = void *(*)(const char *, int *);
+    using HasError = int (*)(void *);
+    using Disconnect = void (*)(void *);
+    const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
+    bool reached = true;
+    if (connect && hasError && disconnect) {
+        void *connection = connect(display.constData(), nullptr);
+        reached = hasError(connection) == 0;
+        disconnect(connection);
+    }
+    ::dlclose(xcb);
+    if (!reached)
+        reason = QStringLiteral("cannot reach the display %1 (is the X server running, and may "
+                                "this user use it?)")
+                     .arg(QString::fromLocal8Bit(display));
+    return reached;
 }
 
 QByteArray programFolder()
@@ -57,33 +96,127 @@ QByteArray runtimeFolder()
     return QFile::encodeName(runtime.isEmpty() ? QDir::homePath() : runtime);
 }
 
-InstanceGuard::InstanceGuard(QByteArray folder)
-    : m_folder(std::move(folder))
+namespace {
+// Opens a lock file without following a link or hanging on a pipe put in its place. `mode` is
+// the mode of a new file; the umask is not allowed to narrow it, since members of a shared
+// install's group must be able to open the lock of the folder too.
+int openLockFile(const QByteArray &path, mode_t mode)
+{
+    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | flags, mode);
+    if (fd >= 0) {
+        (void)::fchmod(fd, mode);
+        return fd;
+    }
+    fd = ::open(path.constData(), O_RDWR | flags);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(path.constData(), O_RDONLY | flags); // a lock needs no write permission
+    if (fd < 0)
+        return -1;
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Takes the lock on `fd`: 1 taken, 0 held by another process, -1 no lock can be had.
+int lock(int fd)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return 1;
+    return errno == EWOULDBLOCK ? 0 : -1;
+}
+
+// "name since 2026-12-08 10:31", written into the folder lock for the next user to read.
+QByteArray holderText()
+{
+    QByteArray name = qgetenv("USER");
+    if (const passwd *entry = ::getpwuid(::getuid()))
+        name = entry->pw_name;
+    if (name.isEmpty())
+        name = QByteArray::number(::getuid());
+    return name + " since "
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toLatin1()
+        + '\n';
+}
+
+// What an instance wrote into the lock, cut short and stripped of anything but plain
+// printable characters: the file may hold anything.
+QString readHolder(int fd)
+{
+    char buffer[128] = {};
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
+    QString text;
+    for (ssize_t i = 0; i < n && buffer[i] != '\n'; ++i) {
+        const auto c = static_cast<unsigned char>(buffer[i]);
+        text += (c >= 0x20 && c < 0x7f) ? QLatin1Char(char(c)) : QLatin1Char('?');
+    }
+    return text;
+}
+} // namespace
+
+InstanceGuard::InstanceGuard(QByteArray userFolder, QByteArray programFolder)
+    : m_userFolder(std::move(userFolder))
+    , m_programFolder(std::move(programFolder))
 {
 }
 
 InstanceGuard::~InstanceGuard()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    for (int fd : {m_userFd, m_folderFd}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
-bool InstanceGuard::anotherInstanceRunning()
+InstanceGuard::Holder InstanceGuard::take()
 {
-    if (m_fd >= 0)
-        return false;
-    const QByteArray path = m_folder + '/' + kGuardName;
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return false; // no guard can be had: better to run than to refuse a clinician the program
-    // Two instances racing for the lock cannot both win.
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        m_fd = fd;
-        return false;
+    if (m_userFd >= 0)
+        return Holder::Nobody;
+    // No guard can be had (no such folder, no permission): better to run than to refuse a
+    // clinician the program.
+    const int userFd = openLockFile(m_userFolder + '/' + kGuardName, 0600);
+    if (userFd >= 0) {
+        const int locked = lock(userFd);
+        if (locked == 0) {
+            ::close(userFd);
+            return Holder::SameUser;
+        }
+        if (locked < 0)
+            ::close(userFd);
+        else
+            m_userFd = userFd;
     }
-    const bool held = errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    if (m_programFolder.isEmpty())
+        return Holder::Nobody;
+    // The folder's lock is group-writable, so that every member of a shared install's group
+    // can take it in turn; in a folder that gives new files its group, the lock has it too.
+    const int folderFd = openLockFile(m_programFolder + '/' + kFolderLockName, 0664);
+    if (folderFd < 0)
+        return Holder::Nobody;
+    const int locked = lock(folderFd);
+    if (locked == 0) {
+        m_folderHolder = readHolder(folderFd);
+        ::close(folderFd);
+        if (m_userFd >= 0) {
+            ::close(m_userFd);
+            m_userFd = -1;
+        }
+        return Holder::OtherUser;
+    }
+    if (locked < 0) {
+        ::close(folderFd);
+        return Holder::Nobody;
+    }
+    m_folderFd = folderFd;
+    const QByteArray text = holderText();
+    if (::ftruncate(folderFd, 0) == 0)
+        (void)::pwrite(folderFd, text.constData(), size_t(text.size()), 0);
+    return Holder::Nobody;
 }
 
 ScreenSize screenSize()

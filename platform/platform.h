@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QRect>
+#include <QString>
 
 // What the program asks of the operating system: its own folder, whether another instance
 // runs, and the screen. Kept small so each window reads like its design.
@@ -11,6 +12,11 @@ namespace platform {
 // must be off before the application object exists.
 void prepareApplication();
 
+// Whether the program has a display to show its windows on. False, with `reason` set to one
+// line for the user, when no display is named or the X server named cannot be reached: Qt
+// itself would abort there with a long message.
+bool displayAvailable(QString &reason);
+
 // The folder of the running executable, links resolved, as the bytes the system gives: a
 // folder name need not be valid text in any encoding. Found anew at each call, so a program
 // whose folder was moved keeps its settings beside it. Empty when the system cannot tell.
@@ -19,23 +25,40 @@ QByteArray programFolder();
 // The user's own folder for run-time files (mode 0700), else the home folder.
 QByteArray runtimeFolder();
 
-// One instance of the program per user. The first call of anotherInstanceRunning() takes the
-// guard, a lock on a file in `folder`, and keeps it while this object lives; the kernel drops
-// the lock with the process, so a crashed instance never blocks the next start.
+// One instance of the program per user, and one per program folder across users: two users of
+// a shared install would otherwise overwrite each other's calibration. The first call of
+// take() locks a file in the user's own folder, then one in the program's folder, and keeps
+// both while this object lives; the kernel drops the locks with the process, so a crashed
+// instance never blocks the next start.
 class InstanceGuard
 {
 public:
-    explicit InstanceGuard(QByteArray folder);
+    // `programFolder` empty: no folder lock (the folder is not known).
+    InstanceGuard(QByteArray userFolder, QByteArray programFolder);
     ~InstanceGuard();
     InstanceGuard(const InstanceGuard &) = delete;
     InstanceGuard &operator=(const InstanceGuard &) = delete;
 
-    bool anotherInstanceRunning();
+    enum class Holder {
+        Nobody, // this instance holds the guard (or none could be had: the program runs)
+        SameUser, // another instance of this user runs
+        OtherUser, // someone else runs the program from the same folder
+    };
+    Holder take();
+    // Who holds the folder lock and since when, as that instance wrote it: for a message to
+    // the user, never to be trusted for anything else.
+    QString folderHolder() const { return m_folderHolder; }
 
 private:
-    QByteArray m_folder;
-    int m_fd = -1;
+    QByteArray m_userFolder;
+    QByteArray m_programFolder;
+    int m_userFd = -1;
+    int m_folderFd = -1;
+    QString m_folderHolder;
 };
+
+// The name of the program folder's lock file.
+inline constexpr char kFolderLockName[] = "Kelvane.lock";
 
 // The screen's width and height in device pixels, in single precision as the windows use them.
 struct ScreenSize

@@ -12,9 +12,10 @@ KILL_STARTS=${KELVANE_KILL_STARTS:-20}
 printf '%s\n; kept by hand\n' "$DEFAULT_SETTINGS" >"$SETTINGS"
 settings_before=$(md5sum <"$SETTINGS")
 
-# The visible start screens of one process.
+# The visible start screens of one process. Without --all, xdotool matches a window that meets
+# either condition, so a start screen of the other instance (or a made-up pid) would count.
 windows_of() {
-    xdotool search --onlyvisible --pid "$1" --name '^Kelvane$' 2>/dev/null | wc -l
+    xdotool search --all --onlyvisible --pid "$1" --name '^Kelvane$' 2>/dev/null | wc -l
 }
 
 # Waits (up to 10 s) until the process shows its start screen.

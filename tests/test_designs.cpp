@@ -1,4 +1,5 @@
-// The start screen and the picture holder as they are created, on 96 and 120 dpi screens.
+// The windows as they are created, on 96 and 120 dpi screens.
+#include "calibrate/frmcali.h"
 #include "forms/frmpicture.h"
 #include "measure/form1.h"
 #include "start/frmstart.h"
@@ -18,6 +19,12 @@ class TestDesigns final : public testsupport::ProgramTest
 
 private:
     static bool at120dpi() { return testsupport::testScreen().dpi == 120; }
+    QWidget *openStartScreen()
+    {
+        m_program->showFrmstart();
+        QWidget *window = m_program->current();
+        return QTest::qWaitForWindowActive(window) ? window : nullptr;
+    }
     static QRect box(QWidget *window, const char *name)
     {
         auto *control = window->findChild<QWidget *>(QLatin1String(name));
@@ -105,38 +112,145 @@ private Q_SLOTS:
         QCOMPARE(QColor(shot.pixel(title.center())).rgb(), QColor(166, 202, 240).rgb());
     }
 
-    void startScreenFocusOrder()
+    // The whole focus order of each window as created, and the control that has the focus
+    // when it opens (the first of them). Labels, pictures and lines never take the focus.
+    void focusOrder_data()
     {
-        m_program->showFrmstart();
-        QWidget *window = m_program->current();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Command1"));
-        QStringList visited;
-        for (int i = 0; i < 12; ++i) {
-            visited << QApplication::focusWidget()->objectName();
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        }
-        // From "Start" to each group's selected choice ("Tab" enters a group at its choice),
-        // "Exit", and "Calibrate" last.
-        QCOMPARE(visited.first(), QStringLiteral("Command1"));
-        QVERIFY(visited.indexOf(QStringLiteral("Command2"))
-            > visited.indexOf(QStringLiteral("Option5")));
-        QVERIFY(visited.indexOf(QStringLiteral("Command3"))
-            > visited.indexOf(QStringLiteral("Option9")));
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("start screen")
+            << "frmstart"
+            << QStringList {"Command1", "Option4", "Option3", "Option2", "Option1", "Option5",
+                   "Option6", "Option7", "Command2", "Option8", "Option9", "Command3"};
+        QTest::newRow("measurement screen") << "Form1" << QStringList {"target"};
+        QTest::newRow("calibration screen")
+            << "FrmCali" << QStringList {"Done", "Cancel", "HScroll1", "VScroll1"};
+        QTest::newRow("picture holder") << "frmpicture" << QStringList {};
+    }
+    void focusOrder()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, order);
+        frmstartValues startValues;
+        Form1Values measureValues;
+        FrmCaliValues calibrationValues;
+        std::unique_ptr<QWidget> created;
+        if (window == QLatin1String("frmstart"))
+            created = std::make_unique<frmstart>(startValues, *m_program);
+        else if (window == QLatin1String("Form1"))
+            created = std::make_unique<Form1>(measureValues, *m_program);
+        else if (window == QLatin1String("FrmCali"))
+            created = std::make_unique<FrmCali>(calibrationValues, *m_program);
+        else
+            created = std::make_unique<frmpicture>();
+        // Once round the focus chain, from the control that has the focus at the opening.
+        QWidget *first = created->focusWidget() ? created->focusWidget() : created.get();
+        QStringList chain;
+        QWidget *next = first;
+        do {
+            if (next->focusPolicy() != Qt::NoFocus)
+                chain << next->objectName();
+            next = next->nextInFocusChain();
+        } while (next != first);
+        QCOMPARE(chain, order);
     }
 
-    // Within a group the arrow keys move the choice; the other groups keep theirs.
-    void arrowKeysMoveWithinAGroup()
+    // Each option group is one stop for Tab and Shift+Tab: the selected button, or the first in
+    // the group's focus order while none is selected.
+    void tabStopsAtTheSelectedOptions_data()
     {
-        m_program->showFrmstart();
-        QWidget *window = m_program->current();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        auto *center = window->findChild<QRadioButton *>(QStringLiteral("Option5"));
-        center->setFocus();
-        QTest::keyClick(center, Qt::Key_Down);
-        QVERIFY(window->findChild<QRadioButton *>(QStringLiteral("Option6"))->isChecked());
-        QVERIFY(window->findChild<QRadioButton *>(QStringLiteral("Option1"))->isChecked());
-        QVERIFY(window->findChild<QRadioButton *>(QStringLiteral("Option9"))->isChecked());
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("stops");
+        QTest::newRow("no file") << QByteArray()
+                                 << QStringList {"Command1", "Option1", "Option5", "Command2",
+                                        "Option9", "Command3"};
+        QTest::newRow("filter 3, target 3, eye 2")
+            << QByteArray("[Filter]\nFILTER= 3\nTARGET= 3\nFIXEYE= 2\n")
+            << QStringList {"Command1", "Option3", "Option7", "Command2", "Option9", "Command3"};
+        QTest::newRow("filter 4, target 2, eye 1")
+            << QByteArray("[Filter]\nFILTER= 4\nTARGET= 2\nFIXEYE= 1\n")
+            << QStringList {"Command1", "Option4", "Option6", "Command2", "Option8", "Command3"};
+        QTest::newRow("fractions select nothing")
+            << QByteArray("[Filter]\nFILTER= 2.5\nTARGET= 1.5\nFIXEYE= 1.5\n")
+            << QStringList {"Command1", "Option4", "Option5", "Command2", "Option8", "Command3"};
+    }
+    void tabStopsAtTheSelectedOptions()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, stops);
+        if (!file.isEmpty())
+            m_folder->writeSettings(file);
+        QWidget *window = openStartScreen();
+        QVERIFY(window);
+        QStringList forward;
+        for (qsizetype i = 0; i < stops.size(); ++i) {
+            forward << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(forward, stops);
+        QStringList backward;
+        for (qsizetype i = 0; i < stops.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            backward.prepend(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(backward, stops);
+    }
+
+    // Within a group the arrow keys move the focus and the selection together, in the group's
+    // focus order (the filters from the bottom up), round from the last to the first as the
+    // platform's groups do; the other groups keep their choice. Space selects the focused one.
+    void keysWithinAGroup_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("tabs"); // from "Start" into the group
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QString>("focused");
+        QTest::addColumn<QList<int>>("selected");
+        const QByteArray filter3("[Filter]\nFILTER= 3\nTARGET= 3\nFIXEYE= 2\n");
+        QTest::newRow("Down: the next filter up the frame")
+            << filter3 << 1 << QList<int> {Qt::Key_Down} << "Option2" << QList<int> {2, 7, 9};
+        QTest::newRow("Right as Down")
+            << filter3 << 1 << QList<int> {Qt::Key_Right} << "Option2" << QList<int> {2, 7, 9};
+        QTest::newRow("Up: the filter before")
+            << filter3 << 1 << QList<int> {Qt::Key_Up} << "Option4" << QList<int> {4, 7, 9};
+        QTest::newRow("Left as Up")
+            << filter3 << 1 << QList<int> {Qt::Key_Left} << "Option4" << QList<int> {4, 7, 9};
+        QTest::newRow("Down past the last filter goes round")
+            << filter3 << 1 << QList<int> {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << "Option4"
+            << QList<int> {4, 7, 9};
+        QTest::newRow("Up past the first filter goes round")
+            << filter3 << 1 << QList<int> {Qt::Key_Up, Qt::Key_Up} << "Option1"
+            << QList<int> {1, 7, 9};
+        QTest::newRow("target: Down from Left to Center")
+            << filter3 << 2 << QList<int> {Qt::Key_Down} << "Option5" << QList<int> {3, 5, 9};
+        QTest::newRow("eye: Right from OS to OD")
+            << filter3 << 4 << QList<int> {Qt::Key_Right} << "Option8" << QList<int> {3, 7, 8};
+        const QByteArray none("[Filter]\nFILTER= 2.5\nTARGET= 1\nFIXEYE= 2\n");
+        QTest::newRow("none selected: Down selects the second")
+            << none << 1 << QList<int> {Qt::Key_Down} << "Option3" << QList<int> {3, 5, 9};
+        QTest::newRow("none selected: Space selects the focused")
+            << none << 1 << QList<int> {Qt::Key_Space} << "Option4" << QList<int> {4, 5, 9};
+    }
+    void keysWithinAGroup()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, tabs);
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, focused);
+        QFETCH(QList<int>, selected);
+        m_folder->writeSettings(file);
+        QWidget *window = openStartScreen();
+        QVERIFY(window);
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        for (int key : keys)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+        QCOMPARE(testsupport::selectedOptions(window), selected);
+        // The group's stop for Tab follows its selection.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
     }
 
     // The focused push button is pressed by Enter as well as by the space bar.

@@ -473,14 +473,8 @@ private Q_SLOTS:
         QTest::mouseRelease(stepBar, Qt::LeftButton, {}, upper.center());
         QCOMPARE(stepBar->value(), before + 2);
 
-        // Held down, an arrow does not repeat.
-        QSignalSpy changes(stepBar, &QScrollBar::valueChanged);
-        QTest::mousePress(stepBar, Qt::LeftButton, {}, upper.center());
-        QCOMPARE(changes.count(), 1);
-        QVERIFY(!changes.wait(800));
-        QTest::mouseRelease(stepBar, Qt::LeftButton, {}, upper.center());
-
         // Neither the wheel nor the middle button moves it.
+        QSignalSpy changes(stepBar, &QScrollBar::valueChanged);
         QWheelEvent wheel(QPointF(upper.center()), QPointF(stepBar->mapToGlobal(upper.center())),
             QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(stepBar, &wheel);
@@ -488,7 +482,44 @@ private Q_SLOTS:
             QPointF(stepBar->mapToGlobal(upper.center())), Qt::MiddleButton, Qt::MiddleButton,
             Qt::NoModifier);
         QApplication::sendEvent(stepBar, &middle);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    // An arrow held down steps once at once and then repeats after a delay, one step at a time,
+    // with the readout following; it stops when the button is let go.
+    void aHeldArrowRepeatsByOnes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("arrow");
+        QTest::addColumn<int>("direction");
+        QTest::newRow("right arrow") << "HScroll1" << int(QStyle::SC_ScrollBarAddLine) << 1;
+        QTest::newRow("left arrow") << "HScroll1" << int(QStyle::SC_ScrollBarSubLine) << -1;
+        QTest::newRow("lower arrow") << "VScroll1" << int(QStyle::SC_ScrollBarAddLine) << 1;
+        QTest::newRow("upper arrow") << "VScroll1" << int(QStyle::SC_ScrollBarSubLine) << -1;
+    }
+    void aHeldArrowRepeatsByOnes()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, arrow);
+        QFETCH(int, direction);
+        FrmCali *window = openWith(kDefaults);
+        QScrollBar *stepBar = bar(window, name.toLatin1().constData());
+        const QPoint at = arrowRect(stepBar, QStyle::SubControl(arrow)).center();
+        QSignalSpy changes(stepBar, &QScrollBar::valueChanged);
+        QTest::mousePress(stepBar, Qt::LeftButton, {}, at);
         QCOMPARE(changes.count(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 3, 3000);
+        QTest::mouseRelease(stepBar, Qt::LeftButton, {}, at);
+        int previous = 500;
+        for (const QList<QVariant> &change : std::as_const(changes)) {
+            QCOMPARE(change.at(0).toInt(), previous + direction);
+            previous = change.at(0).toInt();
+        }
+        QCOMPARE(caption(window, name == QLatin1String("HScroll1") ? "HPO" : "VPO"),
+            QString::number(previous));
+        const qsizetype steps = changes.count();
+        QVERIFY(!changes.wait(300)); // let go, it stops
+        QCOMPARE(changes.count(), steps);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "tests/testsupport.h"
 
+#include "platform/platform.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -45,8 +47,11 @@ QByteArray ProgramFolder::settings() const
 
 QStringList ProgramFolder::entries() const
 {
-    return QDir(m_dir.path())
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names
+        = QDir(m_dir.path())
+              .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.removeOne(QLatin1String(platform::kFolderLockName));
+    return names;
 }
 
 void ProgramFolder::writeSettings(const QByteArray &content) const

@@ -61,7 +61,8 @@ public:
     bool hasSettings() const;
     QByteArray settings() const;
     void writeSettings(const QByteArray &content) const;
-    // Everything in the folder, hidden entries included: a save must leave nothing behind.
+    // Everything in the folder, hidden entries included, but the lock a running program holds
+    // there: a save must leave nothing behind.
     QStringList entries() const;
 
 private:

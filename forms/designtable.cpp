@@ -1,0 +1,212 @@
+#include "forms/designtable.h"
+
+#include "forms/designline.h"
+#include "forms/optiongroup.h"
+#include "forms/stepbar.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <algorithm>
+#include <utility>
+
+namespace design {
+
+namespace {
+
+template<typename Captioned> Captioned *captioned(const Control &row, QWidget *container)
+{
+    return new Captioned(QString::fromUtf8(row.text), container);
+}
+
+// A picture shown unscaled from the box's top left corner, so that the box's corner is also
+// the picture's pixel (0, 0).
+QLabel *picture(const Control &row, QWidget *container)
+{
+    auto *label = new QLabel(container);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setPixmap(QPixmap(QString::fromUtf8(row.text)));
+    return label;
+}
+
+DesignLine *line(const Control &row, QWidget *window)
+{
+    const SystemColour colour = row.textColour == kDefault ? WindowText : row.textColour;
+    auto *drawn = new DesignLine(window, row.name, systemColour(colour));
+    drawn->setPoints(float(twipsToPixels(row.left)), float(twipsToPixels(row.top)),
+        float(twipsToPixels(row.width)), float(twipsToPixels(row.height)));
+    return drawn;
+}
+
+QWidget *create(const Control &row, QWidget *container)
+{
+    switch (row.kind) {
+    case Kind::Frame:
+        return captioned<QGroupBox>(row, container);
+    case Kind::Option:
+        return captioned<QRadioButton>(row, container);
+    case Kind::Label: {
+        auto *label = captioned<QLabel>(row, container);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        return label;
+    }
+    case Kind::Image:
+    case Kind::Picture:
+        return picture(row, container);
+    case Kind::PictureBox: {
+        QLabel *box = picture(row, container);
+        box->setFocusPolicy(Qt::StrongFocus);
+        return box;
+    }
+    case Kind::PushButton: {
+        auto *button = captioned<QPushButton>(row, container);
+        // Enter presses the focused button, as the space bar does.
+        button->setAutoDefault(true);
+        return button;
+    }
+    case Kind::HStepBar:
+        return new StepBar(Qt::Horizontal, container);
+    case Kind::VStepBar:
+        return new StepBar(Qt::Vertical, container);
+    case Kind::Line:
+        break;
+    }
+    return nullptr;
+}
+
+// Labels, frames, option buttons and push buttons take the desktop's button colours unless
+// the design gives others; pictures and step bars keep the style's.
+bool takesColours(Kind kind)
+{
+    switch (kind) {
+    case Kind::Frame:
+    case Kind::Option:
+    case Kind::Label:
+    case Kind::PushButton:
+        return true;
+    case Kind::PictureBox:
+    case Kind::Image:
+    case Kind::Picture:
+    case Kind::HStepBar:
+    case Kind::VStepBar:
+    case Kind::Line:
+        break;
+    }
+    return false;
+}
+
+void style(QWidget *control, const Control &row)
+{
+    control->setObjectName(QLatin1String(row.name));
+    place(control, row.left, row.top, row.width, row.height);
+    if (row.kind == Kind::Image) {
+        // The picture keeps its own pixel size on every screen: the box follows the picture.
+        const QPixmap shown = static_cast<QLabel *>(control)->pixmap();
+        if (!shown.isNull())
+            control->resize(shown.size());
+    }
+    if (row.back != kDefault || takesColours(row.kind)) {
+        setColours(control, row.back == kDefault ? ButtonFace : row.back,
+            row.textColour == kDefault ? ButtonText : row.textColour);
+    }
+    if (row.points != kDefaultFont)
+        control->setFont(boldFont(row.points));
+    if (row.accessibleName)
+        control->setAccessibleName(QString::fromUtf8(row.accessibleName));
+    if (row.accessibleDescription)
+        control->setAccessibleDescription(QString::fromUtf8(row.accessibleDescription));
+}
+
+// Chains the controls that take the focus in the order of their tab indices and gives the
+// focus to the first, which has it when the window opens.
+void orderFocus(const QList<std::pair<int, QWidget *>> &tabStops)
+{
+    QList<std::pair<int, QWidget *>> order;
+    for (const auto &stop : tabStops) {
+        if (stop.second->focusPolicy() & Qt::TabFocus)
+            order << stop;
+    }
+    std::stable_sort(
+        order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1].second, order[i].second);
+    if (!order.isEmpty())
+        order.first().second->setFocus();
+}
+
+// Groups the option buttons of each frame, in the order of their tab indices. Runs after the
+// focus chain is made: a group then lets Tab stop at one of its buttons only.
+void groupOptions(const QList<QObject *> &created, std::span<const Control> table)
+{
+    for (qsizetype f = 0; f < created.size(); ++f) {
+        if (table[f].kind != Kind::Frame)
+            continue;
+        QList<std::pair<int, QRadioButton *>> options;
+        for (qsizetype o = 0; o < created.size(); ++o) {
+            if (table[o].kind == Kind::Option && table[o].container
+                && created[f]->objectName() == QLatin1String(table[o].container))
+                options.append({table[o].tab, static_cast<QRadioButton *>(created[o])});
+        }
+        std::stable_sort(options.begin(), options.end(),
+            [](const auto &a, const auto &b) { return a.first < b.first; });
+        QList<QRadioButton *> buttons;
+        for (const auto &option : std::as_const(options))
+            buttons << option.second;
+        if (!buttons.isEmpty())
+            new OptionGroup(created[f], buttons);
+    }
+}
+
+} // namespace
+
+QObject *Controls::find(const char *name) const
+{
+    const QLatin1String wanted(name);
+    for (QObject *object : m_objects) {
+        if (object->objectName() == wanted)
+            return object;
+    }
+    return nullptr;
+}
+
+Controls build(QWidget *window, const Window &design, std::span<const Control> table)
+{
+    window->setObjectName(QLatin1String(design.name));
+    window->setWindowTitle(QString::fromUtf8(design.caption));
+    window->resize(twipsToPixels(design.clientWidth), twipsToPixels(design.clientHeight));
+    if (design.back != kDefault)
+        setColours(window, design.back);
+    window->setAccessibleName(QString::fromUtf8(design.accessibleName));
+    window->setAccessibleDescription(QString::fromUtf8(design.accessibleDescription));
+
+    QList<QObject *> created;
+    QList<std::pair<int, QWidget *>> tabStops;
+    for (const Control &row : table) {
+        if (row.kind == Kind::Line) {
+            created << line(row, window);
+            continue;
+        }
+        QWidget *container = window;
+        if (row.container) {
+            for (QObject *earlier : std::as_const(created)) {
+                if (earlier->objectName() == QLatin1String(row.container))
+                    container = qobject_cast<QWidget *>(earlier);
+            }
+        }
+        QWidget *control = create(row, container);
+        style(control, row);
+        created << control;
+        if (row.tab != kNoTab)
+            tabStops.append({row.tab, control});
+    }
+    orderFocus(tabStops);
+    groupOptions(created, table);
+    return Controls(created);
+}
+
+} // namespace design

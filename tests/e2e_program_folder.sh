@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The settings file is always the one beside the running executable, whatever bytes the folder's
+# name holds, and no other file is ever read or written: not after the folder is moved or
+# removed while the program runs, and not when there is no display to run on.
+source "$KELVANE_TESTS/e2e_lib.sh"
+
+[[ ! -e /Kelvane.ini ]] || fail "a /Kelvane.ini is in the way of this test"
+no_stray_file() { [[ ! -e /Kelvane.ini ]] || { rm -f /Kelvane.ini; fail "$1 wrote /Kelvane.ini"; }; }
+
+CALIBRATED='[Filter]
+FILTER= 4
+TARGET= 3
+FIXEYE= 1
+[Screen]
+SCREENH= 567
+SCREENV= 432'
+
+# A folder whose name is not valid UTF-8 (a Latin-1 u-umlaut): the file in it is read and saved.
+latin1=$E2E_WORK/$'Praxis_M\xfcller'
+mkdir "$latin1"
+cp "$KELVANE" "$latin1/kelvane"
+printf '%s\n' "$CALIBRATED" >"$latin1/Kelvane.ini"
+"$latin1/kelvane" &
+pid=$!
+E2E_PIDS+=("$pid")
+window=$(wait_window Kelvane) || fail "no start screen from the Latin-1 folder"
+send_keys "$window" Escape
+wait_exit "$pid"
+expect_file "$latin1/Kelvane.ini" "$CALIBRATED"
+no_stray_file "the program in a Latin-1 folder"
+echo "ok: a folder name in Latin-1 keeps its calibration (read and saved in place)"
+
+# The folder moved while the program runs: the settings go with the executable.
+moving=$E2E_WORK/clinic
+mkdir "$moving"
+cp "$KELVANE" "$moving/kelvane"
+"$moving/kelvane" &
+pid=$!
+E2E_PIDS+=("$pid")
+window=$(wait_window Kelvane) || fail "no start screen before the move"
+mv "$moving" "$moving-new"
+send_keys "$window" Escape
+wait_exit "$pid"
+expect_file "$moving-new/Kelvane.ini" "$DEFAULT_SETTINGS"
+[[ ! -e $moving ]] || fail "the old folder came back"
+no_stray_file "the program in a moved folder"
+echo "ok: a folder moved while the program ran got the settings"
+
+# The folder removed while the program runs: the save has nowhere to go and goes nowhere.
+doomed=$E2E_WORK/doomed
+mkdir "$doomed"
+cp "$KELVANE" "$doomed/kelvane"
+"$doomed/kelvane" &
+pid=$!
+E2E_PIDS+=("$pid")
+window=$(wait_window Kelvane) || fail "no start screen before the removal"
+rm -rf "$doomed"
+send_keys "$window" Escape
+wait_exit "$pid"
+[[ ! -e $doomed ]] || fail "the removed folder came back"
+no_stray_file "the program in a removed folder"
+echo "ok: a folder removed while the program ran got nothing, and no other folder did"
+
+# DISPLAY naming no X server: one line, status 1, nothing written.
+rm -f "$SETTINGS"
+set +e
+message=$(DISPLAY=:4711 "$KELVANE" 2>&1)
+status=$?
+set -e
+[[ $status -eq 1 ]] || fail "exit status $status without an X server"
+[[ $(printf '%s\n' "$message" | wc -l) -eq 1 && $message == *":4711"* ]] ||
+    fail "without an X server the program said: $message"
+[[ ! -e $SETTINGS ]] || fail "the program wrote its settings without a display"
+echo "ok: a display without a server gives one line and status 1"
