@@ -73,7 +73,12 @@ public:
     }
 
     // The control of that name, as the class the table's kind gives it.
-    template<typename T> T *get(const char *name) const { return qobject_cast<T *>(find(name)); }
+    template<typename T> T *get(const char *name) const
+    {
+        T *control = qobject_cast<T *>(find(name));
+        Q_ASSERT_X(control, "design::Controls::get", name);
+        return control;
+    }
 
 private:
     QObject *find(const char *name) const;

@@ -28,6 +28,7 @@ struct frmstartDesign
     QLabel *Image1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command1 = nullptr;
+    QLabel *caliNote = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

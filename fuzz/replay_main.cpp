@@ -1,12 +1,11 @@
 // Runs every file of the given corpus folders (or the given files) through the settings-file
-// properties, with the ordinary compiler: the fuzzer's findings and the hand-edited seeds stay
-// a regression test that needs no fuzzer. Usage: fuzz_replay <folder or file>...
-#include "fuzz/settings_properties.h"
+// rules, with the ordinary compiler: the fuzzer's findings and the hand-edited seeds stay a
+// regression test that needs no fuzzer. Usage: fuzz_replay <folder or file>...
+#include "fuzz/profile_properties.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -28,11 +27,6 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QTemporaryDir folder;
-    if (!folder.isValid()) {
-        std::fputs("fuzz_replay: no temporary folder\n", stderr);
-        return 2;
-    }
     int failed = 0;
     for (const QString &name : std::as_const(files)) {
         QFile file(name);
@@ -41,7 +35,7 @@ int main(int argc, char *argv[])
             ++failed;
             continue;
         }
-        const QString failure = fuzzing::checkSettingsFile(file.readAll(), folder.path());
+        const QString failure = fuzzing::checkProfile(file.readAll());
         if (!failure.isEmpty()) {
             std::fprintf(stderr, "FAIL %s: %s\n", qPrintable(name), qPrintable(failure));
             ++failed;

@@ -186,27 +186,50 @@ QString readText(const QByteArray &folder, Key key)
         return {};
     return ReadINI(QLatin1String(sectionOf(key)), QLatin1String(nameOf(key)), path);
 }
+
+// Whether a number stands at the start of the text, after its blanks: a sign, then a digit or
+// a point and a digit.
+bool startsWithNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
+        ++i;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    if (i < text.size() && text[i] == QLatin1Char('.'))
+        ++i;
+    return i < text.size() && isDigit(text[i]);
+}
+
+template<typename Number>
+Stored readNumber(const QByteArray &folder, Key key, Number &value,
+    std::optional<Number> (*convert)(const QString &))
+{
+    const QString text = readText(folder, key);
+    const std::optional<Number> number = convert(text);
+    if (number)
+        value = *number;
+    if (text.isEmpty())
+        return Stored::Nothing;
+    return number && startsWithNumber(text) ? Stored::Number : Stored::Unreadable;
+}
 } // namespace
 
-void read(const QByteArray &folder, Key key, double &value)
+Stored read(const QByteArray &folder, Key key, double &value)
 {
-    if (const auto number = textToDouble(readText(folder, key)))
-        value = *number;
+    return readNumber(folder, key, value, textToDouble);
 }
 
-void read(const QByteArray &folder, Key key, qint16 &value)
+Stored read(const QByteArray &folder, Key key, qint16 &value)
 {
-    if (const auto number = textToInteger16(readText(folder, key)))
-        value = *number;
+    return readNumber(folder, key, value, textToInteger16);
 }
 
-void readAll(const QByteArray &folder, Values &values)
+std::array<Stored, 5> readAll(const QByteArray &folder, Values &values)
 {
-    read(folder, Key::Filter, values.Filter);
-    read(folder, Key::Target, values.Target);
-    read(folder, Key::FixEye, values.FixEye);
-    read(folder, Key::ScreenH, values.ScreenH);
-    read(folder, Key::ScreenV, values.ScreenV);
+    return {read(folder, Key::Filter, values.Filter), read(folder, Key::Target, values.Target),
+        read(folder, Key::FixEye, values.FixEye), read(folder, Key::ScreenH, values.ScreenH),
+        read(folder, Key::ScreenV, values.ScreenV)};
 }
 
 void save(const QByteArray &folder, std::initializer_list<Setting> settings)

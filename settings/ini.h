@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <initializer_list>
 #include <optional>
 
@@ -43,12 +44,21 @@ struct Values
 // when the folder is unknown, and then nothing is read or written anywhere else.
 QByteArray settingsPath(const QByteArray &folder);
 
+// What a read found in the file.
+enum class Stored {
+    Number, // a number, now in the value
+    Nothing, // no file, section, key or text: the value reads as 0
+    Unreadable, // text with no number at its start (read as 0), or a number the value's type
+                // cannot hold (the value is left as it was)
+};
+
 // Reads one setting into `value`. A read that fails (a number its type cannot hold) leaves
 // `value` as it was, so that the window keeps what it held.
-void read(const QByteArray &folder, Key key, double &value);
-void read(const QByteArray &folder, Key key, qint16 &value);
-// Reads the five in order, each a step of its own.
-void readAll(const QByteArray &folder, Values &values);
+Stored read(const QByteArray &folder, Key key, double &value);
+Stored read(const QByteArray &folder, Key key, qint16 &value);
+// Reads the five in order, each a step of its own. Says what was found for each, in the order
+// of Key.
+std::array<Stored, 5> readAll(const QByteArray &folder, Values &values);
 
 // One save: the values in the order given. A save that cannot be done has no effect and
 // reports nothing; the window goes on with the values it holds.

@@ -1,22 +1,36 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "settings/profiletext.h"
 
-// A private-profile reader and writer: the "[Section]" / "key=value" text layout that people
-// also edit by hand. It reads a file as the Windows profile functions read it, and it writes
-// one value while keeping every other byte of the file as it was.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+// The private-profile file functions: the layout of settings/profiletext.h read from and written
+// to a file. Paths are the system's own bytes, so a folder whose name is in no known encoding
+// works like any other.
 namespace profile {
 
-// Copies the value of `key` in `section` of `fileName` into `buffer` (at most size - 1 bytes,
-// then a NUL) and returns the number of bytes copied. A missing file, section or key copies
-// `defaultValue` instead. Names match in any letter case.
-qsizetype getPrivateProfileString(const QByteArray &section, const QByteArray &key,
-    const QByteArray &defaultValue, char *buffer, qsizetype size, const QByteArray &path);
+// Copies the value of `key` in `section` of the file at `path` into `buffer` (at most size - 1
+// bytes, then a NUL) and returns the number of bytes copied. A missing file, section or key
+// copies `defaultValue` instead. Names match in any letter case.
+qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
+    QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path);
 
-// Stores `value` under `key` in `section` of `fileName`, creating key, section and file as
-// needed. Returns false, leaving the file whole and unchanged, when the write cannot be done.
-bool writePrivateProfileString(const QByteArray &section, const QByteArray &key,
-    const QByteArray &value, const QByteArray &path);
+// Stores every entry, in order, in one replacement of the file whose bytes are exactly those
+// that storing them one after another would leave, flushed to disk once. Creates keys,
+// sections and the file as needed. Returns false, leaving the file whole and unchanged, when
+// the write cannot be done.
+bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path);
+
+// The same for one value.
+bool writePrivateProfileString(
+    QByteArrayView section, QByteArrayView key, QByteArrayView value, const QByteArray &path);
+
+// Removes what interrupted saves left beside the file at `path`: the temporary files of this
+// program's own naming pattern ("Kelvane.ini.saving.XXXXXX"), and nothing else. For the start of
+// a program that holds the instance lock, when no save can be under way. Returns how many it
+// removed.
+int removeStaleTemporaries(const QByteArray &path);
 
 } // namespace profile

@@ -46,7 +46,7 @@ void frmstart::Form_Load()
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    settings::readAll(m_program.programFolder(), m_values);
+    const auto stored = settings::readAll(m_program.programFolder(), m_values);
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -67,6 +67,8 @@ void frmstart::Form_Load()
     setOption(ui.Option9, m_values.FixEye == 2);
 
     const platform::ScreenSize screen = platform::screenSize();
+    showCalibrationNote(stored[int(settings::Key::ScreenH)], stored[int(settings::Key::ScreenV)],
+        screen.width, screen.height);
     if (m_values.ScreenH < settings::kCalibrationMinimum
         || m_values.ScreenH > screen.width - settings::kCalibrationMargin)
         m_values.ScreenH = settings::kCalibrationFallback;
@@ -79,6 +81,44 @@ void frmstart::Form_Load()
         + settings::captionText(m_values.ScreenV));
     ui.resolu->setText(QStringLiteral("Screen Resolution ") + settings::captionText(screen.width)
         + QStringLiteral(" x ") + settings::captionText(screen.height));
+}
+
+// A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
+// too large, on a laptop's screen far more. Where the calibration in use is not one stored for
+// this screen, the start screen says so and why, under the buttons; the caption itself stays
+// as it is.
+void frmstart::showCalibrationNote(
+    settings::Stored storedH, settings::Stored storedV, float width, float height)
+{
+    QStringList problems;
+    const auto judge = [&](settings::Stored stored, double value, float size, const char *way) {
+        const double largest = size - settings::kCalibrationMargin;
+        if (stored == settings::Stored::Nothing)
+            problems << QStringLiteral("no value %1 is stored").arg(QLatin1String(way));
+        else if (stored == settings::Stored::Unreadable)
+            problems << QStringLiteral("the value %1 cannot be read").arg(QLatin1String(way));
+        else if (value < settings::kCalibrationMinimum)
+            problems << QStringLiteral("the stored %1 %2 is less than %3")
+                            .arg(settings::captionText(value), QLatin1String(way),
+                                settings::captionText(settings::kCalibrationMinimum));
+        else if (value > largest)
+            problems << QStringLiteral(
+                "the stored %1 %2 is more than this screen allows (at most %3)")
+                            .arg(settings::captionText(value), QLatin1String(way),
+                                settings::captionText(largest));
+    };
+    judge(storedH, m_values.ScreenH, width, "across");
+    judge(storedV, m_values.ScreenV, height, "down");
+    if (problems.isEmpty()) {
+        ui.caliNote->hide();
+        return;
+    }
+    ui.caliNote->setText(QStringLiteral("Not calibrated for this screen: %1. A default of %2 "
+                                        "pixels per 150 mm stands in: calibrate this screen "
+                                        "before measuring.")
+                             .arg(problems.join(QStringLiteral("; ")),
+                                 settings::captionText(settings::kCalibrationFallback)));
+    ui.caliNote->show();
 }
 
 void frmstart::SaveSettings()

@@ -29,6 +29,8 @@ public:
 
 private:
     void SaveSettings();
+    void showCalibrationNote(
+        settings::Stored storedH, settings::Stored storedV, float width, float height);
 
     frmstartValues &m_values;
     Navigation &m_program;

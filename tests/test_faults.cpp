@@ -1,11 +1,11 @@
-// What the machine can do to a save: kill the program in the middle of it, run out of disk, or
-// refuse the program's folder. Whatever happens, the settings file stays whole, holding for
-// each setting either the value it held or the value being saved, and never anything else:
-// the calibration is never lost to a half-written file.
+// What the machine can do to a save: kill the program in the middle of it, run out of disk, fail
+// the flush, refuse a change of permissions, or refuse the program's folder. Whatever happens,
+// the settings file stays whole, holding either all the values it held or all the values being
+// saved, and never anything else: the calibration is never lost to a half-written file.
 //
-// The faults strike a child process that saves through the real WriteINI path, so that the
-// test itself survives them.
-#include "settings/ini.h"
+// The faults strike a child process that saves five values in one go through the profile
+// functions, as the start screen saves them, so that the test itself survives them.
+#include "settings/profile.h"
 
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
@@ -17,13 +17,17 @@
 
 #include <array>
 #include <csignal>
+#include <cstddef>
 #include <fcntl.h>
+#include <linux/filter.h>
 #include <linux/fs.h>
+#include <linux/seccomp.h>
 #include <random>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -91,13 +95,30 @@ QByteArray whichValues(const QByteArray &content)
     return {};
 }
 
-// The save of the start screen: five values, in order, through WriteINI.
-void save(const Values &values, const QByteArray &path)
+// The save of the start screen: five values, in order, in one replacement of the file.
+bool save(const Values &values, const QByteArray &path)
 {
+    QList<profile::Entry> entries;
     for (std::size_t i = 0; i < kSettings.size(); ++i) {
-        WriteINI(QLatin1String(kSettings[i].section), QLatin1String(kSettings[i].key),
-            QLatin1Char(' ') + QLatin1String(values[i]), path);
+        entries.append({kSettings[i].section, QByteArray(kSettings[i].key).toUpper(),
+            ' ' + QByteArray(values[i])});
     }
+    return profile::writePrivateProfileStrings(entries, path);
+}
+
+// From here on, the system call `number` fails with `error` in this process, as a disk or a
+// file system would make it fail. For a forked child only: it cannot be undone.
+bool failSystemCall(long number, int error)
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program {sizeof filter / sizeof filter[0], filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
+        && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 // The unprivileged user and group that a dropped child runs as.
@@ -220,29 +241,28 @@ private Q_SLOTS:
 
             const QByteArray content = m_folder->settings();
             const QByteArray which = whichValues(content);
-            QVERIFY2(!which.isEmpty(),
+            QVERIFY2(which == "OOOOO" || which == "NNNNN",
                 qPrintable(QStringLiteral("round %1 (seed %2) left:\n%3")
                                .arg(round)
                                .arg(seed)
                                .arg(QString::fromLatin1(content))));
             ++seen[which];
             // A kill during a save can leave the save's temporary file beside the settings;
-            // it is never read, and it must not be taken for the settings.
-            const QStringList stray = leftovers();
-            strays += int(stray.size());
-            for (const QString &name : stray)
-                QFile::remove(m_folder->path() + QLatin1Char('/') + name);
+            // it is never read, and the next start removes it.
+            strays += profile::removeStaleTemporaries(file());
+            QCOMPARE(leftovers(), QStringList());
             m_folder->writeSettings(fileWith(kOld));
         }
         QStringList kinds;
         for (auto it = seen.cbegin(); it != seen.cend(); ++it)
             kinds << QStringLiteral("%1 x%2").arg(QString::fromLatin1(it.key())).arg(it.value());
         kinds.sort();
-        qInfo("%d kills within %ld us of a save's start (seed %u): the file was whole every "
-              "time; values held (O old, N new): %s; temporary files left by a kill: %d",
+        qInfo(
+            "%d kills within %ld us of a save's start (seed %u): the file was whole every "
+            "time; values held (O old, N new): %s; temporary files left by a kill and removed: %d",
             rounds, cycle + cycle / 5, seed, qPrintable(kinds.join(QStringLiteral(", "))), strays);
-        // Kills must have landed both before the first write and after some writes.
-        QVERIFY(seen.size() > 2);
+        // Kills must have landed both before a save's replacement and after it.
+        QCOMPARE(seen.size(), 2);
     }
 
     // A full disk, simulated by a cap on the size of any file the child writes, at every size
@@ -276,16 +296,60 @@ private Q_SLOTS:
                 qPrintable(
                     QStringLiteral("the save with a cap of %1 bytes did not end well").arg(cap)));
 
-            // The three options and the vertical value keep the file's size; the horizontal
-            // value makes it two bytes longer.
-            QByteArray expected = "OOOOO";
-            if (cap >= oldSize)
-                expected = "NNNON";
-            if (cap >= oldSize + 2)
-                expected = "NNNNN";
+            // The new horizontal value makes the file two bytes longer; the save is one
+            // replacement, so either all of it fits or none of it is done.
+            const QByteArray expected = cap >= oldSize + 2 ? "NNNNN" : "OOOOO";
             QCOMPARE(whichValues(m_folder->settings()), expected);
             QCOMPARE(leftovers(), QStringList());
         }
+    }
+
+    // An error from the flush (an I/O error of the disk) fails the save: the old file stays,
+    // and no temporary file is left.
+    void failedFlushKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("temporary file, then rename") << false;
+        QTest::newRow("in place, in a folder that refuses new files") << true;
+    }
+    void failedFlushKeepsTheOldFile()
+    {
+        QFETCH(bool, inPlace);
+        if (inPlace && !testsupport::lockFolder(m_folder->path(), true))
+            QSKIP("This file system cannot make a folder refuse new files (no immutable flag).");
+        const int status = inChild([&] {
+            if (!failSystemCall(SYS_fsync, EIO) || !failSystemCall(SYS_fdatasync, EIO))
+                ::_exit(2);
+            ::_exit(save(kNew, file()) ? 3 : 0);
+        });
+        if (inPlace)
+            QVERIFY(testsupport::lockFolder(m_folder->path(), false));
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(m_folder->settings(), fileWith(kOld));
+        QCOMPARE(leftovers(), QStringList());
+    }
+
+    // A file system that refuses to change the new file's mode, for a user whose umask gives new
+    // files to the owner alone: the file keeps the permissions it had, and the save is done.
+    void failedChmodNeverNarrows()
+    {
+        QCOMPARE(::chmod(file().constData(), 0644), 0);
+        const int status = inChild([&] {
+            ::umask(077);
+            if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_chmod, EPERM))
+                ::_exit(2);
+            ::_exit(save(kNew, file()) ? 0 : 3);
+        });
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(m_folder->settings(), fileWith(kNew));
+        struct stat status2
+        {
+        };
+        QCOMPARE(::stat(file().constData(), &status2), 0);
+        QCOMPARE(status2.st_mode & 07777, mode_t(0644));
+        QCOMPARE(leftovers(), QStringList());
     }
 
     // A program folder that the user may not write: every save is refused and the file stays
@@ -293,7 +357,7 @@ private Q_SLOTS:
     void readOnlyFolderKeepsTheOldFile()
     {
         const QByteArray folder = QFile::encodeName(m_folder->path());
-        const QByteArray path = QFile::encodeName(file());
+        const QByteArray path = file();
         if (testsupport::isRoot()) {
             // Owned by root and readable by all, as a program installed for every user.
             QCOMPARE(::chmod(folder.constData(), 0755), 0);
@@ -309,10 +373,13 @@ private Q_SLOTS:
                 ::_exit(2);
             if (QFile::exists(file()) && QFileInfo(file()).isWritable())
                 ::_exit(3); // the drop did not take
-            save(kNew, file());
-            const bool readable
-                = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file())
-                == QLatin1String("600");
+            if (save(kNew, file()))
+                ::_exit(5);
+            char buffer[8];
+            const bool readable = profile::getPrivateProfileString(
+                                      "Screen", "screenh", "", buffer, 8, file())
+                    == 3
+                && QByteArray(buffer) == "600";
             ::_exit(readable ? 0 : 4);
         });
         ::chmod(folder.constData(), 0700);

@@ -198,6 +198,57 @@ private Q_SLOTS:
         QVERIFY(again && again != window);
         QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
     }
+
+    // The start screen says when the calibration in use was not stored for this screen, and
+    // why; the caption keeps its own text. The sizes are those of a 1024 x 768 screen.
+    void calibrationNote_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("note"); // empty: no note shown
+        const QByteArray filter("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n");
+        QTest::newRow("calibrated") << filter + "[Screen]\nSCREENH= 567\nSCREENV= 518\n"
+                                    << QString();
+        QTest::newRow("fresh install")
+            << QByteArray()
+            << QStringLiteral(
+                   "Not calibrated for this screen: no value across is stored; no value down is "
+                   "stored. "
+                   "A default of 500 pixels per 150 mm stands in: calibrate this screen before "
+                   "measuring.");
+        QTest::newRow("laptop's height on a smaller screen")
+            << filter + "[Screen]\nSCREENH= 567\nSCREENV= 837\n"
+            << QStringLiteral("Not calibrated for this screen: the stored 837 down is more than "
+                              "this screen allows (at most 518). A default of 500 pixels per 150 "
+                              "mm stands in: calibrate this screen before measuring.");
+        QTest::newRow("unreadable and too small")
+            << QByteArray("[Screen]\nSCREENH= 99\nSCREENV= abc\n")
+            << QStringLiteral("Not calibrated for this screen: the stored 99 across is less than "
+                              "100; the value down cannot be read. A default of 500 pixels per "
+                              "150 mm stands in: calibrate this screen before measuring.");
+        QTest::newRow("beyond 16 bits")
+            << QByteArray("[Screen]\nSCREENH= 500\nSCREENV= 40000\n")
+            << QStringLiteral("Not calibrated for this screen: the value down "
+                              "cannot be read. A default of 500 pixels per 150 "
+                              "mm stands in: calibrate this screen before "
+                              "measuring.");
+    }
+    void calibrationNote()
+    {
+        if (wideScreen())
+            QSKIP("the rows are written for a 1024 x 768 screen");
+        QFETCH(QByteArray, file);
+        QFETCH(QString, note);
+        if (!file.isEmpty())
+            m_folder->writeSettings(file);
+        frmstart *window = open();
+        const auto *label = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QVERIFY(label);
+        QCOMPARE(label->isVisible(), !note.isEmpty());
+        if (!note.isEmpty())
+            QCOMPARE(label->text(), note);
+        QVERIFY(testsupport::labelText(window, "cali")
+                    .startsWith(QStringLiteral("   Calibration Value   ")));
+    }
 };
 
 KELVANE_TEST_MAIN(TestFrmstart)

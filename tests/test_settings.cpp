@@ -17,6 +17,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -55,6 +56,43 @@ private:
     bool m_capped = false;
 };
 
+// What a read gives for a key the file does not hold.
+const QByteArray kMissing = QByteArrayLiteral("(missing)");
+
+// Latin-1 text as a file saved in UTF-16LE with its byte-order mark (Notepad's "Unicode").
+QByteArray utf16(QByteArrayView latin1)
+{
+    QByteArray file("\xFF\xFE");
+    for (const char c : latin1)
+        file.append(c).append('\0');
+    return file;
+}
+
+// Sets the process's umask for as long as this lives.
+class Umask
+{
+public:
+    explicit Umask(mode_t mask)
+        : m_old(::umask(mask))
+    {
+    }
+    ~Umask() { ::umask(m_old); }
+    Umask(const Umask &) = delete;
+    Umask &operator=(const Umask &) = delete;
+
+private:
+    mode_t m_old;
+};
+
+struct stat statusOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    ::stat(QFile::encodeName(path).constData(), &status);
+    return status;
+}
+
 mode_t modeOf(const QString &path)
 {
     struct stat status
@@ -74,10 +112,11 @@ class TestSettings final : public QObject
 private:
     std::unique_ptr<ProgramFolder> m_folder;
 
-    QByteArray file() const { return QFile::encodeName(m_folder->settingsFile()); }
+    QString file() const { return m_folder->settingsFile(); }
+    QByteArray path() const { return QFile::encodeName(file()); }
     bool write(const char *section, const char *key, const QByteArray &value) const
     {
-        return profile::writePrivateProfileString(section, key, value, file());
+        return profile::writePrivateProfileString(section, key, value, path());
     }
 
 private Q_SLOTS:
@@ -89,132 +128,149 @@ private Q_SLOTS:
     void readsAsWindowsDoes_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("expected");
 
-        const QString filter = QStringLiteral("Filter");
-        const QString key = QStringLiteral("Filter");
+        // Keys asked in lower case, as ReadINI asks them.
+        const QByteArray filter("Filter");
+        const QByteArray key("filter");
 
         QTest::newRow("line endings: LF")
-            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << "3";
-        QTest::newRow("line endings: CRLF")
-            << QByteArray("[Filter]\r\nFILTER=3\r\nTARGET=2\r\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << QByteArray("3");
+        QTest::newRow("line endings: CRLF") << QByteArray("[Filter]\r\nFILTER=3\r\nTARGET=2\r\n")
+                                            << filter << key << QByteArray("3");
         QTest::newRow("line endings: CR alone")
-            << QByteArray("[Filter]\rFILTER=3\rTARGET=2\r") << filter << key << "3";
+            << QByteArray("[Filter]\rFILTER=3\rTARGET=2\r") << filter << key << QByteArray("3");
         QTest::newRow("line endings: mixed")
             << QByteArray("[Screen]\r\nSCREENH=600\r[Filter]\nTARGET=2\r\nFILTER=4") << filter
-            << key << "4";
+            << key << QByteArray("4");
         QTest::newRow("line endings: none at the end")
-            << QByteArray("[Filter]\nFILTER=3") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=3") << filter << key << QByteArray("3");
         QTest::newRow("blank lines ignored")
-            << QByteArray("\n\n[Filter]\n\n\r\n   \n\t\nFILTER=3\n\n") << filter << key << "3";
+            << QByteArray("\n\n[Filter]\n\n\r\n   \n\t\nFILTER=3\n\n") << filter << key
+            << QByteArray("3");
 
         QTest::newRow("blanks: around the section name")
-            << QByteArray("  [ Filter\t]  \nFILTER=3\n") << filter << key << "3";
+            << QByteArray("  [ Filter\t]  \nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("blanks: tabs around key and value")
-            << QByteArray("[Filter]\n\t FILTER \t=\t 3 \t\n") << filter << key << "3";
+            << QByteArray("[Filter]\n\t FILTER \t=\t 3 \t\n") << filter << key << QByteArray("3");
         QTest::newRow("blanks: inside a value kept")
-            << QByteArray("[Filter]\nFILTER= 3 4 \n") << filter << key << "3 4";
+            << QByteArray("[Filter]\nFILTER= 3 4 \n") << filter << key << QByteArray("3 4");
         QTest::newRow("blanks: leading blank of a written value dropped")
-            << QByteArray(testsupport::kDefaultSettings) << filter << key << "1";
+            << QByteArray(testsupport::kDefaultSettings) << filter << key << QByteArray("1");
 
         QTest::newRow("comments: a ';' line is no key")
-            << QByteArray("[Filter]\n;FILTER=4\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("[Filter]\n;FILTER=4\nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("comments: an indented ';' line is no key")
-            << QByteArray("[Filter]\n \t; FILTER=4\nFILTER=3\n") << filter << key << "3";
-        QTest::newRow("comments: a ';' inside a value is kept")
-            << QByteArray("[Filter]\nFILTER=3 ; three\n") << filter << key << "3 ; three";
+            << QByteArray("[Filter]\n \t; FILTER=4\nFILTER=3\n") << filter << key
+            << QByteArray("3");
+        QTest::newRow("comments: a ';' inside a value is kept") << QByteArray(
+            "[Filter]\nFILTER=3 ; three\n") << filter << key << QByteArray("3 ; three");
         QTest::newRow("comments: a ';' header is no section")
-            << QByteArray(";[Filter]\nFILTER=4\n[Other]\nFILTER=2\n") << filter << key << "";
+            << QByteArray(";[Filter]\nFILTER=4\n[Other]\nFILTER=2\n") << filter << key << kMissing;
 
         QTest::newRow("headers: text after ']' ignored")
-            << QByteArray("[Filter] glasses ] more\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("[Filter] glasses ] more\nFILTER=3\n") << filter << key
+            << QByteArray("3");
         QTest::newRow("headers: a missing ']' runs to the end of the line")
-            << QByteArray("[Filter\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("[Filter\nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("headers: a missing ']' with blanks")
-            << QByteArray("[ Filter  \r\nFILTER=3\r\n") << filter << key << "3";
+            << QByteArray("[ Filter  \r\nFILTER=3\r\n") << filter << key << QByteArray("3");
         QTest::newRow("headers: the name stops at the first ']'")
-            << QByteArray("[Fil]ter]\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Fil]ter]\nFILTER=3\n") << filter << key << kMissing;
         QTest::newRow("headers: indented")
-            << QByteArray("\t  [Filter]\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("\t  [Filter]\nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("headers: a later section ends the one before")
-            << QByteArray("[Filter]\n[Screen]\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Filter]\n[Screen]\nFILTER=3\n") << filter << key << kMissing;
 
         QTest::newRow("quotes: double pair removed")
-            << QByteArray("[Filter]\nFILTER=\"3\"\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=\"3\"\n") << filter << key << QByteArray("3");
         QTest::newRow("quotes: single pair removed")
-            << QByteArray("[Filter]\nFILTER='3'\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER='3'\n") << filter << key << QByteArray("3");
         QTest::newRow("quotes: blanks inside a pair kept")
-            << QByteArray("[Filter]\nFILTER= \" 3 \" \n") << filter << key << " 3 ";
+            << QByteArray("[Filter]\nFILTER= \" 3 \" \n") << filter << key << QByteArray(" 3 ");
         QTest::newRow("quotes: only one pair removed")
-            << QByteArray("[Filter]\nFILTER=\"\"3\"\"\n") << filter << key << "\"3\"";
+            << QByteArray("[Filter]\nFILTER=\"\"3\"\"\n") << filter << key << QByteArray("\"3\"");
         QTest::newRow("quotes: a mismatched pair kept")
-            << QByteArray("[Filter]\nFILTER=\"3'\n") << filter << key << "\"3'";
+            << QByteArray("[Filter]\nFILTER=\"3'\n") << filter << key << QByteArray("\"3'");
         QTest::newRow("quotes: a lone quote kept")
-            << QByteArray("[Filter]\nFILTER=\"\n") << filter << key << "\"";
+            << QByteArray("[Filter]\nFILTER=\"\n") << filter << key << QByteArray("\"");
         QTest::newRow("quotes: an empty pair is the empty text")
-            << QByteArray("[Filter]\nFILTER=''\n") << filter << key << "";
+            << QByteArray("[Filter]\nFILTER=''\n") << filter << key << QByteArray("");
 
         QTest::newRow("case: upper-case key found by lower-case lookup")
-            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("case: any case in the file")
-            << QByteArray("[fILTER]\nfIlTeR=3\n") << filter << key << "3";
+            << QByteArray("[fILTER]\nfIlTeR=3\n") << filter << key << QByteArray("3");
         QTest::newRow("case: section asked in another case")
-            << QByteArray("[Filter]\nFILTER=3\n") << "FILTER" << key << "3";
+            << QByteArray("[Filter]\nFILTER=3\n") << QByteArray("FILTER") << key << QByteArray("3");
         QTest::newRow("case: ASCII only") << QByteArray("[Filter]\nFIXEY\xC9=3\n") << filter
-                                          << QStringLiteral("FixEy\u00e9") << "";
+                                          << QByteArray("fixey\xE9") << kMissing;
 
         QTest::newRow("first section of a name counts")
-            << QByteArray("[Filter]\nFILTER=3\n[filter]\nFILTER=4\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=3\n[filter]\nFILTER=4\n") << filter << key
+            << QByteArray("3");
         QTest::newRow("a key only in a second section of the name is not found")
-            << QByteArray("[Filter]\nTARGET=2\n[FILTER]\nFILTER=4\n") << filter << key << "";
+            << QByteArray("[Filter]\nTARGET=2\n[FILTER]\nFILTER=4\n") << filter << key << kMissing;
         QTest::newRow("first key of a name counts")
-            << QByteArray("[Filter]\nFILTER=3\nfilter=4\n") << filter << key << "3";
+            << QByteArray("[Filter]\nFILTER=3\nfilter=4\n") << filter << key << QByteArray("3");
         QTest::newRow("a key in another section is not found")
-            << QByteArray("[Screen]\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Screen]\nFILTER=3\n") << filter << key << kMissing;
         QTest::newRow("lines before any section belong to none")
-            << QByteArray("FILTER=3\n[Filter]\nTARGET=2\n") << filter << key << "";
+            << QByteArray("FILTER=3\n[Filter]\nTARGET=2\n") << filter << key << kMissing;
 
         QTest::newRow("byte-order mark skipped")
-            << QByteArray("\xEF\xBB\xBF[Filter]\r\nFILTER=3\r\n") << filter << key << "3";
+            << QByteArray("\xEF\xBB\xBF[Filter]\r\nFILTER=3\r\n") << filter << key
+            << QByteArray("3");
         QTest::newRow("byte-order mark elsewhere is text")
-            << QByteArray("[Screen]\n\xEF\xBB\xBF[Filter]\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Screen]\n\xEF\xBB\xBF[Filter]\nFILTER=3\n") << filter << key
+            << kMissing;
 
         QTest::newRow("no '=': the line holds no value")
-            << QByteArray("[Filter]\nFILTER\n") << filter << key << "";
+            << QByteArray("[Filter]\nFILTER\n") << filter << key << kMissing;
         QTest::newRow("no '=': the key it names hides a later one")
-            << QByteArray("[Filter]\nFILTER\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Filter]\nFILTER\nFILTER=3\n") << filter << key << kMissing;
         QTest::newRow("no '=': other keys still found")
-            << QByteArray("[Filter]\nnonsense\nFILTER=3\n") << filter << key << "3";
+            << QByteArray("[Filter]\nnonsense\nFILTER=3\n") << filter << key << QByteArray("3");
         QTest::newRow("value after the first '='")
-            << QByteArray("[Filter]\nFILTER=3=4\n") << filter << key << "3=4";
+            << QByteArray("[Filter]\nFILTER=3=4\n") << filter << key << QByteArray("3=4");
         QTest::newRow("empty value")
-            << QByteArray("[Filter]\nFILTER=\nFILTER=3\n") << filter << key << "";
+            << QByteArray("[Filter]\nFILTER=\nFILTER=3\n") << filter << key << QByteArray("");
         QTest::newRow("key with a blank-only value")
-            << QByteArray("[Filter]\nFILTER=  \t\n") << filter << key << "";
+            << QByteArray("[Filter]\nFILTER=  \t\n") << filter << key << QByteArray("");
 
         QTest::newRow("missing section")
-            << QByteArray(testsupport::kDefaultSettings) << "Other" << key << "";
-        QTest::newRow("missing key")
-            << QByteArray(testsupport::kDefaultSettings) << filter << "Other"
-            << "";
-        QTest::newRow("empty file") << QByteArray() << filter << key << "";
+            << QByteArray(testsupport::kDefaultSettings) << QByteArray("Other") << key << kMissing;
+        QTest::newRow("missing key") << QByteArray(testsupport::kDefaultSettings) << filter
+                                     << QByteArray("other") << kMissing;
+        QTest::newRow("empty file") << QByteArray() << filter << key << kMissing;
+
+        QTest::newRow("UTF-16: read")
+            << utf16("[Filter]\r\nFILTER= 3\r\n") << filter << key << QByteArray("3");
+        QTest::newRow("UTF-16: names in any case, a Latin-1 value")
+            << utf16("[fILTER]\r\nFilter=caf\xE9\r\n") << filter << key << QByteArray("caf\xE9");
+        QTest::newRow("UTF-16: a character beyond Latin-1 reads as '?'")
+            << utf16("[Filter]\nFILTER=1").append("\xAC\x20", 2) << filter << key
+            << QByteArray("1?");
+        QTest::newRow("UTF-16: a key in another section is not found")
+            << utf16("[Screen]\nFILTER=3\n") << filter << key << kMissing;
     }
     void readsAsWindowsDoes()
     {
         QFETCH(QByteArray, content);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, expected);
-        m_folder->writeSettings(content);
-        QCOMPARE(ReadINI(section, key, file()), expected);
-        QCOMPARE(m_folder->settings(), content); // reading changes nothing
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, expected);
+        QByteArray buffer(750, 'x');
+        const qsizetype n = profile::getProfileString(
+            content, section, key, kMissing, buffer.data(), buffer.size());
+        QCOMPARE(buffer.left(n), expected);
     }
 
     void missingFileReadsEmpty()
     {
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()), QString());
         QVERIFY(!m_folder->hasSettings());
     }
 
@@ -239,10 +295,9 @@ private Q_SLOTS:
         QFETCH(int, size);
         QFETCH(int, count);
         QFETCH(QByteArray, copied);
-        m_folder->writeSettings("[Filter]\nFILTER=abcdef\n");
         QByteArray buffer(16, 'x');
-        QCOMPARE(
-            profile::getPrivateProfileString("Filter", key, "def", buffer.data(), size, file()),
+        QCOMPARE(profile::getProfileString(
+                     "[Filter]\nFILTER=abcdef\n", "Filter", key, "def", buffer.data(), size),
             qsizetype(count));
         QCOMPARE(buffer.left(count), copied);
         QCOMPARE(buffer.at(count), '\0');
@@ -251,9 +306,9 @@ private Q_SLOTS:
 
     void readIntoNoBufferCopiesNothing()
     {
-        m_folder->writeSettings("[Filter]\nFILTER=3\n");
         char buffer[4] = {'x', 'x', 'x', 'x'};
-        QCOMPARE(profile::getPrivateProfileString("Filter", "filter", "", buffer, 0, file()),
+        QCOMPARE(
+            profile::getProfileString("[Filter]\nFILTER=3\n", "Filter", "filter", "", buffer, 0),
             qsizetype(0));
         QCOMPARE(buffer[0], 'x');
     }
@@ -262,20 +317,20 @@ private Q_SLOTS:
     {
         const QByteArray value(800, '7');
         m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\n");
-        const QString read = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file());
+        const QString read = ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path());
         QCOMPARE(read.size(), 749);
         QCOMPARE(read, QString(749, QLatin1Char('7')));
 
         m_folder->writeSettings("[Screen]\nSCREENH=" + QByteArray(749, '7') + "\n");
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()).size(), 749);
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path()).size(), 749);
     }
 
     void textIsLatin1BothWays()
     {
         WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" caf\u00e9"),
-            file());
+            path());
         QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFILTER= caf\xE9\n"));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()),
             QStringLiteral("caf\u00e9"));
     }
 
@@ -283,9 +338,9 @@ private Q_SLOTS:
 
     void writeINIStoresUpperCaseKeys()
     {
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), QStringLiteral(" 2"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), QStringLiteral(" 2"), path());
         QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFIXEYE= 2\n"));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("FixEye"), path()),
             QStringLiteral("2"));
     }
 
@@ -294,12 +349,46 @@ private Q_SLOTS:
         QVERIFY(!m_folder->hasSettings());
         const QString filter = QStringLiteral("Filter");
         const QString screen = QStringLiteral("Screen");
-        WriteINI(filter, QStringLiteral("Filter"), settings::numberText(1), file());
-        WriteINI(filter, QStringLiteral("Target"), settings::numberText(1), file());
-        WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), file());
-        WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), file());
-        WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), file());
+        WriteINI(filter, QStringLiteral("Filter"), settings::numberText(1), path());
+        WriteINI(filter, QStringLiteral("Target"), settings::numberText(1), path());
+        WriteINI(filter, QStringLiteral("FixEye"), settings::numberText(2), path());
+        WriteINI(screen, QStringLiteral("ScreenH"), settings::numberText(500), path());
+        WriteINI(screen, QStringLiteral("ScreenV"), settings::numberText(500), path());
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
+    }
+
+    // The five values of a save reach the disk together: one new file, renamed once over the
+    // old one, holding exactly what five writes one after another would leave.
+    void saveIsOneReplacement()
+    {
+        m_folder->writeSettings("; mine\r\n[Screen]\r\nSCREENH= 500\r\n");
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(
+                    watch, QFile::encodeName(m_folder->path()).constData(), IN_CREATE | IN_MOVED_TO)
+            >= 0);
+        QVERIFY(profile::writePrivateProfileStrings(
+            {{"Filter", "FILTER", " 1"}, {"Filter", "TARGET", " 1"}, {"Filter", "FIXEYE", " 2"},
+                {"Screen", "SCREENH", " 567"}, {"Screen", "SCREENV", " 432"}},
+            path()));
+        QStringList events;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+            for (char *at = buffer; at < buffer + n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(at);
+                events << ((event->mask & IN_CREATE)
+                        ? QStringLiteral("create")
+                        : QStringLiteral("rename to ") + QFile::decodeName(event->name));
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        ::close(watch);
+        QCOMPARE(events,
+            (QStringList {QStringLiteral("create"), QStringLiteral("rename to Kelvane.ini")}));
+        QCOMPARE(m_folder->settings(),
+            QByteArray("; mine\r\n[Screen]\r\nSCREENH= 567\r\nSCREENV= 432\r\n"
+                       "[Filter]\r\nFILTER= 1\r\nTARGET= 1\r\nFIXEYE= 2\r\n"));
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
     }
 
     void writesKeepEveryOtherByte_data()
@@ -422,6 +511,24 @@ private Q_SLOTS:
         QTest::newRow("NUL bytes elsewhere kept")
             << QByteArray("[A]\nX=\0\n", 8) << QByteArray("Filter") << QByteArray("FILTER")
             << QByteArray(" 1") << QByteArray("[A]\nX=\0\n[Filter]\nFILTER= 1\n", 27);
+
+        QTest::newRow("UTF-16: a value replaced")
+            << utf16("[Filter]\r\nFILTER=1\r\n") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 4") << utf16("[Filter]\r\nFILTER= 4\r\n");
+        QTest::newRow("UTF-16: a section added, a Latin-1 value")
+            << utf16("[Filter]\r\nFILTER=1\r\n") << QByteArray("Screen") << QByteArray("SCREENH")
+            << QByteArray(" caf\xE9")
+            << utf16("[Filter]\r\nFILTER=1\r\n[Screen]\r\nSCREENH= caf\xE9\r\n");
+        QTest::newRow("UTF-16: a file holding only the mark")
+            << QByteArray("\xFF\xFE") << QByteArray("Filter") << QByteArray("FILTER")
+            << QByteArray(" 1") << utf16("[Filter]\nFILTER= 1\n");
+        // A euro sign, a character outside the 16-bit range, a lone surrogate and an odd last
+        // byte: all kept as they were.
+        const QByteArray others = QByteArray("\xAC\x20\x3D\xD8\x00\xDE\x00\xDC", 8);
+        QTest::newRow("UTF-16: every other character kept")
+            << utf16("; ") + others.mid(0) + utf16("\n[Filter]\nFILTER=1\n").mid(2) + 'A'
+            << QByteArray("Filter") << QByteArray("FILTER") << QByteArray(" 2")
+            << utf16("; ") + others + utf16("\n[Filter]\nFILTER= 2\n").mid(2) + 'A';
     }
     void writesKeepEveryOtherByte()
     {
@@ -430,30 +537,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, value);
         QFETCH(QByteArray, after);
-        m_folder->writeSettings(before);
-        QVERIFY(profile::writePrivateProfileString(section, key, value, file()));
-        QCOMPARE(m_folder->settings(), after);
-        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")}); // no leftovers
-    }
-
-    void writtenValueReadsBack_data()
-    {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addRow("no file") << QByteArray();
-        QTest::addRow("as the program writes it") << QByteArray(testsupport::kDefaultSettings);
-        QTest::addRow("hand-edited")
-            << QByteArray("\xEF\xBB\xBF ; mine\r\n [ screen ] \r\n screenh = '1' \r\n");
-    }
-    void writtenValueReadsBack()
-    {
-        QFETCH(QByteArray, before);
-        if (!before.isEmpty())
-            m_folder->writeSettings(before);
-        WriteINI(
-            QStringLiteral("Screen"), QStringLiteral("ScreenH"), QStringLiteral(" 774"), file());
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()),
-            QStringLiteral("774"));
-        QCOMPARE(m_folder->settings().count("774"), 1);
+        QCOMPARE(profile::withValues(before, {{section, key, value}}), after);
     }
 
     void refusesWhatWouldBreakTheLayout_data()
@@ -501,11 +585,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, section);
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, value);
-        QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
+        QVERIFY(!profile::writePrivateProfileString(section, key, value, path()));
         QVERIFY(!m_folder->hasSettings());
 
         m_folder->writeSettings(testsupport::kDefaultSettings);
-        QVERIFY(!profile::writePrivateProfileString(section, key, value, file()));
+        QVERIFY(!profile::writePrivateProfileString(section, key, value, path()));
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
@@ -517,10 +601,10 @@ private Q_SLOTS:
         QVERIFY(
             QFile::setPermissions(file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(!write("Screen", "SCREENH", " 600"));
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 3"), path());
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         QCOMPARE(modeOf(file()), mode_t(0444));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()),
             QStringLiteral("1"));
     }
 
@@ -576,8 +660,78 @@ private Q_SLOTS:
         QFETCH(int, mode);
         m_folder->writeSettings(testsupport::kDefaultSettings);
         QCOMPARE(::chmod(QFile::encodeName(file()).constData(), mode_t(mode)), 0);
+        const Umask strict(077); // the user's umask never narrows an existing file
         QVERIFY(write("Screen", "SCREENH", " 600"));
         QCOMPARE(modeOf(file()), mode_t(mode));
+    }
+
+    // A shared install (a group-writable folder with the setgid bit): the settings file belongs
+    // to the folder's group, and the group may read and write it whatever the saving user's
+    // umask; a private folder leaves a new file to the umask.
+    void sharedFolderKeepsTheGroupWriting_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("oldMode"); // 0: no file yet
+        QTest::addColumn<int>("newMode");
+        QTest::newRow("shared, new file, umask 022") << 02775 << 022 << 0 << 0664;
+        QTest::newRow("shared, new file, umask 077") << 02770 << 077 << 0 << 0660;
+        QTest::newRow("shared, a file left owner-only") << 02770 << 077 << 0600 << 0660;
+        QTest::newRow("private, new file, umask 022") << 0755 << 022 << 0 << 0644;
+        QTest::newRow("private, new file, umask 077") << 0700 << 077 << 0 << 0600;
+        QTest::newRow("group-writable without setgid") << 0770 << 077 << 0 << 0600;
+    }
+    void sharedFolderKeepsTheGroupWriting()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(int, umask);
+        QFETCH(int, oldMode);
+        QFETCH(int, newMode);
+        const QByteArray folder = QFile::encodeName(m_folder->path());
+        // Root can give the folder a group of its own, as an installer would.
+        if (testsupport::isRoot())
+            QCOMPARE(::chown(folder.constData(), uid_t(-1), 65534), 0);
+        QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
+        if (oldMode != 0) {
+            m_folder->writeSettings(testsupport::kDefaultSettings);
+            QCOMPARE(::chmod(path().constData(), mode_t(oldMode)), 0);
+        }
+        {
+            const Umask mask {mode_t(umask)};
+            QVERIFY(write("Screen", "SCREENH", " 600"));
+        }
+        QCOMPARE(modeOf(file()), mode_t(newMode));
+        if (folderMode & S_ISGID)
+            QCOMPARE(statusOf(file()).st_gid, statusOf(m_folder->path()).st_gid);
+    }
+
+    // What a save that was cut short leaves beside the file goes at the next start; nothing else.
+    void removesOnlyItsOwnTemporaries()
+    {
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        const QDir folder(m_folder->path());
+        const QStringList stale {QStringLiteral("Kelvane.ini.saving.a1B2c3"),
+            QStringLiteral("Kelvane.ini.saving.ZZZZZZ")};
+        const QStringList kept {QStringLiteral("Kelvane.ini.backup"),
+            QStringLiteral("Kelvane.ini.saving.abc"), QStringLiteral("Kelvane.ini.saving.abcdefg"),
+            QStringLiteral("Kelvane.ini.saving.ab-def"), QStringLiteral("Other.ini.saving.abcdef"),
+            QStringLiteral("kelvane.ini.saving.abcdef"),
+            QStringLiteral("Kelvane.ini.saving.link00")};
+        for (const QString &name : stale + kept.mid(0, kept.size() - 1)) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(file(), folder.filePath(kept.back()))); // a link is never one of ours
+        QVERIFY(folder.mkdir(QStringLiteral("Kelvane.ini.saving.folder")));
+        QCOMPARE(profile::removeStaleTemporaries(path()), 2);
+        QStringList expected = kept
+            + QStringList {
+                QStringLiteral("Kelvane.ini"), QStringLiteral("Kelvane.ini.saving.folder")};
+        QStringList entries = m_folder->entries();
+        entries.sort();
+        expected.sort();
+        QCOMPARE(entries, expected);
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
     void fullDiskLeavesTheOldFileWhole()
@@ -633,9 +787,9 @@ private Q_SLOTS:
         } else {
             QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
         }
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), file()), QString());
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path()), QString());
         QVERIFY(!write("Filter", "FILTER", " 1"));
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), file());
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), path());
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
         if (kind == QLatin1String("unreadable")) {
             ::chmod(path.constData(), 0600);
@@ -657,12 +811,41 @@ private Q_SLOTS:
             QByteArray(testsupport::kDefaultSettings).replace("FILTER= 1", "FILTER= 4"));
     }
 
+    // A program folder renamed or removed while the program runs (a reinstall): the file is
+    // read as missing and a save has no effect, in no other folder.
     void missingFolderFailsCleanly()
     {
-        const QByteArray path = file().replace("Kelvane.ini", "missing/Kelvane.ini");
-        QVERIFY(!profile::writePrivateProfileString("Filter", "FILTER", " 1", path));
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
-        QVERIFY(m_folder->entries().isEmpty());
+        QDir root(m_folder->path());
+        QVERIFY(root.mkdir(QStringLiteral("program")));
+        const QByteArray settings
+            = QFile::encodeName(root.filePath(QStringLiteral("program/Kelvane.ini")));
+        QVERIFY(profile::writePrivateProfileString("Filter", "FILTER", " 1", settings));
+        QVERIFY(root.rename(QStringLiteral("program"), QStringLiteral("program-new")));
+        QVERIFY(!profile::writePrivateProfileStrings(
+            {{"Filter", "FILTER", " 2"}, {"Screen", "SCREENH", " 600"}}, settings));
+        char buffer[8];
+        QCOMPARE(profile::getPrivateProfileString("Filter", "filter", "", buffer, 8, settings),
+            qsizetype(0));
+        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("program-new")});
+        QCOMPARE(QDir(root.filePath(QStringLiteral("program-new"))).entryList(QDir::Files),
+            QStringList {QStringLiteral("Kelvane.ini")});
+        QVERIFY(root.rmdir(QStringLiteral("program-new")) == false); // it still holds the file
+    }
+
+    // A UTF-16 file through the file functions: read, and written back in UTF-16.
+    void utf16FileStaysUtf16()
+    {
+        m_folder->writeSettings(utf16(testsupport::kDefaultSettings));
+        char buffer[8];
+        QCOMPARE(profile::getPrivateProfileString("Screen", "screenh", "", buffer, 8, path()),
+            qsizetype(3));
+        QCOMPARE(QByteArray(buffer), QByteArray("500"));
+        QVERIFY(profile::writePrivateProfileStrings(
+            {{"Screen", "SCREENH", " 567"}, {"Screen", "SCREENV", " 432"}}, path()));
+        QCOMPARE(m_folder->settings(),
+            utf16(QByteArray(testsupport::kDefaultSettings)
+                      .replace("SCREENH= 500", "SCREENH= 567")
+                      .replace("SCREENV= 500", "SCREENV= 432")));
     }
 
     // ---- Size: no work that grows faster than the file ----
@@ -681,7 +864,7 @@ private Q_SLOTS:
 
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path()),
             QStringLiteral("500"));
         QVERIFY(write("Screen", "SCREENV", " 510"));
         QVERIFY(write("Notes", "LAST", " 1"));
@@ -702,7 +885,7 @@ private Q_SLOTS:
         m_folder->writeSettings("[Screen]\nSCREENH=" + value + "\nSCREENV= 500\n");
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), file()),
+        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path()),
             QString(749, QLatin1Char('5')));
         QVERIFY(write("Screen", "SCREENV", " 510"));
         QCOMPARE(m_folder->settings(), "[Screen]\nSCREENH=" + value + "\nSCREENV= 510\n");
