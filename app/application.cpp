@@ -27,6 +27,11 @@ int Application::keyAscii(const QKeyEvent &event)
 {
     if (event.key() == Qt::Key_Escape)
         return kKeyEscape;
+    // Ctrl with a letter is the letter's control character (Ctrl+C is 3), whatever text the
+    // platform attaches to the key.
+    const int key = event.key();
+    if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key - Qt::Key_A + 1;
     const QString text = event.text();
     return text.isEmpty() ? 0 : text.at(0).unicode();
 }

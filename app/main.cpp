@@ -1,7 +1,9 @@
 #include "app/application.h"
 #include "app/commandline.h"
 #include "app/program.h"
+#include "app/raise.h"
 #include "platform/platform.h"
+#include "settings/ini.h"
 
 #include <QMessageBox>
 
@@ -18,12 +20,14 @@ int main(int argc, char *argv[])
     platform::prepareApplication();
     Application app(argc, argv);
     Program program;
-    // A second instance ends here, before it reads anything. The same user's second start ends
-    // silently; another user of a shared install is told who uses the program, or they would
-    // take it for broken.
+    // A second instance ends here, before it reads anything. The same user's second start shows
+    // the running program and ends; another user of a shared install is told who uses the
+    // program, or they would take it for broken.
     if (program.anotherInstanceRunning()) {
-        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser)
+        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser) {
+            askToRaise(platform::runtimeFolder());
             return 0;
+        }
         const QString holder = program.inUseBy();
         const QString message
             = QStringLiteral(
@@ -34,6 +38,8 @@ int main(int argc, char *argv[])
         QMessageBox::information(nullptr, QStringLiteral("Kelvane"), message);
         return 1;
     }
+    settings::removeLeftovers(program.programFolder());
+    const RaiseListener raiseListener(program, platform::runtimeFolder());
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;

@@ -6,7 +6,9 @@
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
@@ -33,6 +35,9 @@ constexpr float kDioptresPer150Mm = 25;
 // How many significant digits each type shows: the half of a rounding is judged on these.
 constexpr int kDoubleDigits = 15;
 constexpr int kSingleDigits = 7;
+
+// The character code of Ctrl+C, as the window's key handler receives it.
+constexpr int kKeyCopy = 3;
 
 using settings::toInteger16;
 
@@ -255,9 +260,12 @@ void Form1::Form_Load()
 
 bool Form1::Form_KeyPress(int KeyAscii)
 {
-    if (KeyAscii != kKeyEscape)
+    if (KeyAscii == kKeyEscape)
+        ReturnToStart();
+    else if (KeyAscii == kKeyCopy)
+        CopyResult();
+    else
         return false;
-    ReturnToStart();
     return true;
 }
 
@@ -292,6 +300,7 @@ void Form1::target_MouseDown(Qt::MouseButton Button)
 // The click is measured where the pointer was last recorded, not where the press reports it.
 void Form1::MeasureDeviation()
 {
+    m_measuredAt = QDateTime::currentDateTimeUtc();
     const float hDiff = m_values.MouseX - float(ui.target->x()) - kReferenceOffset;
     const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
     m_values.VDiff = vDiff;
@@ -305,8 +314,10 @@ void Form1::MeasureDeviation()
     const float across = std::fabs(hDiff);
     const double dioptresAcross = double(across * kDioptresPer150Mm) / m_values.ScreenH;
     if (m_values.ScreenH > 0 && std::isfinite(dioptresAcross)) {
+        const QString base = hDiff < 0 ? QStringLiteral("BR") : QStringLiteral("BL");
         const QString text = localised(oneDecimal(dioptresAcross, kDoubleDigits));
-        ui.HPD->setText((hDiff < 0 ? QStringLiteral("BR: ") : QStringLiteral("BL: ")) + text);
+        ui.HPD->setText(base + QStringLiteral(": ") + text);
+        m_across = base + QLatin1Char(' ') + text;
     }
 
     const float down = std::fabs(vDiff);
@@ -314,9 +325,10 @@ void Form1::MeasureDeviation()
         const float dioptresDown = down * kDioptresPer150Mm / float(m_values.ScreenV);
         m_values.VDiff = oneDecimal(dioptresDown, kSingleDigits).toFloat();
         // Up to seven digits, no trailing zeros: a whole result shows without a decimal.
-        const QByteArray shown = QByteArray::number(m_values.VDiff, 'g', kSingleDigits);
-        ui.VPD->setText(
-            (vDiff < 0 ? QStringLiteral("BD: ") : QStringLiteral("BU: ")) + localised(shown));
+        const QString base = vDiff < 0 ? QStringLiteral("BD") : QStringLiteral("BU");
+        const QString text = localised(QByteArray::number(m_values.VDiff, 'g', kSingleDigits));
+        ui.VPD->setText(base + QStringLiteral(": ") + text);
+        m_down = base + QLatin1Char(' ') + text;
     }
 }
 
@@ -325,6 +337,32 @@ void Form1::ReturnToStart()
     m_program.unloadFrmpicture();
     m_program.showFrmstart();
     close();
+}
+
+// The last result as one line of plain text for the clinic's record, with what it was measured
+// with. Only the clipboard changes: the patient, who looks at the screen, sees nothing.
+void Form1::CopyResult()
+{
+    if (!m_measuredAt.isValid())
+        return;
+    static const char *const kGlasses[]
+        = {"OD red, OS blue", "OD red, OS green", "OD blue, OS red", "OD green, OS red"};
+    QString glasses = QStringLiteral("not chosen");
+    for (int k = 1; k <= 4; ++k) {
+        if (m_values.Filter == k)
+            glasses = QLatin1String(kGlasses[k - 1]);
+    }
+    const auto number
+        = [](double value) { return localised(QByteArray::number(value, 'g', kDoubleDigits)); };
+    const QString fixes = m_values.FixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
+    const QString line
+        = QStringLiteral("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
+              .arg(m_measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                  ui.PDEye->text(), m_across, m_down, glasses, fixes)
+        + QStringLiteral("calibration %1 x %2 px per 150 mm; screen %3 x %4")
+              .arg(number(m_values.ScreenH), number(m_values.ScreenV), number(m_values.ScrWidth),
+                  number(m_values.ScrHeight));
+    QGuiApplication::clipboard()->setText(line);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent *event)

@@ -4,6 +4,8 @@
 #include "forms/formwindow.h"
 #include "settings/ini.h"
 
+#include <QDateTime>
+
 class Navigation;
 
 // The values the measurement screen holds from one opening to the next. All are 0 before the
@@ -48,8 +50,14 @@ protected:
 private:
     void MeasureDeviation();
     void ReturnToStart();
+    void CopyResult();
 
     Form1Values &m_values;
     Navigation &m_program;
     Form1Design ui;
+    // The last result of this opening, for the clinic's record: it vanishes with the screen, as
+    // the results shown do. No time until the first click.
+    QDateTime m_measuredAt;
+    QString m_across = QStringLiteral("--");
+    QString m_down = QStringLiteral("--");
 };

@@ -72,6 +72,13 @@ const char *nameOf(Key key)
     return "";
 }
 
+profile::Entry profileEntry(const QString &section, const QString &key, const QString &value)
+{
+    // Text goes to the profile functions in the ANSI code page; Latin-1 stands for it here.
+    // Keys are written in upper case.
+    return {section.toLatin1(), key.toUpper().toLatin1(), value.toLatin1()};
+}
+
 QByteArray settingsPath(const QByteArray &folder)
 {
     // Without a folder there is no file: "" + "/Kelvane.ini" would be a file at the root.
@@ -237,10 +244,21 @@ void save(const QByteArray &folder, std::initializer_list<Setting> settings)
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
         return;
+    // One replacement of the file for the whole save, with the bytes that the writes one after
+    // another would leave: a save cut short leaves every value old or every value new, never a
+    // calibration whose two halves come from two saves.
+    QList<profile::Entry> entries;
     for (const Setting &setting : settings) {
-        WriteINI(QLatin1String(sectionOf(setting.key)), QLatin1String(nameOf(setting.key)),
-            numberText(setting.value), path);
+        entries << profileEntry(QLatin1String(sectionOf(setting.key)),
+            QLatin1String(nameOf(setting.key)), numberText(setting.value));
     }
+    profile::writePrivateProfileStrings(entries, path);
+}
+
+void removeLeftovers(const QByteArray &folder)
+{
+    if (const QByteArray path = settingsPath(folder); !path.isEmpty())
+        profile::removeStaleTemporaries(path);
 }
 
 void saveAll(const QByteArray &folder, const Values &values)
@@ -266,6 +284,6 @@ void WriteINI(const QString &strsection, const QString &strkey, const QString &s
     const QByteArray &strfullpath)
 {
     // A write that cannot be done leaves the file as it was; the caller goes on regardless.
-    profile::writePrivateProfileString(
-        strsection.toLatin1(), strkey.toUpper().toLatin1(), strkeyvalue.toLatin1(), strfullpath);
+    profile::writePrivateProfileStrings(
+        {settings::profileEntry(strsection, strkey, strkeyvalue)}, strfullpath);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/profiletext.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -69,6 +71,13 @@ struct Setting
 };
 void save(const QByteArray &folder, std::initializer_list<Setting> settings);
 void saveAll(const QByteArray &folder, const Values &values);
+
+// Removes what saves cut short by a crash left beside the settings file. For the start of an
+// instance that holds the instance guard, when no save of another can be under way.
+void removeLeftovers(const QByteArray &folder);
+
+// A value as WriteINI hands it to the profile writer.
+profile::Entry profileEntry(const QString &section, const QString &key, const QString &value);
 
 // A number as the file stores it: plain decimal text, one leading blank when not negative.
 QString numberText(double value);

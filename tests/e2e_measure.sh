@@ -116,6 +116,20 @@ expect_same still-labels e-labels "a movement or a click on the results changed 
 [[ -n $(xdotool search --onlyvisible --name '^Form1$') ]] || fail "a right click on the results left"
 echo "ok: moving alone and clicking on the results changed nothing"
 
+# Ctrl+C copies the last result for the clinic's record, and the patient sees no change.
+settled_shot before-copy
+send_keys "$form1" ctrl+c
+for ((i = 0; i < 200; i++)); do
+    copied=$(xclip -o -selection clipboard 2>/dev/null) && break
+    sleep 0.05
+done
+[[ $copied =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}\ [0-9]{2}:[0-9]{2}\ \ (.*)$ ]] || fail "copied: '$copied'"
+[[ ${BASH_REMATCH[1]} == "OD: BL 3.0 BD 3.5 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration 567 x 500 px per 150 mm; screen 1024 x 768" ]] ||
+    fail "copied: '$copied'"
+settled_shot after-copy
+expect_same before-copy after-copy "Ctrl+C changed the screen"
+echo "ok: Ctrl+C copied the last result and left the screen as it was"
+
 # Esc: the start screen again, with the options it saved; the measurement wrote nothing.
 send_keys "$form1" Escape
 start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"

@@ -61,6 +61,19 @@ wait_exit "$pid"
 no_stray_file "the program in a removed folder"
 echo "ok: a folder removed while the program ran got nothing, and no other folder did"
 
+# A save cut short by a crash left its temporary file: the next start that holds the instance
+# guard removes it, and nothing else of the folder.
+printf '%s\n' "$DEFAULT_SETTINGS" >"$SETTINGS"
+printf 'half a save' >"$SETTINGS.saving.Xy12Ab"
+printf 'mine' >"$SETTINGS.saving.notes"
+start_kelvane
+window=$(wait_window Kelvane) || fail "no start screen over a leftover"
+[[ ! -e $SETTINGS.saving.Xy12Ab ]] || fail "the leftover of a save is still there"
+[[ -e $SETTINGS.saving.notes ]] || fail "a file not of the program's own pattern was removed"
+send_keys "$window" Escape
+wait_exit "$KELVANE_PID"
+echo "ok: a start removes what a save cut short left behind, and only that"
+
 # DISPLAY naming no X server: one line, status 1, nothing written.
 rm -f "$SETTINGS"
 set +e

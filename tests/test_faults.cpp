@@ -337,7 +337,7 @@ private Q_SLOTS:
         QCOMPARE(::chmod(file().constData(), 0644), 0);
         const int status = inChild([&] {
             ::umask(077);
-            if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_chmod, EPERM))
+            if (!failSystemCall(SYS_fchmod, EPERM) || !failSystemCall(SYS_fchmodat, EPERM))
                 ::_exit(2);
             ::_exit(save(kNew, file()) ? 0 : 3);
         });
@@ -376,9 +376,8 @@ private Q_SLOTS:
             if (save(kNew, file()))
                 ::_exit(5);
             char buffer[8];
-            const bool readable = profile::getPrivateProfileString(
-                                      "Screen", "screenh", "", buffer, 8, file())
-                    == 3
+            const bool readable
+                = profile::getPrivateProfileString("Screen", "screenh", "", buffer, 8, file()) == 3
                 && QByteArray(buffer) == "600";
             ::_exit(readable ? 0 : 4);
         });

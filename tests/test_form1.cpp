@@ -8,11 +8,13 @@
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QWindow>
@@ -277,6 +279,76 @@ private Q_SLOTS:
         click(window, reference() + QPoint(34, 10));
         QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 1,5"));
         QCOMPARE(text(window, "VPD"), QStringLiteral("BU: 0,4"));
+    }
+
+    void copyResult_data()
+    {
+        QTest::addColumn<double>("filter");
+        QTest::addColumn<double>("fixEye");
+        QTest::addColumn<int>("screenV");
+        QTest::addColumn<QPoint>("offset"); // from the reference point
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("line"); // after the time stamp; %1 x %2: the screen
+        QTest::newRow("red/blue, OS fixes")
+            << 1.0 << 2.0 << 567 << QPoint(68, 68) << false
+            << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
+               "567 x 567 px per 150 mm; screen %1 x %2";
+        QTest::newRow("green/red, OD fixes, own calibration down")
+            << 4.0 << 1.0 << 600 << QPoint(-77, -69) << false
+            << "OS: BR 3.4 BD 2.9 (prism dioptres)  glasses OD green, OS red; OD fixes; "
+               "calibration 567 x 600 px per 150 mm; screen %1 x %2";
+        QTest::newRow("German decimal comma")
+            << 2.0 << 2.0 << 567 << QPoint(34, 10) << true
+            << "OD: BL 1,5 BU 0,4 (prism dioptres)  glasses OD red, OS green; OS fixes; "
+               "calibration 567 x 567 px per 150 mm; screen %1 x %2";
+        QTest::newRow("glasses none of the four")
+            << 2.5 << 1.0 << 567 << QPoint(0, 0) << false
+            << "OS: BL 0.0 BU 0 (prism dioptres)  glasses not chosen; OD fixes; calibration 567 "
+               "x 567 px per 150 mm; screen %1 x %2";
+    }
+    // Ctrl+C copies the last result as one line for the clinic's record and changes nothing
+    // on the screen; before the first click of an opening there is nothing to copy.
+    void copyResult()
+    {
+        QFETCH(double, filter);
+        QFETCH(double, fixEye);
+        QFETCH(int, screenV);
+        QFETCH(QPoint, offset);
+        QFETCH(bool, german);
+        QFETCH(QString, line);
+        if (german)
+            QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        const auto copy
+            = [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier); };
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("untouched"));
+
+        Form1 *window = open(settingsFile(filter, 1, fixEye, 567, screenV));
+        QVERIFY(window);
+        QTRY_VERIFY(QApplication::focusWidget());
+        click(window, reference() + QPoint(-5, -5));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        window = open(settingsFile(filter, 1, fixEye, 567, screenV));
+        QVERIFY(window);
+        QTRY_VERIFY(QApplication::focusWidget());
+        copy();
+        QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
+
+        const QString before = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
+        click(window, reference() + offset);
+        const QStringList shown = {text(window, "HPD"), text(window, "VPD"), text(window, "PDEye")};
+        copy();
+        const QString after = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
+        const QRegularExpressionMatch copied
+            = QRegularExpression(QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d)  (.*)$"))
+                  .match(clipboard->text());
+        QVERIFY2(copied.hasMatch(), qPrintable(clipboard->text()));
+        QVERIFY(copied.captured(1) >= before && copied.captured(1) <= after);
+        const testsupport::TestScreen screen = testsupport::testScreen();
+        QCOMPARE(copied.captured(2), line.arg(screen.width).arg(screen.height));
+        QCOMPARE(
+            QStringList({text(window, "HPD"), text(window, "VPD"), text(window, "PDEye")}), shown);
     }
 
     // A click measures where the pointer was last recorded, whatever the press reports, and
