@@ -787,9 +787,9 @@ private Q_SLOTS:
         } else {
             QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
         }
-        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), path), QString());
+        QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), native), QString());
         QVERIFY(!write("Filter", "FILTER", " 1"));
-        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), path);
+        WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), native);
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
         if (kind == QLatin1String("unreadable")) {
             ::chmod(native.constData(), 0600);
