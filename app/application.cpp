@@ -2,6 +2,7 @@
 
 #include "forms/formwindow.h"
 
+#include <QIcon>
 #include <QKeyEvent>
 #include <QStyleFactory>
 
@@ -14,6 +15,12 @@ Application::Application(int &argc, char **argv)
     // The classic flat style draws frames, buttons and scroll bars in exactly the design's
     // colours, without the gradients and tints of the desktop themes.
     setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    // Every window shows the launcher's icon in task lists and window switchers; it is drawn
+    // from the desktop entry's SVG by tools/make_icon.
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/pictures/icon_%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 }
 
 int Application::keyAscii(const QKeyEvent &event)

@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 Program::Program(QByteArray programFolder, QByteArray guardFolder)
     : m_programFolder(std::move(programFolder))
     , m_guard(std::move(guardFolder), this->programFolder())
@@ -40,11 +42,28 @@ void Program::showFrmstart()
 {
     if (auto *window = load<frmstart>(m_frmstartValues)) {
         // On the primary screen, like the full-screen windows and the resolution it shows.
-        // Without a window manager nobody maximizes the window for us: it takes the screen's
-        // room itself, and a window manager then maximizes it there.
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            window->setGeometry(screen->availableGeometry());
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect room = screen->availableGeometry();
+            if (platform::windowManagerRunning()) {
+                // The window manager maximizes the window and, when the user restores it, gives
+                // it back the geometry it had before: the design's client area, in the middle of
+                // the free room, so that it stands whole on the screen with its frame.
+                QRect restored(QPoint(), window->size());
+                restored.moveCenter(room.center());
+                restored.moveTopLeft(QPoint(
+                    std::max(restored.left(), room.left()), std::max(restored.top(), room.top())));
+                window->setGeometry(restored);
+            } else {
+                // Nobody maximizes the window for us: it takes the screen's room itself.
+                window->setGeometry(room);
+            }
+        }
         window->showMaximized();
+        // Back from the measurement or the calibration, the keyboard goes on with this window.
+        if (platform::windowManagerRunning()) {
+            window->raise();
+            window->activateWindow();
+        }
     }
 }
 

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 // The axes meet in the corner (99, 99), while a calibration value counts pixels from column
 // (row) 100, one past the corner line: the ruler's zero lies on the axis, and a mark stands at
@@ -28,6 +30,90 @@ void setBar(QScrollBar *bar, double value)
     bar->setValue(*whole);
 }
 
+// Between controls moved to fit a small screen, and between them and the marks.
+constexpr int kFitGap = 2;
+
+void moveBy(QWidget *widget, int dx, int dy)
+{
+    widget->move(widget->pos() + QPoint(dx, dy));
+}
+
+bool sideBySide(const QWidget *a, const QWidget *b)
+{
+    const QRect ra = a->geometry();
+    const QRect rb = b->geometry();
+    return ra.left() <= rb.right() && rb.left() <= ra.right();
+}
+
+// Brings every control of the window onto a screen too small for the design: the instruction
+// picture keeps its own pixel size, so on a low screen (600 rows at 96 dpi, or 120 dpi and more
+// with a screen not much higher than the design) "Done" and "Cancel" lay below its bottom edge and
+// only the keyboard could leave. Each step is taken only while the controls still do not fit,
+// and moves only what it must; where the design fits, nothing moves.
+void fitOnScreen(FrmCaliDesign &ui, QSize screen)
+{
+    QWidget *const block[] = {ui.Image1, ui.resolu, ui.cali, ui.Cancel, ui.Done};
+    const auto extent = [&block](auto edge) {
+        int most = 0;
+        for (const QWidget *widget : block)
+            most = std::max(most, edge(widget->geometry()));
+        return most;
+    };
+    const auto right = [](const QRect &r) { return r.right(); };
+    const auto bottom = [](const QRect &r) { return r.bottom(); };
+    const auto rise = [&block](int by) {
+        for (QWidget *widget : block)
+            moveBy(widget, 0, -by);
+    };
+
+    // Across: the picture, with what stands under it, moves left until it ends on the screen.
+    if (const int over = extent(right) - (screen.width() - 1); over > 0) {
+        for (QWidget *widget : block)
+            moveBy(widget, -over, 0);
+    }
+    if (extent(bottom) < screen.height())
+        return;
+
+    // The two buttons beside the captions, level with the first, where the row has room;
+    // otherwise right under the captions.
+    const int beside
+        = std::max(ui.resolu->geometry().right(), ui.cali->geometry().right()) + 1 + kFitGap;
+    if (beside + ui.Cancel->width() + kFitGap + ui.Done->width() <= screen.width()) {
+        ui.Cancel->move(beside, ui.resolu->y());
+        ui.Done->move(ui.Cancel->geometry().right() + 1 + kFitGap, ui.resolu->y());
+    } else {
+        const int top = ui.cali->geometry().bottom() + 1 + kFitGap;
+        ui.Cancel->move(ui.Cancel->x(), top);
+        ui.Done->move(ui.Done->x(), top);
+    }
+
+    // Up: the picture and its block rise, as far as the controls above them allow.
+    int need = extent(bottom) - (screen.height() - 1);
+    if (need <= 0)
+        return;
+    const int underMark = int(kMarkTo) + 1 + kFitGap;
+    int ceiling = underMark;
+    for (const QWidget *above :
+        {static_cast<QWidget *>(ui.HScroll1), static_cast<QWidget *>(ui.HPO)}) {
+        if (sideBySide(above, ui.Image1))
+            ceiling = std::max(ceiling, above->geometry().bottom() + 1 + kFitGap);
+    }
+    const int first = std::clamp(ui.Image1->y() - ceiling, 0, need);
+    rise(first);
+    need -= first;
+    if (need <= 0)
+        return;
+
+    // Still too low: the across bar and its readout step aside, left of the picture and right
+    // of the down axis's marks, and the picture rises to just under the across axis's mark.
+    const int aside = ui.HScroll1->width() + kFitGap + ui.HPO->width();
+    if (underMark + aside > ui.Image1->x() - kFitGap)
+        return;
+    ui.HScroll1->move(underMark, ui.HScroll1->y());
+    ui.HPO->move(underMark + ui.HScroll1->width() + kFitGap, ui.HPO->y());
+    rise(std::clamp(ui.Image1->y() - underMark, 0, need));
+}
+
 // A mark and its readout follow their value only while it is below the screen size less the
 // calibration margin, so that a mark that follows always stays short of the end of its axis.
 bool follows(double value, float screenSize)
@@ -42,6 +128,7 @@ FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
     , m_program(program)
 {
     ui.setupUi(this);
+    fitOnScreen(ui, platform::screenGeometry().size());
     connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
     connect(ui.VScroll1, &QScrollBar::valueChanged, this, &FrmCali::VScroll1_Change);
     connect(ui.Done, &QPushButton::clicked, this, &FrmCali::Done_Click);

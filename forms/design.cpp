@@ -71,8 +71,11 @@ QFont boldFont(qreal pointSize)
 void showFullScreen(QWidget *window)
 {
     window->setWindowFlag(Qt::FramelessWindowHint);
+    // Without a window manager the geometry alone covers the screen. A window manager is asked
+    // for the full-screen state, which lifts the window over the panels that it keeps ordinary
+    // windows out of; under Wayland the window becomes a full-screen surface.
     window->setGeometry(platform::screenGeometry());
-    window->show();
+    window->showFullScreen();
 }
 
 } // namespace design

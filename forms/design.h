@@ -37,8 +37,8 @@ void setColours(QWidget *widget, SystemColour back, SystemColour text = ButtonTe
 // The designs' one face, bold, at the given point size; the window default font otherwise.
 QFont boldFont(qreal pointSize);
 
-// Shows a borderless window over the whole primary screen. The geometry is set by hand so
-// that it holds with or without a window manager.
+// Shows a borderless window over the whole primary screen, in the full-screen state. The
+// geometry is set as well, so that it holds with or without a window manager.
 void showFullScreen(QWidget *window);
 
 } // namespace design

@@ -6,12 +6,15 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
 
 namespace {
 // Every bar of the window is 0 to 32767 and moves by one per press.
 constexpr int kBarMaximum = 32767;
+// A focused bar's frame stands this far inside its edge, clear of the arrows' bevels.
+constexpr int kFocusInset = 3;
 // A held arrow first waits, then repeats its step at this interval: the timing of the
 // toolkit's own scroll bars.
 constexpr int kRepeatDelay = 500; // ms
@@ -87,6 +90,14 @@ void StepBar::paintEvent(QPaintEvent *)
     if (m_pressed && !m_pointerOutside)
         option.state |= QStyle::State_Sunken;
     painter.drawComplexControl(QStyle::CC_ScrollBar, option);
+    // The arrow keys move the bar that has the focus: it shows the focus frame the buttons
+    // show, inside the arrows, so the user sees which mark the keys will move.
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 }
 
 void StepBar::mousePressEvent(QMouseEvent *event)

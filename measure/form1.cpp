@@ -7,12 +7,14 @@
 #include "settings/ini.h"
 
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPixmap>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -95,6 +97,70 @@ QByteArray oneDecimal(double value, int significantDigits)
 QString localised(const QByteArray &text)
 {
     return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// The widest text a result label can come to show on this screen: a prefix, the most whole
+// digits an offset across the screen can give (one more for a rounding that carries), and a
+// decimal. Without a calibration no result is shown, and one digit stands for the "--".
+QString widestResult(const QFontMetrics &metrics, float screenPixels, double calibration)
+{
+    const double most = calibration > 0 ? screenPixels * kDioptresPer150Mm / calibration : 0;
+    const qsizetype digits
+        = std::isfinite(most) ? QString::number(qint64(std::min(most, 1e15)) + 1).size() : 16;
+    QChar widestDigit = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = QLatin1Char(digit);
+    }
+    QString widestPrefix;
+    for (const char *prefix : {"BR: ", "BL: ", "BD: ", "BU: "}) {
+        if (metrics.horizontalAdvance(QLatin1String(prefix))
+            > metrics.horizontalAdvance(widestPrefix))
+            widestPrefix = QLatin1String(prefix);
+    }
+    return widestPrefix + QString(digits, widestDigit) + QLocale().decimalPoint() + widestDigit;
+}
+
+// Where the three result lines stand: at 60 pixels from the right edge and the tops 0, 15 and
+// 31, as long as the text fits there. A larger font (scaled desktops) moves the column left
+// only as far as its widest text needs to end inside the screen, and a line down only as far
+// as it needs to clear the ink of the line above; a label's black background would otherwise
+// hide the last digits or the foot of the line above, and a result shown cut off reads as
+// another result.
+struct ResultPlaces
+{
+    int left = 0;
+    int width = 0; // at least the design's, and wide enough that no text wraps
+    std::array<int, 3> tops {};
+};
+ResultPlaces resultPlaces(
+    const QLabel &label, float screenWidth, float screenHeight, double screenH, double screenV)
+{
+    const QFontMetrics metrics(label.font());
+    // How far the ink of a text reaches from the label's left edge, and the room the label
+    // needs so that the text stays on one line.
+    int inkRight = 0;
+    int advance = 0;
+    for (const QString &text :
+        {QStringLiteral("OD"), QStringLiteral("OS"), widestResult(metrics, screenWidth, screenH),
+            widestResult(metrics, screenHeight, screenV)}) {
+        inkRight = std::max(inkRight, metrics.tightBoundingRect(text).right());
+        advance = std::max(advance, metrics.horizontalAdvance(text));
+    }
+
+    ResultPlaces places;
+    // One black column stays between the last digit and the edge, so the text plainly ends there.
+    places.left
+        = std::min(toPixel(screenWidth - kLabelsFromRight), int(screenWidth) - (inkRight + 2));
+    places.width = std::max(label.width(), advance);
+
+    // The lowest row of ink a line draws, from the label's top (text stands at the top).
+    const QString shown = QStringLiteral("BLRUD: -0123456789OS") + QLocale().decimalPoint();
+    const int inkBottom = metrics.ascent() + metrics.tightBoundingRect(shown).bottom();
+    places.tops[0] = 0;
+    places.tops[1] = std::max(kVPDTop, places.tops[0] + inkBottom + 1);
+    places.tops[2] = std::max(kPDEyeTop, places.tops[1] + inkBottom + 1);
+    return places;
 }
 } // namespace
 
@@ -179,10 +245,11 @@ void Form1::Form_Load()
     ui.target->move(left, toPixel(m_values.ScrHeight / 2.0 - kRingCentre));
 
     // The results in the top right corner, away from the ring.
-    const int labelsLeft = toPixel(width - kLabelsFromRight);
-    ui.HPD->move(labelsLeft, 0);
-    ui.VPD->move(labelsLeft, kVPDTop);
-    ui.PDEye->move(labelsLeft, kPDEyeTop);
+    const ResultPlaces places = resultPlaces(
+        *ui.HPD, width, float(m_values.ScrHeight), m_values.ScreenH, double(m_values.ScreenV));
+    ui.HPD->setGeometry(places.left, places.tops[0], places.width, ui.HPD->height());
+    ui.VPD->setGeometry(places.left, places.tops[1], places.width, ui.VPD->height());
+    ui.PDEye->setGeometry(places.left, places.tops[2], places.width, ui.PDEye->height());
     ui.HPD->setText(QStringLiteral("--"));
     ui.VPD->setText(QStringLiteral("--"));
     // The eye that sees the pointer: the one that does not fix.

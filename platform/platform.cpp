@@ -7,6 +7,13 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#ifdef KELVANE_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#endif
+
 #include <cerrno>
 #include <climits>
 #include <dlfcn.h>
@@ -226,6 +233,61 @@ QRect screenGeometry()
     const qreal ratio = screen->devicePixelRatio();
     const QRect g = screen->geometry();
     return QRect(g.topLeft() * ratio, g.size() * ratio);
+}
+
+#ifdef KELVANE_HAVE_XCB
+namespace {
+// The window a property of `window` names, or none (0) when it names none.
+xcb_window_t windowProperty(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property)
+{
+    xcb_window_t named = 0;
+    const xcb_get_property_cookie_t cookie
+        = xcb_get_property(connection, 0, window, property, XCB_ATOM_WINDOW, 0, 1);
+    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        if (reply->type == XCB_ATOM_WINDOW && reply->format == 32
+            && xcb_get_property_value_length(reply) >= int(sizeof(xcb_window_t)))
+            named = *static_cast<const xcb_window_t *>(xcb_get_property_value(reply));
+        std::free(reply);
+    }
+    return named;
+}
+
+// An EWMH window manager names its check window on the root window, and the check window
+// names itself; a manager that has gone leaves a stale name behind, which fails the second test.
+bool x11WindowManagerRunning()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen)
+        return false;
+    static constexpr char kName[] = "_NET_SUPPORTING_WM_CHECK";
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, sizeof(kName) - 1, kName), nullptr);
+    if (!atom)
+        return false;
+    const xcb_atom_t check = atom->atom;
+    std::free(atom);
+    if (check == XCB_ATOM_NONE)
+        return false;
+    const xcb_window_t manager = windowProperty(connection, screen->root, check);
+    return manager != 0 && windowProperty(connection, manager, check) == manager;
+}
+} // namespace
+#endif
+
+bool windowManagerRunning()
+{
+    const QString name = QGuiApplication::platformName();
+    if (name == QLatin1String("wayland"))
+        return true; // the compositor places every surface
+#ifdef KELVANE_HAVE_XCB
+    if (name == QLatin1String("xcb"))
+        return x11WindowManagerRunning();
+#endif
+    return false;
 }
 
 } // namespace platform

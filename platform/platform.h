@@ -70,4 +70,9 @@ ScreenSize screenSize();
 // The primary screen's rectangle, in device pixels; full-screen windows cover exactly this.
 QRect screenGeometry();
 
+// Whether a window manager (or a Wayland compositor) places the program's windows: it then
+// maximizes a window and makes one full screen when asked, and restores it to the size the
+// window had before. Without one, a window keeps the geometry the program gives it.
+bool windowManagerRunning();
+
 } // namespace platform

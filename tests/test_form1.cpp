@@ -39,9 +39,11 @@ Places places()
     // 491.5, 503.5 and 235.25 go up and left, 747.75 to the nearest pixel.
     if (screen.width == 1025)
         return {{491, 503}, {748, 503}, {235, 503}, 352, 965, "BR: 21.9", "BD: 22.4"};
-    // The design's place is in twips and follows the dpi; the computed places do not.
+    // The design's place is in twips and follows the dpi; the computed places do not. At
+    // 120 dpi the widest result 567 pixels per 150 mm can give here, two digits before the
+    // decimal, is 62 pixels of ink: the results move left until it ends one pixel inside.
     if (screen.dpi == 120)
-        return {{491, 363}, {747, 363}, {235, 363}, 440, 964, "BR: 21.9", "BD: 16.3"};
+        return {{491, 363}, {747, 363}, {235, 363}, 440, 961, "BR: 21.9", "BD: 16.3"};
     return {{491, 363}, {747, 363}, {235, 363}, 352, 964, "BR: 21.9", "BD: 16.3"};
 }
 // The reference point of the centred ring: 6 pixels right of and below the box's corner.

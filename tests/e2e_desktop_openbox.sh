@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Openbox with tint2 along the bottom, on 1024 x 768: the measurement screen full screen over
+# the panel, a measurement that reads as without a desktop, Esc back to the start screen with
+# the keyboard, and the start screen restored from maximized to its design size.
+source "$KELVANE_TESTS/e2e_lib.sh"
+source "$KELVANE_TESTS/e2e_desktop.sh"
+
+# 100 pixels left of and 40 above the reference point: BR: 5.0, BD: 2.
+measure_without_desktop bare $((REF_X - 100)) $((REF_Y - 40))
+start_openbox
+measure_on_desktop bare $((REF_X - 100)) $((REF_Y - 40)) openbox
+expect_restored_start "$START" 96 openbox
+send_keys "$START" Escape
+wait_exit "$KELVANE_PID"

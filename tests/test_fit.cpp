@@ -1,0 +1,73 @@
+// Small screens and large fonts: every control of the start and calibration screens stands
+// whole on the screen, and the calibration screen's controls keep clear of each other.
+#include "calibrate/frmcali.h"
+
+#include "start/frmstart.h"
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QLabel>
+
+class TestFit final : public testsupport::ProgramTest
+{
+    Q_OBJECT
+
+    // Every visible control's box lies inside the window, which covers the screen's room.
+    static void expectAllInside(QWidget *window)
+    {
+        const QRect inside = window->rect();
+        const QList<QWidget *> controls = window->findChildren<QWidget *>();
+        QVERIFY(!controls.isEmpty());
+        const testsupport::TestScreen screen = testsupport::testScreen();
+        for (const QWidget *control : controls) {
+            if (!control->isVisible() || control->parentWidget() != window)
+                continue;
+            // Known fault: the start screen's note on a calibration not stored for this screen
+            // fills the design's last 96 rows at 120 dpi, below the edge of a 600-row screen.
+            if (control->objectName() == QLatin1String("caliNote") && screen.height == 600
+                && screen.dpi == 120)
+                QEXPECT_FAIL("", "the calibration note ends below a 600-row screen", Continue);
+            QVERIFY2(inside.contains(control->geometry()),
+                qPrintable(control->objectName() + QStringLiteral(" stands off the screen")));
+        }
+    }
+
+private Q_SLOTS:
+    void calibrationScreen()
+    {
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        m_program->showFrmCali();
+        auto *window = currentWindow<FrmCali>();
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        expectAllInside(window);
+        // The captions share their band, as the design has them; nothing else touches.
+        const char *names[]
+            = {"Image1", "resolu", "Cancel", "Done", "HScroll1", "HPO", "VScroll1", "VPO"};
+        for (const char *a : names) {
+            for (const char *b : names) {
+                const auto *wa = window->findChild<QWidget *>(QLatin1String(a));
+                const auto *wb = window->findChild<QWidget *>(QLatin1String(b));
+                QVERIFY2(wa == wb || !wa->geometry().intersects(wb->geometry()),
+                    qPrintable(QStringLiteral("%1 runs into %2").arg(a, b)));
+            }
+        }
+        const QRect captions = window->findChild<QLabel *>(QStringLiteral("resolu"))->geometry()
+            | window->findChild<QLabel *>(QStringLiteral("cali"))->geometry();
+        for (const char *name : {"Image1", "Cancel", "Done"})
+            QVERIFY(!captions.intersects(
+                window->findChild<QWidget *>(QLatin1String(name))->geometry()));
+    }
+
+    void startScreen()
+    {
+        m_program->showFrmstart();
+        auto *window = currentWindow<frmstart>();
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        expectAllInside(window);
+    }
+};
+
+KELVANE_TEST_MAIN(TestFit)
+#include "test_fit.moc"
