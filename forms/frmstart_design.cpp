@@ -64,9 +64,9 @@ constexpr design::Control kControls[] = {
         "Exit", "Saves the options and ends the program"},
     {"Command1", Kind::PushButton, nullptr, "Start", 2880, 5760, 1332, 492, Default, Default, 13.8, 0,
         "Start", "Saves the options and opens the measurement screen"},
-    // Along the bottom, under the buttons and the title picture: says when the calibration in
-    // use is not one stored for this screen; hidden otherwise.
-    {"caliNote", Kind::Label, nullptr, "", 960, 6840, 6768, 1152, AppWorkspace, Default, 9.6, None,
+    // Across the top, above the frames, where it is seen first and fits the smallest screens:
+    // says when the calibration in use is not one stored for this screen; hidden otherwise.
+    {"caliNote", Kind::Label, nullptr, "", 960, 60, 8028, 720, AppWorkspace, Default, 9.6, None,
         nullptr, "Whether the calibration in use was measured on this screen"},
 };
 // clang-format on

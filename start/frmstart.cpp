@@ -85,27 +85,28 @@ void frmstart::Form_Load()
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
 // too large, on a laptop's screen far more. Where the calibration in use is not one stored for
-// this screen, the start screen says so and why, under the buttons; the caption itself stays
-// as it is.
+// this screen, the start screen says so and why, across its top; the caption itself stays as
+// it is.
 void frmstart::showCalibrationNote(
     settings::Stored storedH, settings::Stored storedV, float width, float height)
 {
     QStringList problems;
     const auto judge = [&](settings::Stored stored, double value, float size, const char *way) {
+        const QString axis = QLatin1String(way) + QStringLiteral(": ");
         const double largest = size - settings::kCalibrationMargin;
         if (stored == settings::Stored::Nothing)
-            problems << QStringLiteral("no value %1 is stored").arg(QLatin1String(way));
+            problems << axis + QStringLiteral("nothing stored");
         else if (stored == settings::Stored::Unreadable)
-            problems << QStringLiteral("the value %1 cannot be read").arg(QLatin1String(way));
+            problems << axis + QStringLiteral("the stored value cannot be read");
         else if (value < settings::kCalibrationMinimum)
-            problems << QStringLiteral("the stored %1 %2 is less than %3")
-                            .arg(settings::captionText(value), QLatin1String(way),
-                                settings::captionText(settings::kCalibrationMinimum));
+            problems << axis
+                    + QStringLiteral("stored %1, at least %2")
+                          .arg(settings::captionText(value),
+                              settings::captionText(settings::kCalibrationMinimum));
         else if (value > largest)
-            problems << QStringLiteral(
-                "the stored %1 %2 is more than this screen allows (at most %3)")
-                            .arg(settings::captionText(value), QLatin1String(way),
-                                settings::captionText(largest));
+            problems << axis
+                    + QStringLiteral("stored %1, at most %2 on this screen")
+                          .arg(settings::captionText(value), settings::captionText(largest));
     };
     judge(storedH, m_values.ScreenH, width, "across");
     judge(storedV, m_values.ScreenV, height, "down");
@@ -113,9 +114,8 @@ void frmstart::showCalibrationNote(
         ui.caliNote->hide();
         return;
     }
-    ui.caliNote->setText(QStringLiteral("Not calibrated for this screen: %1. A default of %2 "
-                                        "pixels per 150 mm stands in: calibrate this screen "
-                                        "before measuring.")
+    ui.caliNote->setText(QStringLiteral("Not calibrated for this screen (%1). Using %2 pixels per "
+                                        "150 mm: calibrate this screen before measuring.")
                              .arg(problems.join(QStringLiteral("; ")),
                                  settings::captionText(settings::kCalibrationFallback)));
     ui.caliNote->show();
