@@ -86,6 +86,30 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), file);
     }
 
+    // A file saved as "Unicode" by Windows Notepad (UTF-16LE with a byte-order mark) is read, and
+    // the save writes it back in UTF-16LE: never a file in two encodings.
+    void utf16FileIsReadAndSavedInUtf16()
+    {
+        const auto utf16 = [](QByteArrayView latin1) {
+            QByteArray file("\xFF\xFE");
+            for (const char c : latin1)
+                file.append(c).append('\0');
+            return file;
+        };
+        m_folder->writeSettings(
+            utf16("[Filter]\r\nFILTER= 3\r\nTARGET= 2\r\nFIXEYE= 1\r\n[Screen]\r\nSCREENH= "
+                  "567\r\nSCREENV= 432\r\n"));
+        frmstart *window = open();
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {3, 6, 8}));
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   567 x 432"));
+        QTest::mouseClick(option(window, 4), Qt::LeftButton);
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(m_folder->settings(),
+            utf16("[Filter]\r\nFILTER= 4\r\nTARGET= 2\r\nFIXEYE= 1\r\n[Screen]\r\nSCREENH= "
+                  "567\r\nSCREENV= 432\r\n"));
+    }
+
     // Both bounds are inclusive: W - 250 and H - 250 are accepted, one more is not.
     void calibrationRangeEdges_data()
     {
