@@ -4,8 +4,6 @@
 
 SCREEN_W=${KELVANE_SCREEN%x*}
 SCREEN_H=${KELVANE_SCREEN#*x}
-SHOTS=$E2E_WORK/shots
-mkdir -p "$SHOTS"
 
 # A home of the test's own: the panels write their first-start configuration there, and their
 # settings daemon may still be writing it while the test ends, so the home goes last and is
@@ -161,23 +159,6 @@ expect_icon() { # expect_icon <window> <what>
 # program starts, so it must be set before.
 set_font_dpi() {
     echo "Xft.dpi: $1" | xrdb -merge
-}
-
-# A screenshot of the whole screen (the pointer is not in it).
-shot() { import -window root "$SHOTS/$1.png"; }
-same() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
-
-# Takes shots until two in a row are alike: the windows have finished drawing.
-settled_shot() {
-    local name=$1 i
-    shot "$name"
-    for ((i = 0; i < 100; i++)); do
-        sleep 0.05
-        shot "$name-next"
-        same "$SHOTS/$name.png" "$SHOTS/$name-next.png" && return 0
-        mv "$SHOTS/$name-next.png" "$SHOTS/$name.png"
-    done
-    fail "the screen did not settle for $name"
 }
 
 # What a shot shows outside the given rectangles ("WxH+X+Y"): the number of pixels that are

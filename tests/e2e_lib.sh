@@ -22,6 +22,25 @@ SETTINGS=$E2E_WORK/program/Kelvane.ini
 mkdir -p "$E2E_WORK/program"
 cp "$1" "$KELVANE"
 
+# Screenshots of the whole screen (the pointer is not in them), in a folder of the test's own.
+SHOTS=$E2E_WORK/shots
+mkdir -p "$SHOTS"
+shot() { import -window root "$SHOTS/$1.png"; }
+same() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
+
+# Takes shots until two in a row are alike: the windows have finished drawing.
+settled_shot() {
+    local name=$1 i
+    shot "$name"
+    for ((i = 0; i < 100; i++)); do
+        sleep 0.05
+        shot "$name-next"
+        same "$SHOTS/$name.png" "$SHOTS/$name-next.png" && return 0
+        mv "$SHOTS/$name-next.png" "$SHOTS/$name.png"
+    done
+    fail "the screen did not settle for $name"
+}
+
 fail() {
     echo "FAIL: $*" >&2
     import -window root "$E2E_WORK/failure.png" 2>/dev/null &&

@@ -9,8 +9,6 @@
 # that must differ (one pixel on either side of the reference point) different pixels.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
-SHOTS=$E2E_WORK/shots
-mkdir -p "$SHOTS"
 printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 567\nSCREENV= 500\n' >"$SETTINGS"
 
 # A 1024 x 768 screen: the ring's box has its corner at (491, 363), so the reference point
@@ -20,25 +18,10 @@ LABELS='60x31+964+0' # the "BL: " and "BU: " lines
 HPD='60x15+964+0'
 VPD='60x16+964+15'
 
-shot() { import -window root "$SHOTS/$1.png"; }
 crop() { convert "$SHOTS/$1.png" -crop "$2" +repage "$SHOTS/$1-$3.png"; }
-same() { [[ $(compare -metric AE "$1" "$2" null: 2>&1) == 0 ]]; }
 rgb() { # rgb <shot> <x> <y>
     convert "$SHOTS/$1.png" -format \
         "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
-}
-
-# Takes shots until two in a row are alike: the window has finished drawing.
-settled_shot() {
-    local name=$1 i
-    shot "$name"
-    for ((i = 0; i < 100; i++)); do
-        sleep 0.05
-        shot "$name-next"
-        same "$SHOTS/$name.png" "$SHOTS/$name-next.png" && return 0
-        mv "$SHOTS/$name-next.png" "$SHOTS/$name.png"
-    done
-    fail "the screen did not settle for $name"
 }
 
 # Clicks at a screen pixel and waits until the result lines change from what they showed.
