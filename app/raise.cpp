@@ -2,10 +2,7 @@
 
 #include "app/program.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QWidget>
 
 namespace {
@@ -13,30 +10,17 @@ constexpr char kSocketName[] = "kelvane.raise";
 constexpr char kRequest[] = "raise\n";
 constexpr char kAnswer[] = "raised\n";
 // A call longer than this without a line break is not a second start.
-constexpr qint64 kLongestRequest = 64;
+constexpr qsizetype kLongestRequest = 64;
 
-QString socketPath(const QByteArray &folder)
+QByteArray socketPath(const QByteArray &folder)
 {
-    return QFile::decodeName(folder + '/' + kSocketName);
+    return folder + '/' + kSocketName;
 }
 } // namespace
 
 bool askToRaise(const QByteArray &folder, int waitMs)
 {
-    const QDeadlineTimer deadline(waitMs);
-    const auto left = [&deadline] { return int(deadline.remainingTime()); };
-    QLocalSocket socket;
-    socket.connectToServer(socketPath(folder));
-    if (!socket.waitForConnected(left()))
-        return false;
-    socket.write(kRequest);
-    if (!socket.waitForBytesWritten(left()))
-        return false;
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(left()))
-            return false;
-    }
-    return socket.readLine() == kAnswer;
+    return platform::callLocal(socketPath(folder), kRequest, QDeadlineTimer(waitMs)) == kAnswer;
 }
 
 void bringToFront(QWidget *window)
@@ -50,43 +34,59 @@ void bringToFront(QWidget *window)
     window->activateWindow();
 }
 
+// A second start's call, read as its bytes arrive so that a caller that stops half-way never
+// holds up the windows.
+struct RaiseListener::Call
+{
+    explicit Call(int fd)
+        : socket(fd)
+        , notifier(fd, QSocketNotifier::Read)
+    {
+    }
+    platform::LocalCall socket;
+    QSocketNotifier notifier;
+};
+
 RaiseListener::RaiseListener(const Program &program, const QByteArray &folder)
     : m_program(program)
-    , m_server(new QLocalServer(this))
+    , m_listener(socketPath(folder))
 {
-    // Only this user may call, even where the runtime folder is the home folder.
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString path = socketPath(folder);
-    QLocalServer::removeServer(path);
     // A socket that cannot be had (a folder name too long for one) leaves the second start
-    // ending unseen, as it did before.
-    if (!m_server->listen(path))
+    // ending unseen, as it would without this.
+    if (!m_listener.listening())
         return;
-    connect(m_server, &QLocalServer::newConnection, this, &RaiseListener::acceptCalls);
+    auto *notifier = new QSocketNotifier(m_listener.descriptor(), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &RaiseListener::acceptCalls);
 }
+
+RaiseListener::~RaiseListener() = default;
 
 void RaiseListener::acceptCalls()
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
+    for (int fd; (fd = m_listener.acceptCall()) >= 0;) {
+        Call *call = m_calls.emplace_back(std::make_unique<Call>(fd)).get();
+        connect(&call->notifier, &QSocketNotifier::activated, this, [this, call] { answer(call); });
     }
 }
 
-void RaiseListener::answer(QLocalSocket *socket)
+void RaiseListener::answer(Call *call)
 {
-    if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kLongestRequest) {
-            socket->abort();
-            socket->deleteLater();
-        }
+    QByteArray line;
+    const platform::LocalCall::Request request = call->socket.readLine(line, kLongestRequest);
+    if (request == platform::LocalCall::Request::Waiting)
         return;
-    }
-    if (socket->readLine(kLongestRequest) == kRequest) {
+    if (request == platform::LocalCall::Request::Line && line == kRequest) {
         if (QWidget *window = m_program.current())
             bringToFront(window);
-        socket->write(kAnswer);
-        socket->flush();
+        call->socket.answer(kAnswer);
     }
-    socket->disconnectFromServer();
+    // Not deleted here: this runs inside the notifier's own signal.
+    call->notifier.setEnabled(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this, call] {
+            std::erase_if(
+                m_calls, [call](const std::unique_ptr<Call> &c) { return c.get() == call; });
+        },
+        Qt::QueuedConnection);
 }

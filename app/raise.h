@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/localcall.h"
+
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
+#include <vector>
+
 class Program;
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 class QWidget;
 
 // A second start by the same user shows the running program instead of ending unseen: users
@@ -36,10 +40,14 @@ public:
     // by an instance that was killed, which would otherwise block listening.
     RaiseListener(const Program &program, const QByteArray &folder);
 
+    ~RaiseListener() override;
+
 private:
+    struct Call;
     void acceptCalls();
-    void answer(QLocalSocket *socket);
+    void answer(Call *call);
 
     const Program &m_program;
-    QLocalServer *m_server;
+    platform::LocalListener m_listener;
+    std::vector<std::unique_ptr<Call>> m_calls;
 };
