@@ -1,9 +1,11 @@
 #include "app/application.h"
 
 #include "forms/formwindow.h"
+#include "pictures/picture.h"
 
 #include <QIcon>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QStyleFactory>
 
 Application::Application(int &argc, char **argv)
@@ -16,10 +18,13 @@ Application::Application(int &argc, char **argv)
     // colours, without the gradients and tints of the desktop themes.
     setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     // Every window shows the launcher's icon in task lists and window switchers; it is drawn
-    // from the desktop entry's SVG by tools/make_icon.
+    // from the desktop entry's SVG by tools/make_icon. Up to 64 pixels: every window sends all
+    // sizes to the X server when it opens, and each larger one would cost the start and every
+    // change of screen more than the rest together, for views that take the launcher's icon.
     QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/pictures/icon_%1.png").arg(size), QSize(size, size));
+    for (const int size : {16, 32, 48, 64})
+        icon.addPixmap(
+            QPixmap::fromImage(readPicture(QStringLiteral(":/pictures/icon_%1.png").arg(size))));
     setWindowIcon(icon);
 }
 

@@ -3,10 +3,9 @@
 #include "forms/designline.h"
 #include "forms/optiongroup.h"
 #include "forms/stepbar.h"
+#include "pictures/picture.h"
 
-#include <QFileInfo>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -42,12 +41,7 @@ QLabel *picture(const Control &row, QWidget *container)
 {
     auto *label = new QLabel(container);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // Read in the format its name gives: a picture of unnamed format makes Qt load every image
-    // plugin on the system to ask whether it knows the file, which the start-up waits for.
-    const QString resource = QString::fromUtf8(row.text);
-    QImageReader reader(resource, QFileInfo(resource).suffix().toLatin1());
-    reader.setAutoDetectImageFormat(false);
-    label->setPixmap(QPixmap::fromImage(reader.read()));
+    label->setPixmap(QPixmap::fromImage(readPicture(QString::fromUtf8(row.text))));
     return label;
 }
 

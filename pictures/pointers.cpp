@@ -1,5 +1,7 @@
 #include "pictures/pointers.h"
 
+#include "pictures/picture.h"
+
 #include <QPixmap>
 #include <QString>
 
@@ -31,7 +33,8 @@ std::optional<QCursor> loadPointerImage(int number)
         [number](const PointerImage &candidate) { return candidate.number == number; });
     if (image == std::end(kPointerImages))
         return std::nullopt;
-    QPixmap pixmap(QStringLiteral(":/pictures/pointer%1.png").arg(number));
+    QPixmap pixmap
+        = QPixmap::fromImage(readPicture(QStringLiteral(":/pictures/pointer%1.png").arg(number)));
     if (pixmap.isNull())
         return std::nullopt;
     // One image pixel to one screen pixel: a scaled cross would no longer stand at its known
