@@ -514,6 +514,28 @@ QImage threeColours(const QImage &picture)
     return picture.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
 }
 
+// The title picture's smooth edges give it some two hundred colours; stored with a palette of
+// exactly those, it is the same picture and decodes in half the time, which the start screen
+// waits for.
+QImage withOwnPalette(const QImage &picture)
+{
+    QList<QRgb> palette;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            if (!palette.contains(picture.pixel(x, y)))
+                palette.append(picture.pixel(x, y));
+        }
+    }
+    if (palette.size() > 256)
+        fail(QStringLiteral("a picture has %1 colours, more than a palette holds")
+                 .arg(palette.size()));
+    const QImage indexed
+        = picture.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+    if (indexed.convertToFormat(picture.format()) != picture)
+        fail(QStringLiteral("a picture changed when given its palette"));
+    return indexed;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -539,7 +561,7 @@ int main(int argc, char *argv[])
     save(cross(qRgb(153, 0, 0)), folder, QStringLiteral("pointer101.png"));
     save(cross(qRgb(0, 0, 255)), folder, QStringLiteral("pointer102.png"));
     save(cross(qRgb(0, 153, 0)), folder, QStringLiteral("pointer103.png"));
-    save(title(faces), folder, QStringLiteral("title.png"));
+    save(withOwnPalette(title(faces)), folder, QStringLiteral("title.png"));
     save(threeColours(instructions(faces)), folder, QStringLiteral("instructions.png"));
     return EXIT_SUCCESS;
 }
