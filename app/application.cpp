@@ -17,6 +17,13 @@ Application::Application(int &argc, char **argv)
     // The classic flat style draws frames, buttons and scroll bars in exactly the design's
     // colours, without the gradients and tints of the desktop themes.
     setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+}
+
+void Application::setProgramIcon()
+{
+    if (!m_iconPending)
+        return;
+    m_iconPending = false;
     // Every window shows the launcher's icon in task lists and window switchers; it is drawn
     // from the desktop entry's SVG by tools/make_icon. Up to 64 pixels: every window sends all
     // sizes to the X server when it opens, and each larger one would cost the start and every
@@ -43,6 +50,12 @@ int Application::keyAscii(const QKeyEvent &event)
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {
+    // The icon waits until the first window has been drawn: reading and sending it is the
+    // largest thing at the start that the clinician does not need to see the start screen,
+    // and window managers take a window's icon whenever it comes.
+    if (m_iconPending && event->type() == QEvent::Paint && receiver->isWidgetType()
+        && static_cast<QWidget *>(receiver)->isWindow())
+        QMetaObject::invokeMethod(this, &Application::setProgramIcon, Qt::QueuedConnection);
     // notify() runs once per key press; Qt's own propagation to the parents happens inside
     // the base class, so the window's handler sees each press exactly once, and first.
     if (event->type() == QEvent::KeyPress && receiver->isWidgetType()) {

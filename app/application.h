@@ -12,6 +12,13 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
+    // Gives every window, open or to come, the program's icon. Called once the first window
+    // has been drawn; later calls do nothing.
+    void setProgramIcon();
+
     // The character code of a key press, as the window key handlers take it.
     static int keyAscii(const class QKeyEvent &event);
+
+private:
+    bool m_iconPending = true;
 };

@@ -19,13 +19,16 @@ int main(int argc, char *argv[])
     }
     platform::prepareApplication();
     Application app(argc, argv);
-    Program program;
+    // The user's runtime folder holds the instance guard and the raise socket; finding it
+    // checks its owner and mode on disk, so it is found once.
+    const QByteArray runtimeFolder = platform::runtimeFolder();
+    Program program({}, runtimeFolder);
     // A second instance ends here, before it reads anything. The same user's second start shows
     // the running program and ends; another user of a shared install is told who uses the
     // program, or they would take it for broken.
     if (program.anotherInstanceRunning()) {
         if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser) {
-            askToRaise(platform::runtimeFolder());
+            askToRaise(runtimeFolder);
             return 0;
         }
         const QString holder = program.inUseBy();
@@ -39,7 +42,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     settings::removeLeftovers(program.programFolder());
-    const RaiseListener raiseListener(program, platform::runtimeFolder());
+    const RaiseListener raiseListener(program, runtimeFolder);
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;

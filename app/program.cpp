@@ -41,10 +41,12 @@ template<typename Window, typename Values> Window *Program::load(Values &values)
 void Program::showFrmstart()
 {
     if (auto *window = load<frmstart>(m_frmstartValues)) {
+        // Asked once: each asking waits for the display server's answers.
+        const bool managed = platform::windowManagerRunning();
         // On the primary screen, like the full-screen windows and the resolution it shows.
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QRect room = screen->availableGeometry();
-            if (platform::windowManagerRunning()) {
+            if (managed) {
                 // The window manager maximizes the window and, when the user restores it, gives
                 // it back the geometry it had before: the design's client area, in the middle of
                 // the free room, so that it stands whole on the screen with its frame.
@@ -60,7 +62,7 @@ void Program::showFrmstart()
         }
         window->showMaximized();
         // Back from the measurement or the calibration, the keyboard goes on with this window.
-        if (platform::windowManagerRunning()) {
+        if (managed) {
             window->raise();
             window->activateWindow();
         }
