@@ -61,11 +61,12 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     QuitAfterFirstPaint quit;
     app.installEventFilter(&quit);
-    Program program;
+    const QByteArray runtimeFolder = platform::runtimeFolder();
+    Program program({}, runtimeFolder);
     if (program.anotherInstanceRunning())
         return 0;
     settings::removeLeftovers(program.programFolder());
-    const RaiseListener raiseListener(program, platform::runtimeFolder());
+    const RaiseListener raiseListener(program, runtimeFolder);
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
