@@ -75,9 +75,8 @@ public:
     {
         if (::geteuid() != 0)
             return;
-        constexpr uid_t kNobody = 65534;
-        ::setfsgid(kNobody);
-        ::setfsuid(kNobody);
+        ::setfsgid(testsupport::kNobody);
+        ::setfsuid(testsupport::kNobody);
         m_dropped = true;
     }
     ~UnprivilegedFiles()
@@ -242,11 +241,7 @@ private Q_SLOTS:
             exitProgram(window);
             QVERIFY(m_program->ended());
         }
-        struct stat status
-        {
-        };
-        QCOMPARE(::stat(path.constData(), &status), 0);
-        QCOMPARE(status.st_mode & 07777, mode_t(0));
+        QCOMPARE(testsupport::modeOf(m_folder->settingsFile()), mode_t(0));
         QCOMPARE(::chmod(path.constData(), 0600), 0);
         QCOMPARE(m_folder->settings(), content);
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});

@@ -90,12 +90,7 @@ private Q_SLOTS:
     // the save writes it back in UTF-16LE: never a file in two encodings.
     void utf16FileIsReadAndSavedInUtf16()
     {
-        const auto utf16 = [](QByteArrayView latin1) {
-            QByteArray file("\xFF\xFE");
-            for (const char c : latin1)
-                file.append(c).append('\0');
-            return file;
-        };
+        using testsupport::utf16;
         m_folder->writeSettings(
             utf16("[Filter]\r\nFILTER= 3\r\nTARGET= 2\r\nFIXEYE= 1\r\n[Screen]\r\nSCREENH= "
                   "567\r\nSCREENV= 432\r\n"));

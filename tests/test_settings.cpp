@@ -23,7 +23,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testsupport::modeOf;
 using testsupport::ProgramFolder;
+using testsupport::utf16;
 
 namespace {
 
@@ -59,15 +61,6 @@ private:
 // What a read gives for a key the file does not hold.
 const QByteArray kMissing = QByteArrayLiteral("(missing)");
 
-// Latin-1 text as a file saved in UTF-16LE with its byte-order mark (Notepad's "Unicode").
-QByteArray utf16(QByteArrayView latin1)
-{
-    QByteArray file("\xFF\xFE");
-    for (const char c : latin1)
-        file.append(c).append('\0');
-    return file;
-}
-
 // Sets the process's umask for as long as this lives.
 class Umask
 {
@@ -91,16 +84,6 @@ struct stat statusOf(const QString &path)
     };
     ::stat(QFile::encodeName(path).constData(), &status);
     return status;
-}
-
-mode_t modeOf(const QString &path)
-{
-    struct stat status
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return 0;
-    return status.st_mode & 07777;
 }
 
 } // namespace
@@ -690,7 +673,7 @@ private Q_SLOTS:
         const QByteArray folder = QFile::encodeName(m_folder->path());
         // Root can give the folder a group of its own, as an installer would.
         if (testsupport::isRoot())
-            QCOMPARE(::chown(folder.constData(), uid_t(-1), 65534), 0);
+            QCOMPARE(::chown(folder.constData(), uid_t(-1), testsupport::kNobody), 0);
         QCOMPARE(::chmod(folder.constData(), mode_t(folderMode)), 0);
         if (oldMode != 0) {
             m_folder->writeSettings(testsupport::kDefaultSettings);

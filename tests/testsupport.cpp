@@ -61,9 +61,27 @@ void ProgramFolder::writeSettings(const QByteArray &content) const
     QCOMPARE(file.write(content), content.size());
 }
 
+QByteArray utf16(QByteArrayView latin1)
+{
+    QByteArray file("\xFF\xFE");
+    for (const char c : latin1)
+        file.append(c).append('\0');
+    return file;
+}
+
 bool isRoot()
 {
     return ::geteuid() == 0;
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat status
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return mode_t(-1);
+    return status.st_mode & 07777;
 }
 
 bool lockFolder(const QString &folder, bool on)

@@ -3,6 +3,7 @@
 #include "app/program.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include <sys/types.h>
 
 class QWidget;
 
@@ -24,7 +27,16 @@ inline constexpr char kDefaultSettings[] = "[Filter]\n"
                                            "SCREENH= 500\n"
                                            "SCREENV= 500\n";
 
+// Latin-1 text as a file saved in UTF-16LE with its byte-order mark (Notepad's "Unicode").
+QByteArray utf16(QByteArrayView latin1);
+
 bool isRoot();
+
+// The unprivileged user and group ("nobody") that a test running as root drops to.
+inline constexpr uid_t kNobody = 65534;
+
+// The permission bits of the file at `path`; all bits set when it cannot be examined.
+mode_t modeOf(const QString &path);
 
 // Makes a folder refuse new entries while the files in it stay writable, the case in which a
 // save cannot use a temporary file; or lifts that again. Write permission does not stop root,
