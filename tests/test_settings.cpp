@@ -14,12 +14,7 @@
 #include <QLocale>
 
 #include <clocale>
-#include <csignal>
-#include <fcntl.h>
-#include <linux/fs.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,35 +23,6 @@ using testsupport::ProgramFolder;
 using testsupport::utf16;
 
 namespace {
-
-// Caps the size of any file this process writes, as a full disk would: a write past the cap
-// fails (SIGXFSZ is ignored meanwhile, so the process gets the error instead of the signal).
-class FileSizeCap
-{
-public:
-    explicit FileSizeCap(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit capped = m_old;
-        capped.rlim_cur = bytes;
-        m_capped = ::setrlimit(RLIMIT_FSIZE, &capped) == 0;
-    }
-    ~FileSizeCap()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeCap(const FileSizeCap &) = delete;
-    FileSizeCap &operator=(const FileSizeCap &) = delete;
-
-    bool isCapped() const { return m_capped; }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_capped = false;
-};
 
 // What a read gives for a key the file does not hold.
 const QByteArray kMissing = QByteArrayLiteral("(missing)");
@@ -670,35 +636,6 @@ private Q_SLOTS:
         entries.sort();
         expected.sort();
         QCOMPARE(entries, expected);
-        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
-    }
-
-    void fullDiskLeavesTheOldFileWhole()
-    {
-        // The file is larger than the cap, so the replacement cannot be written in full.
-        m_folder->writeSettings(testsupport::kDefaultSettings);
-        {
-            FileSizeCap cap(16);
-            QVERIFY(cap.isCapped());
-            QVERIFY(!write("Screen", "SCREENH", " 600"));
-        }
-        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
-        QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
-    }
-
-    void failedWriteInPlacePutsTheOldContentBack()
-    {
-        // In a folder that refuses a temporary file, a write that fails halfway (here after 20
-        // bytes, in the middle of the longer value) must not leave a half-new file behind.
-        m_folder->writeSettings(testsupport::kDefaultSettings);
-        testsupport::LockedFolder lock(m_folder->path());
-        if (!lock.isLocked())
-            QSKIP("This file system cannot make a folder refuse new files (no immutable flag).");
-        {
-            FileSizeCap cap(20);
-            QVERIFY(cap.isCapped());
-            QVERIFY(!write("Filter", "FILTER", " 3 three"));
-        }
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
