@@ -556,7 +556,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("mode");
         QTest::newRow("owner only") << 0600;
-        QTest::newRow("group reads") << 0640;
         QTest::newRow("everyone reads") << 0644;
         QTest::newRow("write without read for others") << 0622;
     }
