@@ -707,52 +707,7 @@ private Q_SLOTS:
         QVERIFY(root.rmdir(QStringLiteral("program-new")) == false); // it still holds the file
     }
 
-    // A UTF-16 file through the file functions: read, and written back in UTF-16.
-    void utf16FileStaysUtf16()
-    {
-        m_folder->writeSettings(utf16(testsupport::kDefaultSettings));
-        char buffer[8];
-        QCOMPARE(profile::getPrivateProfileString("Screen", "screenh", "", buffer, 8, path()),
-            qsizetype(3));
-        QCOMPARE(QByteArray(buffer), QByteArray("500"));
-        QVERIFY(profile::writePrivateProfileStrings(
-            {{"Screen", "SCREENH", " 567"}, {"Screen", "SCREENV", " 432"}}, path()));
-        QCOMPARE(m_folder->settings(),
-            utf16(QByteArray(testsupport::kDefaultSettings)
-                      .replace("SCREENH= 500", "SCREENH= 567")
-                      .replace("SCREENV= 500", "SCREENV= 432")));
-    }
-
     // ---- Size: no work that grows faster than the file ----
-
-    void largeFileKeepsEveryOtherByte()
-    {
-        // 20 MB: a section of a million hand-made keys, then the program's two sections.
-        QByteArray content("[Notes]\n");
-        content.reserve(21'000'000);
-        for (int i = 0; i < 1'000'000; ++i)
-            content.append("NOTE").append(QByteArray::number(i)).append("= twenty bytes.\n");
-        const qsizetype notesEnd = content.size();
-        content.append(testsupport::kDefaultSettings);
-        QVERIFY(content.size() > 20'000'000);
-        m_folder->writeSettings(content);
-
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenV"), path()),
-            QStringLiteral("500"));
-        QVERIFY(write("Screen", "SCREENV", " 510"));
-        QVERIFY(write("Notes", "LAST", " 1"));
-        QVERIFY(write("Other", "KEY", " 1"));
-        // How long this takes is reported, not judged: the reliability figures track it.
-        qInfo("20 MB file: one read and three writes in %lld ms", timer.elapsed());
-
-        const QByteArray after = m_folder->settings();
-        QCOMPARE(after.size(), content.size() + 8 + 15); // "LAST= 1\n", "[Other]\nKEY= 1\n"
-        QCOMPARE(after.left(notesEnd), content.left(notesEnd));
-        QCOMPARE(after.mid(notesEnd, 9), QByteArray("LAST= 1\n["));
-        QVERIFY(after.endsWith("SCREENV= 510\n[Other]\nKEY= 1\n"));
-    }
 
     void longLineIsCutOnReadAndKeptOnWrite()
     {
