@@ -204,8 +204,10 @@ private Q_SLOTS:
         const QByteArray content = layout(" 3", " 2", " 1", " 600", " 450");
         m_folder->writeSettings(content);
         const QByteArray path = QFile::encodeName(m_folder->settingsFile());
-        // The folder may be searched by anyone, as a program's folder is; only the file is shut.
-        QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0755), 0);
+        // Anyone may search and write the folder, so that only the file's own mode stands
+        // between a save and the file: a save that took the unreadable file for a missing one
+        // would replace it.
+        QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0777), 0);
         QCOMPARE(::chmod(path.constData(), 0), 0);
         {
             UnprivilegedFiles unprivileged;
