@@ -44,7 +44,7 @@ void Program::showFrmstart()
         // Asked once: each asking waits for the display server's answers.
         const bool managed = platform::windowManagerRunning();
         // On the primary screen, like the full-screen windows and the resolution it shows.
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        if (const QScreen *screen = patientScreen()) {
             const QRect room = screen->availableGeometry();
             if (managed) {
                 // The window manager maximizes the window and, when the user restores it, gives
@@ -72,14 +72,14 @@ void Program::showFrmstart()
 void Program::showForm1()
 {
     if (auto *window = load<Form1>(m_form1Values))
-        design::showFullScreen(window);
+        design::showFullScreen(window, patientScreen());
 }
 
 void Program::showFrmCali()
 {
     if (auto *window = load<FrmCali>(m_frmCaliValues)) {
         m_frmCali = window;
-        design::showFullScreen(window);
+        design::showFullScreen(window, patientScreen());
     }
 }
 
@@ -114,6 +114,11 @@ void Program::endProgram()
 {
     m_ended = true;
     QCoreApplication::exit(0);
+}
+
+QScreen *Program::patientScreen() const
+{
+    return QGuiApplication::primaryScreen();
 }
 
 QByteArray Program::programFolder() const

@@ -42,6 +42,7 @@ public:
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QByteArray programFolder() const override;
+    QScreen *patientScreen() const override;
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);

@@ -1,5 +1,6 @@
 #include "calibrate/frmcali.h"
 
+#include "clinic/calibration.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -14,7 +15,7 @@ namespace {
 // The axes meet in the corner (99, 99), while a calibration value counts pixels from column
 // (row) 100, one past the corner line: the ruler's zero lies on the axis, and a mark stands at
 // 100 plus its value.
-constexpr float kCorner = settings::kMarkOrigin - 1;
+constexpr float kCorner = clinic::kMarkOrigin - 1;
 // Each mark is a stroke across its axis from 70 to 130: 29 pixels outside, 31 inside.
 constexpr float kMarkFrom = 70;
 constexpr float kMarkTo = 130;
@@ -114,12 +115,6 @@ void fitOnScreen(FrmCaliDesign &ui, QSize screen)
     rise(std::clamp(ui.Image1->y() - underMark, 0, need));
 }
 
-// A mark and its readout follow their value only while it is below the screen size less the
-// calibration margin, so that a mark that follows always stays short of the end of its axis.
-bool follows(double value, float screenSize)
-{
-    return value < screenSize - settings::kCalibrationMargin;
-}
 } // namespace
 
 FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
@@ -128,7 +123,7 @@ FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
     , m_program(program)
 {
     ui.setupUi(this);
-    fitOnScreen(ui, platform::screenGeometry().size());
+    fitOnScreen(ui, platform::screenGeometry(m_program.patientScreen()).size());
     connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
     connect(ui.VScroll1, &QScrollBar::valueChanged, this, &FrmCali::VScroll1_Change);
     connect(ui.Done, &QPushButton::clicked, this, &FrmCali::Done_Click);
@@ -151,12 +146,12 @@ void FrmCali::Form_Load()
     settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
     settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
 
-    const platform::ScreenSize screen = platform::screenSize();
-    ui.Xline->setPoints(kCorner, kCorner, screen.width - settings::kAxisShortOfEdge, kCorner);
-    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - settings::kAxisShortOfEdge);
-    const float x = float(settings::kMarkOrigin + m_values.ScreenH);
+    const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
+    ui.Xline->setPoints(kCorner, kCorner, screen.width - clinic::kAxisShortOfEdge, kCorner);
+    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - clinic::kAxisShortOfEdge);
+    const float x = float(clinic::kMarkOrigin + m_values.ScreenH);
     ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
-    const float y = float(settings::kMarkOrigin + m_values.ScreenV);
+    const float y = float(clinic::kMarkOrigin + m_values.ScreenV);
     ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
 
     // The bars' change handling runs inside these two steps, so the caption below shows the
@@ -174,9 +169,9 @@ void FrmCali::HScroll1_Change()
 {
     // The value is taken whatever it is; "Done" stores it even where the mark cannot follow.
     m_values.ScreenH = ui.HScroll1->value();
-    if (follows(m_values.ScreenH, platform::screenSize().width)) {
+    if (clinic::markFits(m_values.ScreenH, platform::screenSize(m_program.patientScreen()).width)) {
         ui.HPO->setText(settings::captionText(m_values.ScreenH));
-        const float x = float(settings::kMarkOrigin + m_values.ScreenH);
+        const float x = float(clinic::kMarkOrigin + m_values.ScreenH);
         ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
     }
 }
@@ -184,9 +179,10 @@ void FrmCali::HScroll1_Change()
 void FrmCali::VScroll1_Change()
 {
     m_values.ScreenV = qint16(ui.VScroll1->value());
-    if (follows(m_values.ScreenV, platform::screenSize().height)) {
+    if (clinic::markFits(
+            m_values.ScreenV, platform::screenSize(m_program.patientScreen()).height)) {
         ui.VPO->setText(settings::captionText(m_values.ScreenV));
-        const float y = float(settings::kMarkOrigin + m_values.ScreenV);
+        const float y = float(clinic::kMarkOrigin + m_values.ScreenV);
         ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
     }
 }

@@ -68,13 +68,13 @@ QFont boldFont(qreal pointSize)
     return font;
 }
 
-void showFullScreen(QWidget *window)
+void showFullScreen(QWidget *window, const QScreen *screen)
 {
     window->setWindowFlag(Qt::FramelessWindowHint);
     // Without a window manager the geometry alone covers the screen. A window manager is asked
     // for the full-screen state, which lifts the window over the panels that it keeps ordinary
     // windows out of; under Wayland the window becomes a full-screen surface.
-    window->setGeometry(platform::screenGeometry());
+    window->setGeometry(platform::screenGeometry(screen));
     window->showFullScreen();
 }
 

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QRect>
 
+class QScreen;
 class QWidget;
 
 // What every window design shares: design units, the desktop colours and the design font.
@@ -37,8 +38,9 @@ void setColours(QWidget *widget, SystemColour back, SystemColour text = ButtonTe
 // The designs' one face, bold, at the given point size; the window default font otherwise.
 QFont boldFont(qreal pointSize);
 
-// Shows a borderless window over the whole primary screen, in the full-screen state. The
-// geometry is set as well, so that it holds with or without a window manager.
-void showFullScreen(QWidget *window);
+// Shows a borderless window over the whole of `screen` (null: the primary screen), in the
+// full-screen state. The geometry is set as well, so that it holds with or without a window
+// manager.
+void showFullScreen(QWidget *window, const QScreen *screen);
 
 } // namespace design

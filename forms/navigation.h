@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+class QScreen;
 class frmpicture;
 
 // What a window asks of the program around it. One working window is open at a time: a window
@@ -27,6 +28,10 @@ public:
     virtual bool anotherInstanceRunning() = 0;
     // Ends the program at once; a loading that calls it returns right after.
     virtual void endProgram() = 0;
+
+    // The monitor the patient looks at: the measurement and calibration screens cover it, and
+    // every size and calibration on them is that monitor's.
+    virtual QScreen *patientScreen() const = 0;
 
     // The folder whose "Kelvane.ini" holds the settings.
     virtual QByteArray programFolder() const = 0;

@@ -1,5 +1,6 @@
 #include "measure/form1.h"
 
+#include "clinic/measurement.h"
 #include "forms/frmpicture.h"
 #include "forms/navigation.h"
 #include "pictures/pointers.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 // The ring's centre is pixel 21 of its 43 x 43 picture in each direction.
@@ -30,15 +30,12 @@ constexpr float kReferenceOffset = 6;
 constexpr float kLabelsFromRight = 60;
 constexpr int kVPDTop = 15;
 constexpr int kPDEyeTop = 31;
-// 150 mm of offset are 25 prism dioptres, one per 6 mm: offset x 25 / pixels per 150 mm.
-constexpr float kDioptresPer150Mm = 25;
-// How many significant digits each type shows: the half of a rounding is judged on these.
-constexpr int kDoubleDigits = 15;
-constexpr int kSingleDigits = 7;
 
 // The character code of Ctrl+C, as the window's key handler receives it.
 constexpr int kKeyCopy = 3;
 
+using clinic::kDioptresPer150Mm;
+using clinic::localised;
 using settings::toInteger16;
 
 // A computed place on the screen as a whole pixel. Ties go up and left: the placements
@@ -49,54 +46,6 @@ using settings::toInteger16;
 int toPixel(double position)
 {
     return int(std::ceil(position - 0.5));
-}
-
-// A non-negative, finite number rounded to one decimal, halves away from zero, as plain text
-// with a point ("3.0", "0.4", "12.5"). The half is judged on the number as its type shows it
-// with `significantDigits` digits, not on its binary expansion: an offset that a calibration
-// makes exactly 0.35 prism dioptres is stored as 0.34999... and must still show 0.4.
-QByteArray oneDecimal(double value, int significantDigits)
-{
-    // "d.ddd...e+xx": the shown digits and the power of ten of the first one.
-    std::array<char, 64> text {};
-    std::snprintf(text.data(), text.size(), "%.*e", significantDigits - 1, value);
-    const QByteArray scientific(text.data());
-    const qsizetype e = scientific.indexOf('e');
-    const int exponent = scientific.mid(e + 1).toInt();
-    QByteArray digits = scientific.left(e);
-    digits.remove(1, 1);
-
-    // The digits up to and including the tenths, and whether the next one rounds them up.
-    const qsizetype kept = exponent + 2;
-    QByteArray tenths;
-    bool roundUp = false;
-    if (kept <= 0) {
-        tenths = "0";
-        roundUp = kept == 0 && digits.at(0) >= '5';
-    } else if (kept >= digits.size()) {
-        tenths = digits + QByteArray(kept - digits.size(), '0');
-    } else {
-        tenths = digits.left(kept);
-        roundUp = digits.at(kept) >= '5';
-    }
-    if (roundUp) {
-        qsizetype i = tenths.size() - 1;
-        while (i >= 0 && tenths.at(i) == '9')
-            tenths[i--] = '0';
-        if (i < 0)
-            tenths.prepend('1');
-        else
-            ++tenths[i];
-    }
-    if (tenths.size() < 2)
-        tenths.prepend('0');
-    return tenths.chopped(1) + '.' + tenths.back();
-}
-
-// Number text with the decimal separator the user's number settings ask for.
-QString localised(const QByteArray &text)
-{
-    return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
 // The widest text a result label can come to show on this screen: a prefix, the most whole
@@ -227,7 +176,7 @@ void Form1::Form_Load()
         setCursor(*pointer);
 
     // A screen higher than 16-bit pixels keeps the height of the last opening.
-    const platform::ScreenSize screen = platform::screenSize();
+    const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
     m_values.ScrWidth = screen.width;
     if (const auto height = toInteger16(screen.height))
         m_values.ScrHeight = *height;
@@ -305,30 +254,18 @@ void Form1::MeasureDeviation()
     const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
     m_values.VDiff = vDiff;
 
-    // The direction is told by the base of the prism, the size by the number alone. The sign
-    // is taken before rounding, so a pixel left of the reference point is "BR: 0.0".
+    // The direction is told by the base of the prism, the size by the number alone.
     //
     // Without a calibration (the file held none and saving one failed) there is nothing to
     // divide by, and a negative one has no meaning: the label keeps what it shows rather than
     // an infinite or mirrored deviation.
-    const float across = std::fabs(hDiff);
-    const double dioptresAcross = double(across * kDioptresPer150Mm) / m_values.ScreenH;
-    if (m_values.ScreenH > 0 && std::isfinite(dioptresAcross)) {
-        const QString base = hDiff < 0 ? QStringLiteral("BR") : QStringLiteral("BL");
-        const QString text = localised(oneDecimal(dioptresAcross, kDoubleDigits));
-        ui.HPD->setText(base + QStringLiteral(": ") + text);
-        m_across = base + QLatin1Char(' ') + text;
+    if (const auto across = clinic::across(hDiff, m_values.ScreenH)) {
+        ui.HPD->setText(across->shown());
+        m_across = across->copied();
     }
-
-    const float down = std::fabs(vDiff);
-    if (m_values.ScreenV > 0) {
-        const float dioptresDown = down * kDioptresPer150Mm / float(m_values.ScreenV);
-        m_values.VDiff = oneDecimal(dioptresDown, kSingleDigits).toFloat();
-        // Up to seven digits, no trailing zeros: a whole result shows without a decimal.
-        const QString base = vDiff < 0 ? QStringLiteral("BD") : QStringLiteral("BU");
-        const QString text = localised(QByteArray::number(m_values.VDiff, 'g', kSingleDigits));
-        ui.VPD->setText(base + QStringLiteral(": ") + text);
-        m_down = base + QLatin1Char(' ') + text;
+    if (const auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+        ui.VPD->setText(down->shown());
+        m_down = down->copied();
     }
 }
 
@@ -352,8 +289,9 @@ void Form1::CopyResult()
         if (m_values.Filter == k)
             glasses = QLatin1String(kGlasses[k - 1]);
     }
-    const auto number
-        = [](double value) { return localised(QByteArray::number(value, 'g', kDoubleDigits)); };
+    const auto number = [](double value) {
+        return localised(QByteArray::number(value, 'g', clinic::kDoubleDigits));
+    };
     const QString fixes = m_values.FixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
     const QString line
         = QStringLiteral("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")

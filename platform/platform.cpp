@@ -219,15 +219,16 @@ InstanceGuard::Holder InstanceGuard::take()
     return Holder::Nobody;
 }
 
-ScreenSize screenSize()
+ScreenSize screenSize(const QScreen *screen)
 {
-    const QRect r = screenGeometry();
+    const QRect r = screenGeometry(screen);
     return {float(r.width()), float(r.height())};
 }
 
-QRect screenGeometry()
+QRect screenGeometry(const QScreen *screen)
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
     const qreal ratio = screen->devicePixelRatio();

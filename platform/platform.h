@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QString>
 
+class QScreen;
+
 // What the program asks of the operating system: its own folder, whether another instance
 // runs, and the screen. Kept small so each window reads like its design.
 namespace platform {
@@ -61,14 +63,16 @@ private:
 inline constexpr char kFolderLockName[] = "Kelvane.lock";
 
 // The screen's width and height in device pixels, in single precision as the windows use them.
+// `screen` null: the primary screen.
 struct ScreenSize
 {
     float width = 0;
     float height = 0;
 };
-ScreenSize screenSize();
-// The primary screen's rectangle, in device pixels; full-screen windows cover exactly this.
-QRect screenGeometry();
+ScreenSize screenSize(const QScreen *screen = nullptr);
+// The screen's rectangle on the desktop, in device pixels; full-screen windows cover exactly
+// this. `screen` null: the primary screen.
+QRect screenGeometry(const QScreen *screen = nullptr);
 
 // Whether a window manager (or a Wayland compositor) places the program's windows: it then
 // maximizes a window and makes one full screen when asked, and restores it to the size the

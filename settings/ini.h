@@ -17,16 +17,6 @@ inline constexpr char kFileName[] = "Kelvane.ini";
 inline constexpr char kSectionFilter[] = "Filter";
 inline constexpr char kSectionScreen[] = "Screen";
 
-// The calibration's limits. The calibration screen draws a value as a mark 100 pixels in from
-// the screen's edge (one past its corner line at 99), on an axis that ends 150 pixels short of the
-// far edge; so a value must leave 250 pixels of the screen to spare. The start screen accepts
-// values from 100 up to the screen's size less that margin, and falls back to 500.
-inline constexpr int kMarkOrigin = 100;
-inline constexpr int kAxisShortOfEdge = 150;
-inline constexpr int kCalibrationMargin = kMarkOrigin + kAxisShortOfEdge;
-inline constexpr double kCalibrationMinimum = 100;
-inline constexpr double kCalibrationFallback = 500;
-
 // The five settings, in the order every window reads them and the start screen writes them.
 enum class Key { Filter, Target, FixEye, ScreenH, ScreenV };
 const char *sectionOf(Key key);

@@ -1,5 +1,6 @@
 #include "start/frmstart.h"
 
+#include "clinic/calibration.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -66,15 +67,15 @@ void frmstart::Form_Load()
     setOption(ui.Option8, m_values.FixEye == 1);
     setOption(ui.Option9, m_values.FixEye == 2);
 
-    const platform::ScreenSize screen = platform::screenSize();
+    const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
     showCalibrationNote(stored[int(settings::Key::ScreenH)], stored[int(settings::Key::ScreenV)],
         screen.width, screen.height);
-    if (m_values.ScreenH < settings::kCalibrationMinimum
-        || m_values.ScreenH > screen.width - settings::kCalibrationMargin)
-        m_values.ScreenH = settings::kCalibrationFallback;
-    if (m_values.ScreenV < settings::kCalibrationMinimum
-        || m_values.ScreenV > screen.height - settings::kCalibrationMargin)
-        m_values.ScreenV = qint16(settings::kCalibrationFallback);
+    if (m_values.ScreenH < clinic::kCalibrationMinimum
+        || m_values.ScreenH > screen.width - clinic::kCalibrationMargin)
+        m_values.ScreenH = clinic::kCalibrationFallback;
+    if (m_values.ScreenV < clinic::kCalibrationMinimum
+        || m_values.ScreenV > screen.height - clinic::kCalibrationMargin)
+        m_values.ScreenV = qint16(clinic::kCalibrationFallback);
 
     ui.cali->setText(QStringLiteral("   Calibration Value   ")
         + settings::captionText(m_values.ScreenH) + QStringLiteral(" x ")
@@ -93,16 +94,16 @@ void frmstart::showCalibrationNote(
     QStringList problems;
     const auto judge = [&](settings::Stored stored, double value, float size, const char *way) {
         const QString axis = QLatin1String(way) + QStringLiteral(": ");
-        const double largest = size - settings::kCalibrationMargin;
+        const double largest = size - clinic::kCalibrationMargin;
         if (stored == settings::Stored::Nothing)
             problems << axis + QStringLiteral("nothing stored");
         else if (stored == settings::Stored::Unreadable)
             problems << axis + QStringLiteral("the stored value cannot be read");
-        else if (value < settings::kCalibrationMinimum)
+        else if (value < clinic::kCalibrationMinimum)
             problems << axis
                     + QStringLiteral("stored %1, at least %2")
                           .arg(settings::captionText(value),
-                              settings::captionText(settings::kCalibrationMinimum));
+                              settings::captionText(clinic::kCalibrationMinimum));
         else if (value > largest)
             problems << axis
                     + QStringLiteral("stored %1, at most %2 on this screen")
@@ -117,7 +118,7 @@ void frmstart::showCalibrationNote(
     ui.caliNote->setText(QStringLiteral("Not calibrated for this screen (%1). Using %2 pixels per "
                                         "150 mm: calibrate this screen before measuring.")
                              .arg(problems.join(QStringLiteral("; ")),
-                                 settings::captionText(settings::kCalibrationFallback)));
+                                 settings::captionText(clinic::kCalibrationFallback)));
     ui.caliNote->show();
 }
 

@@ -5,13 +5,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 declare -A allowed=(
     [platform]=""
-    [settings]="platform"
-    [pictures]="platform"
-    [forms]="platform settings pictures"
-    [start]="platform settings pictures forms"
-    [measure]="platform settings pictures forms"
-    [calibrate]="platform settings pictures forms"
-    [app]="platform settings pictures forms start measure calibrate"
+    [settings]=""
+    [pictures]=""
+    [clinic]="settings"
+    [forms]="platform settings pictures clinic"
+    [start]="platform settings pictures clinic forms"
+    [measure]="platform settings pictures clinic forms"
+    [calibrate]="platform settings pictures clinic forms"
+    [app]="platform settings pictures clinic forms start measure calibrate"
 )
 failed=0
 for folder in "${!allowed[@]}"; do

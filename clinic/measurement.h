@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The measurement's arithmetic and its text: a pointer's offset from the target turned into a
+// deviation in prism dioptres with its base, as the measurement screen shows it and as the copy
+// for the clinic's record writes it.
+namespace clinic {
+
+// 150 mm of offset are 25 prism dioptres, one per 6 mm: offset x 25 / pixels per 150 mm. By the
+// prism dioptre's definition (1 cm at 1 m) one per 6 mm is a viewing distance of 60 cm.
+inline constexpr float kDioptresPer150Mm = 25;
+inline constexpr int kViewingDistanceCm = 60;
+
+// One direction of a result: the prism's base ("BR", "BL", "BD", "BU") and its size as text with
+// the user's decimal separator ("3.4", "3").
+struct Deviation
+{
+    QString base;
+    QString size;
+    // As the screen shows it: "BR: 3.4".
+    QString shown() const { return base + QStringLiteral(": ") + size; }
+    // As the copied line writes it: "BR 3.4".
+    QString copied() const { return base + QLatin1Char(' ') + size; }
+};
+
+// Across: `offset` pixels right of the reference point (negative: left of it), with `screenH`
+// pixels per 150 mm. Always one decimal: "BL: 3.0". The sign is taken before the rounding, so a
+// pixel left of the reference point is "BR: 0.0". Empty where the calibration gives nothing to
+// divide by (none, or a negative one): the screen keeps what it shows.
+std::optional<Deviation> across(float offset, double screenH);
+
+// Down: `offset` pixels below the reference point (negative: above it), with `screenV` pixels
+// per 150 mm. Rounded to one decimal and written without a zero decimal: "BU: 3", "BD: 12.5".
+// `rounded` takes the size as a number, as the screen holds it.
+std::optional<Deviation> down(float offset, qint16 screenV, float *rounded = nullptr);
+
+// A non-negative, finite number rounded to one decimal, halves away from zero, as plain text with
+// a point ("3.0", "0.4", "12.5"). The half is judged on the number as its type shows it with
+// `significantDigits` digits, not on its binary expansion: an offset that a calibration makes
+// exactly 0.35 prism dioptres is stored as 0.34999... and must still show 0.4.
+QByteArray oneDecimal(double value, int significantDigits);
+
+// Number text with the decimal separator the user's number settings ask for.
+QString localised(const QByteArray &text);
+
+// How many significant digits each type shows: the half of a rounding is judged on these.
+inline constexpr int kDoubleDigits = 15;
+inline constexpr int kSingleDigits = 7;
+
+} // namespace clinic

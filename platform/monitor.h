@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+
+class QScreen;
+
+namespace platform {
+
+// A monitor as the system describes it: what a calibration is made on. Pixels per millimetre
+// belong to one monitor at one resolution, so a calibration is recorded with both.
+struct Monitor
+{
+    // As the system reports them (EDID and the output's name); any may be empty.
+    QString manufacturer;
+    QString model;
+    QString serialNumber;
+    QString output;
+    // The mode in use, in device pixels.
+    QSize resolution;
+    // The monitor's own idea of its visible area in millimetres; empty where it reports none.
+    QSizeF physicalSizeMm;
+};
+
+// `screen` null: the primary screen. A monitor with no screen at all is empty.
+Monitor describe(const QScreen *screen);
+
+} // namespace platform
