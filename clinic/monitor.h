@@ -1,13 +1,10 @@
 #pragma once
 
-#include <QRect>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
 
-class QScreen;
-
-namespace platform {
+namespace clinic {
 
 // A monitor as the system describes it: what a calibration is made on. Pixels per millimetre
 // belong to one monitor at one resolution, so a calibration is recorded with both.
@@ -24,7 +21,4 @@ struct Monitor
     QSizeF physicalSizeMm;
 };
 
-// `screen` null: the primary screen. A monitor with no screen at all is empty.
-Monitor describe(const QScreen *screen);
-
-} // namespace platform
+} // namespace clinic
