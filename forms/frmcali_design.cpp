@@ -49,7 +49,7 @@ constexpr design::Control kControls[] = {
     {"HPO", Kind::Label, nullptr, "PDH", 5760, 2160, 1452, 372, CaptionText, ButtonShadow, 12, 1,
         nullptr, "Pixels for 150 mm across"},
     // Two lines, so that the length stands in the column between the down axis and the picture.
-    {"VLength", Kind::Label, nullptr, "Set this mark\nat 150 mm", 1920, 4476, 2160, 504, ActiveBorder, Default, 9.6, None,
+    {"VLength", Kind::Label, nullptr, "Set this mark\nat 150 mm", 1920, 4476, 1800, 504, ActiveBorder, Default, 9.6, None,
         nullptr, "The length to set the mark on the vertical axis at, from the corner"},
     {"VScroll1", Kind::VStepBar, nullptr, nullptr, 1920, 5040, 732, 492, Default, Default, DefaultFont, 7,
         "Pixels for 150 mm down", "Moves the mark on the vertical axis"},
