@@ -1,6 +1,8 @@
 #include "calibrate/frmcali.h"
 
 #include "clinic/calibration.h"
+#include "clinic/calibrationrecord.h"
+#include "forms/monitor.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -10,6 +12,8 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 // The axes meet in the corner (99, 99), while a calibration value counts pixels from column
@@ -20,15 +24,33 @@ constexpr float kCorner = clinic::kMarkOrigin - 1;
 constexpr float kMarkFrom = 70;
 constexpr float kMarkTo = 130;
 
-// Sets a bar to a stored value rounded to a whole number, a half going to the even neighbour.
-// A value the bar cannot take leaves it where it is. Setting the value the bar already holds
-// runs nothing; any other runs the bar's change handling at once.
-void setBar(QScrollBar *bar, double value)
+// Puts a bar at a mark given in pixels, rounded to a whole pixel, a half going to the even
+// neighbour; a mark beyond either end of the bar puts it at that end, which the mark and the
+// readout then show. Says whether the bar moved: setting the value it already holds runs
+// nothing, any other value runs the bar's change handling at once.
+bool setBar(QScrollBar *bar, double mark)
 {
-    const std::optional<qint16> whole = settings::toInteger16(value);
-    if (!whole || *whole < bar->minimum() || *whole > bar->maximum())
-        return;
-    bar->setValue(*whole);
+    const double whole = std::nearbyint(mark);
+    int value = bar->minimum();
+    if (whole >= bar->maximum())
+        value = bar->maximum();
+    else if (whole > bar->minimum())
+        value = int(whole);
+    if (value == bar->value())
+        return false;
+    bar->setValue(value);
+    return true;
+}
+
+// The lengths are said beside their axes: across on one line above the axis, down on two in
+// the column between the axis and the picture.
+QString lengthAcross(int mm)
+{
+    return QStringLiteral("Set this mark at %1 mm").arg(mm);
+}
+QString lengthDown(int mm)
+{
+    return QStringLiteral("Set this mark\nat %1 mm").arg(mm);
 }
 
 // Between controls moved to fit a small screen, and between them and the marks.
@@ -115,6 +137,19 @@ void fitOnScreen(FrmCaliDesign &ui, QSize screen)
     rise(std::clamp(ui.Image1->y() - underMark, 0, need));
 }
 
+// The across length and the monitor's-size button stand above the across axis, their bottoms
+// just clear of its mark's stroke, where no other control is on any screen. They are placed in
+// screen pixels from the corner, as the axes and marks are, so that a high dpi does not push
+// them onto the mark; the button is as wide as its caption needs.
+void placeAboveTheAxis(FrmCaliDesign &ui)
+{
+    const int bottom = int(kMarkFrom) - kFitGap;
+    ui.HLength->move(clinic::kMarkOrigin, bottom - ui.HLength->height());
+    QPushButton *button = ui.MonitorSize;
+    button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
+    button->move(ui.HLength->geometry().right() + 1 + kFitGap, bottom - button->height());
+}
+
 } // namespace
 
 FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
@@ -124,10 +159,12 @@ FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
 {
     ui.setupUi(this);
     fitOnScreen(ui, platform::screenGeometry(m_program.patientScreen()).size());
+    placeAboveTheAxis(ui);
     connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
     connect(ui.VScroll1, &QScrollBar::valueChanged, this, &FrmCali::VScroll1_Change);
     connect(ui.Done, &QPushButton::clicked, this, &FrmCali::Done_Click);
     connect(ui.Cancel, &QPushButton::clicked, this, &FrmCali::Cancel_Click);
+    connect(ui.MonitorSize, &QPushButton::clicked, this, &FrmCali::MonitorSize_Click);
     // Enter presses the focused button, as the space bar does: right after opening that is
     // "Done", which stores the values as loaded.
     ui.Done->setAutoDefault(true);
@@ -146,18 +183,43 @@ void FrmCali::Form_Load()
     settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
     settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
 
+    // Each axis asks for the longest length whose mark the clinician can surely reach on this
+    // screen, judged from the monitor's reported size, else from the stored value.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
+    const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
+    m_reportedH
+        = clinic::reportedCalibration(monitor.resolution.width(), monitor.physicalSizeMm.width());
+    m_reportedV
+        = clinic::reportedCalibration(monitor.resolution.height(), monitor.physicalSizeMm.height());
+    m_lengthH = clinic::lengthFor(
+        screen.width, clinic::expectedCalibration(m_reportedH, m_values.ScreenH, screen.width));
+    m_lengthV = clinic::lengthFor(
+        screen.height, clinic::expectedCalibration(m_reportedV, m_values.ScreenV, screen.height));
+    ui.HLength->setText(lengthAcross(m_lengthH));
+    ui.VLength->setText(lengthDown(m_lengthV));
+
+    // The monitor's size is offered only where nothing has been calibrated on this monitor at
+    // this resolution: a calibration made here is better than what the monitor says of itself.
+    const bool calibratedHere
+        = clinic::judgeCalibration(folder, m_values.ScreenH, m_values.ScreenV, monitor)
+              .calibratedHere;
+    ui.MonitorSize->setVisible(!calibratedHere && m_reportedH > 0 && m_reportedV > 0);
+
     ui.Xline->setPoints(kCorner, kCorner, screen.width - clinic::kAxisShortOfEdge, kCorner);
     ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - clinic::kAxisShortOfEdge);
-    const float x = float(clinic::kMarkOrigin + m_values.ScreenH);
-    ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
-    const float y = float(clinic::kMarkOrigin + m_values.ScreenV);
-    ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
 
-    // The bars' change handling runs inside these two steps, so the caption below shows the
-    // values as the bars left them.
-    setBar(ui.HScroll1, m_values.ScreenH);
-    setBar(ui.VScroll1, m_values.ScreenV);
+    // Each bar stops where its mark stops, so that the value held, its readout and its mark
+    // always agree and "Done" stores only what the screen showed.
+    ui.HScroll1->setMaximum(clinic::largestMark(screen.width));
+    ui.VScroll1->setMaximum(clinic::largestMark(screen.height));
+    // The bars' change handling places the marks and readouts and replaces the values by what
+    // the bars show; it runs here even where a bar stays at the 0 it was created with, so that
+    // no readout keeps its design caption. The caption below then shows the values as the bars
+    // left them.
+    if (!setBar(ui.HScroll1, clinic::markFor(m_values.ScreenH, m_lengthH)))
+        HScroll1_Change();
+    if (!setBar(ui.VScroll1, clinic::markFor(m_values.ScreenV, m_lengthV)))
+        VScroll1_Change();
 
     ui.cali->setText(QStringLiteral("Calibration Value ") + settings::captionText(m_values.ScreenH)
         + QStringLiteral(" x ") + settings::captionText(m_values.ScreenV));
@@ -167,24 +229,32 @@ void FrmCali::Form_Load()
 
 void FrmCali::HScroll1_Change()
 {
-    // The value is taken whatever it is; "Done" stores it even where the mark cannot follow.
-    m_values.ScreenH = ui.HScroll1->value();
-    if (clinic::markFits(m_values.ScreenH, platform::screenSize(m_program.patientScreen()).width)) {
-        ui.HPO->setText(settings::captionText(m_values.ScreenH));
-        const float x = float(clinic::kMarkOrigin + m_values.ScreenH);
-        ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
-    }
+    // The bar counts pixels of the length asked for; the value held is pixels per 150 mm.
+    const int mark = ui.HScroll1->value();
+    m_values.ScreenH = clinic::per150(mark, m_lengthH);
+    ui.HPO->setText(settings::captionText(m_values.ScreenH));
+    const float x = float(clinic::kMarkOrigin + mark);
+    ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
 }
 
 void FrmCali::VScroll1_Change()
 {
-    m_values.ScreenV = qint16(ui.VScroll1->value());
-    if (clinic::markFits(
-            m_values.ScreenV, platform::screenSize(m_program.patientScreen()).height)) {
-        ui.VPO->setText(settings::captionText(m_values.ScreenV));
-        const float y = float(clinic::kMarkOrigin + m_values.ScreenV);
-        ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
-    }
+    // ScreenV is held as a whole number of pixels: a half goes to the even neighbour. The bar
+    // ends long before 16 bits could overflow; the largest value stands in should it not.
+    const int mark = ui.VScroll1->value();
+    m_values.ScreenV = settings::toInteger16(clinic::per150(mark, m_lengthV))
+                           .value_or(std::numeric_limits<qint16>::max());
+    ui.VPO->setText(settings::captionText(m_values.ScreenV));
+    const float y = float(clinic::kMarkOrigin + mark);
+    ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
+}
+
+void FrmCali::MonitorSize_Click()
+{
+    // Both marks at once, where the monitor's reported size puts the lengths asked for; a bar
+    // that already stands there keeps its value.
+    setBar(ui.HScroll1, clinic::markFor(m_reportedH, m_lengthH));
+    setBar(ui.VScroll1, clinic::markFor(m_reportedV, m_lengthV));
 }
 
 void FrmCali::Done_Click()

@@ -52,6 +52,13 @@ int lengthFor(float screenSize, double expectedCalibration)
     return std::end(kLengthsMm)[-1];
 }
 
+double expectedCalibration(double reported, double stored, float screenSize)
+{
+    if (reported > 0)
+        return reported;
+    return accepted(stored, screenSize) ? stored : kCalibrationFallback;
+}
+
 double reportedCalibration(int pixels, double millimetres)
 {
     if (!(millimetres > 0) || pixels <= 0)

@@ -49,6 +49,11 @@ bool accepted(double calibration, float screenSize);
 // beyond the guess, can still be reached. The shortest length where none does.
 int lengthFor(float screenSize, double expectedCalibration);
 
+// The best guess of a calibration before the clinician measures: the monitor's reported size
+// where it reports one (`reported` above 0), else the stored value where the start screen would
+// accept it, else the fall-back.
+double expectedCalibration(double reported, double stored, float screenSize);
+
 // The calibration the monitor's own reported size gives: pixels per 150 mm of `pixels` spread
 // over `millimetres`. 0 where the monitor reports no size.
 double reportedCalibration(int pixels, double millimetres);

@@ -8,8 +8,9 @@ class QPainter;
 class QPushButton;
 class QWidget;
 
-// The calibration screen as it is created: the two axes with their marks, the two step bars
-// with their readouts, the instruction picture, the two captions and the two buttons. The
+// The calibration screen as it is created: the two axes with their marks, the length to set
+// each mark at, the two step bars with their readouts, the instruction picture, the two
+// captions, the button that takes the monitor's own size and the two buttons that leave. The
 // controls belong to the window passed to setupUi().
 struct FrmCaliDesign
 {
@@ -17,10 +18,13 @@ struct FrmCaliDesign
     DesignLine *Yline = nullptr;
     DesignLine *Xcursor = nullptr;
     DesignLine *Ycursor = nullptr;
+    QLabel *HLength = nullptr;
     StepBar *HScroll1 = nullptr;
     QLabel *HPO = nullptr;
+    QLabel *VLength = nullptr;
     StepBar *VScroll1 = nullptr;
     QLabel *VPO = nullptr;
+    QPushButton *MonitorSize = nullptr;
     QLabel *Image1 = nullptr;
     QLabel *resolu = nullptr;
     QLabel *cali = nullptr;

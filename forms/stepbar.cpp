@@ -11,7 +11,8 @@
 #include <QStylePainter>
 
 namespace {
-// Every bar of the window is 0 to 32767 and moves by one per press.
+// A bar is created 0 to 32767 and moves by one per press; its window narrows the range to
+// where its mark can stand.
 constexpr int kBarMaximum = 32767;
 // A focused bar's frame stands this far inside its edge, clear of the arrows' bevels.
 constexpr int kFocusInset = 3;

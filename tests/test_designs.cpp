@@ -135,7 +135,7 @@ private Q_SLOTS:
                    "Option6", "Option7", "Command2", "Option8", "Option9", "Command3"};
         QTest::newRow("measurement screen") << "Form1" << QStringList {"target"};
         QTest::newRow("calibration screen")
-            << "FrmCali" << QStringList {"Done", "Cancel", "HScroll1", "VScroll1"};
+            << "FrmCali" << QStringList {"Done", "Cancel", "MonitorSize", "HScroll1", "VScroll1"};
         QTest::newRow("picture holder") << "frmpicture" << QStringList {};
     }
     void focusOrder()
@@ -177,6 +177,10 @@ private Q_SLOTS:
                                             << "HPO" << 12.;
         QTest::newRow("calibration: button") << "FrmCali"
                                              << "Done" << 12.;
+        QTest::newRow("calibration: length") << "FrmCali"
+                                             << "VLength" << 9.6;
+        QTest::newRow("calibration: monitor's size") << "FrmCali"
+                                                     << "MonitorSize" << 9.6;
     }
     void captionFaces()
     {

@@ -7,6 +7,7 @@
 #include "tests/testsupport.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 
 class TestFit final : public testsupport::ProgramTest
 {
@@ -36,8 +37,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         expectAllInside(window);
         // The captions share their band, as the design has them; nothing else touches.
-        const char *names[]
-            = {"Image1", "resolu", "Cancel", "Done", "HScroll1", "HPO", "VScroll1", "VPO"};
+        const char *names[] = {"Image1", "resolu", "Cancel", "Done", "HScroll1", "HPO", "VScroll1",
+            "VPO", "HLength", "VLength", "MonitorSize"};
         for (const char *a : names) {
             for (const char *b : names) {
                 const auto *wa = window->findChild<QWidget *>(QLatin1String(a));
@@ -51,6 +52,23 @@ private Q_SLOTS:
         for (const char *name : {"Image1", "Cancel", "Done"})
             QVERIFY(!captions.intersects(
                 window->findChild<QWidget *>(QLatin1String(name))->geometry()));
+
+        // The lengths and the monitor's size read whole in their boxes (at their longest,
+        // 150 mm), and the two above the across axis keep clear of its mark's stroke (rows 70
+        // to 130) at any dpi.
+        for (const char *name : {"HLength", "VLength"}) {
+            const auto *length = window->findChild<QLabel *>(QLatin1String(name));
+            const QRect text
+                = length->fontMetrics().boundingRect(length->rect(), Qt::AlignLeft | Qt::AlignTop,
+                    length->text().replace(
+                        QRegularExpression(QStringLiteral("\\d+")), QStringLiteral("150")));
+            QVERIFY2(length->rect().contains(text), name);
+        }
+        const auto *monitorSize = window->findChild<QWidget *>(QStringLiteral("MonitorSize"));
+        QVERIFY(monitorSize->isVisible());
+        QVERIFY(monitorSize->width() >= monitorSize->sizeHint().width());
+        QVERIFY(monitorSize->geometry().bottom() < 70);
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("HLength"))->geometry().bottom() < 70);
     }
 
     void startScreen()

@@ -13,6 +13,8 @@
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
 
+#include <cmath>
+
 using testsupport::ProgramFolder;
 
 namespace {
@@ -28,6 +30,8 @@ struct Loaded
     const char *hpo;
     const char *vpo;
     const char *cali;
+    int acrossMm; // the lengths asked for
+    int downMm;
 };
 
 const QByteArray kDefaults(testsupport::kDefaultSettings);
@@ -56,11 +60,30 @@ private:
             .toLatin1();
     }
     // Rows written for one screen size are skipped on the others.
-    static bool onScreen(const QString &size)
+    static bool onScreen(const QString &size) { return size.isEmpty() || size == screenName(); }
+    static QString screenName()
     {
         const testsupport::TestScreen screen = testsupport::testScreen();
-        return size.isEmpty()
-            || size == QStringLiteral("%1x%2").arg(screen.width).arg(screen.height);
+        return QStringLiteral("%1x%2").arg(screen.width).arg(screen.height);
+    }
+    // The lengths each test screen asks for, across and down. Qt's offscreen screens report a
+    // size of 100 dpi, 590.55 pixels per 150 mm; a length is asked for where its mark takes at
+    // most four fifths of the axis's room (the screen less 250 pixels).
+    static std::pair<int, int> lengths()
+    {
+        const QString size = screenName();
+        if (size == QLatin1String("800x600"))
+            return {100, 50}; // room 549 x 349
+        if (size.endsWith(QLatin1String("x768")))
+            return {150, 100}; // room 517 down
+        return {150, 150};
+    }
+    // What a readout shows with its bar at `mark` on an axis asking for `mm`: pixels per
+    // 150 mm, down in whole pixels, a half to the even neighbour.
+    static QString readout(int mark, int mm, bool down)
+    {
+        const double per150 = mark * 150.0 / mm;
+        return QString::number(down ? std::nearbyint(per150) : per150);
     }
     static QString caption(QWidget *window, const char *name)
     {
@@ -120,38 +143,54 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<Loaded>("shown");
         const QString small = QStringLiteral("1024x768"), wide = QStringLiteral("1280x1024");
+        const QString laptop = QStringLiteral("1366x768"), low = QStringLiteral("800x600");
+        // 1024 x 768: 150 mm across, 100 mm down, where a step of the bar is 1.5 pixels per
+        // 150 mm and the bars end at 773 and 517.
         QTest::newRow("500 x 500, small screen")
             << small << screenSettings(" 500", " 500")
-            << Loaded {600, 600, 500, 500, "500", "500", "500 x 500"};
+            << Loaded {600, 433, 500, 333, "500", "500", "500 x 500", 150, 100};
         QTest::newRow("500 x 500, wide screen")
             << wide << screenSettings(" 500", " 500")
-            << Loaded {600, 600, 500, 500, "500", "500", "500 x 500"};
-        // The start screen accepts the limit itself; here the limit is strict, so the readouts
-        // keep their design captions and the marks stand at the end of their axes.
-        QTest::newRow("at the limits, small screen")
-            << small << screenSettings(" 774", " 518")
-            << Loaded {874, 618, 774, 518, "PDH", "PDV", "774 x 518"};
-        QTest::newRow("at the limits, wide screen")
+            << Loaded {600, 600, 500, 500, "500", "500", "500 x 500", 150, 150};
+        QTest::newRow("at the ends of the bars, small screen")
+            << small << screenSettings(" 773", " 776")
+            << Loaded {873, 617, 773, 517, "773", "776", "773 x 776", 150, 100};
+        // A value beyond its bar puts the bar at its end, which the mark and readout show and
+        // which the window then holds: nothing is kept that the screen does not show.
+        QTest::newRow("past the ends of the bars, small screen")
+            << small << screenSettings(" 774", " 777")
+            << Loaded {873, 617, 773, 517, "773", "776", "773 x 776", 150, 100};
+        QTest::newRow("past the ends of the bars, wide screen")
             << wide << screenSettings(" 1030", " 774")
-            << Loaded {1130, 874, 1030, 774, "PDH", "PDV", "1030 x 774"};
-        QTest::newRow("one below the limits, small screen")
-            << small << screenSettings(" 773", " 517")
-            << Loaded {873, 617, 773, 517, "773", "517", "773 x 517"};
-        // Values the bars cannot take leave them at 0 and the marks where loading put them.
-        QTest::newRow("beyond the bars") << small << screenSettings(" 40000", "-5")
-                                         << Loaded {40100, 95, 0, 0, "PDH", "PDV", "40000 x -5"};
+            << Loaded {1129, 873, 1029, 773, "1029", "773", "1029 x 773", 150, 150};
+        QTest::newRow("beyond the bars")
+            << small << screenSettings(" 40000", "-5")
+            << Loaded {873, 100, 773, 0, "773", "0", "773 x 0", 150, 100};
         // A ScreenV beyond 16 bits is a failed read: the value held before (none yet) stays.
         QTest::newRow("ScreenV beyond 16 bits")
             << small << screenSettings(" 500", " 40000")
-            << Loaded {600, 100, 500, 0, "500", "PDV", "500 x 0"};
-        // Halves go to the even neighbour: the bar takes 300 and replaces the 300.5.
+            << Loaded {600, 100, 500, 0, "500", "0", "500 x 0", 150, 100};
+        // Halves go to the even neighbour: the bar takes 300 and replaces the 300.5; 302 down
+        // is 201.33 pixels of 100 mm, the bar takes 201, which is 301.5 per 150 mm and so 302.
         QTest::newRow("halves") << small << screenSettings(" 300.5", " 301.5")
-                                << Loaded {400, 402, 300, 302, "300", "302", "300 x 302"};
-        // Setting a bar to the 0 it holds runs nothing, so the fraction survives.
+                                << Loaded {400, 301, 300, 201, "300", "302", "300 x 302", 150, 100};
+        // The bars stay at the 0 they were created with, and the readouts show it all the same.
         QTest::newRow("rounds to nothing") << small << screenSettings(" 0.4", " 0")
-                                           << Loaded {100.4f, 100, 0, 0, "PDH", "PDV", "0.4 x 0"};
+                                           << Loaded {100, 100, 0, 0, "0", "0", "0 x 0", 150, 100};
         QTest::newRow("no file") << small << QByteArray()
-                                 << Loaded {100, 100, 0, 0, "PDH", "PDV", "0 x 0"};
+                                 << Loaded {100, 100, 0, 0, "0", "0", "0 x 0", 150, 100};
+        // A laptop: 596 pixels per 150 mm down is a mark of 397.33 pixels at 100 mm; the bar's
+        // 397 makes 595.5, held as 596.
+        QTest::newRow("1366 x 768: 100 mm down")
+            << laptop << screenSettings(" 596", " 596")
+            << Loaded {696, 497, 596, 397, "596", "596", "596 x 596", 150, 100};
+        // Neither axis has room for 150 mm: a step is 1.5 across and 3 down.
+        QTest::newRow("800 x 600: 100 mm across, 50 mm down")
+            << low << screenSettings(" 500", " 500")
+            << Loaded {433, 267, 333, 167, "499.5", "501", "499.5 x 501", 100, 50};
+        QTest::newRow("800 x 600: past the ends of the bars")
+            << low << screenSettings(" 900", " 1100")
+            << Loaded {649, 449, 549, 349, "823.5", "1047", "823.5 x 1047", 100, 50};
     }
     void loading()
     {
@@ -164,9 +203,9 @@ private Q_SLOTS:
             m_folder->writeSettings(file);
         FrmCali *window = open();
         QVERIFY(window);
-        const bool wide = screen == QLatin1String("1280x1024");
-        QCOMPARE(line(window, "Xline"), wide ? QLineF(99, 99, 1130, 99) : QLineF(99, 99, 874, 99));
-        QCOMPARE(line(window, "Yline"), wide ? QLineF(99, 99, 99, 874) : QLineF(99, 99, 99, 618));
+        const testsupport::TestScreen size = testsupport::testScreen();
+        QCOMPARE(line(window, "Xline"), QLineF(99, 99, size.width - 150, 99));
+        QCOMPARE(line(window, "Yline"), QLineF(99, 99, 99, size.height - 150));
         QCOMPARE(float(line(window, "Xcursor").x1()), shown.markX);
         QCOMPARE(float(line(window, "Ycursor").y1()), shown.markY);
         QCOMPARE(bar(window, "HScroll1")->value(), shown.hBar);
@@ -175,8 +214,11 @@ private Q_SLOTS:
         QCOMPARE(caption(window, "VPO"), QLatin1String(shown.vpo));
         QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value ") + shown.cali);
         QCOMPARE(caption(window, "resolu"),
-            wide ? QStringLiteral("Screen Resolution 1280 x 1024")
-                 : QStringLiteral("Screen Resolution 1024 x 768"));
+            QStringLiteral("Screen Resolution %1 x %2").arg(size.width).arg(size.height));
+        QCOMPARE(caption(window, "HLength"),
+            QStringLiteral("Set this mark at %1 mm").arg(shown.acrossMm));
+        QCOMPARE(caption(window, "VLength"),
+            QStringLiteral("Set this mark\nat %1 mm").arg(shown.downMm));
         QCOMPARE(m_folder->settings(), file); // loading writes nothing
     }
 
@@ -212,14 +254,30 @@ private Q_SLOTS:
     }
 
     // From a start without a settings file: "Calibrate", ten presses on the right arrow,
-    // six on the lower one, "Done", and the start screen shows what is now stored.
+    // six on the lower one, "Done", and the start screen shows what is now stored. Down, 100 mm
+    // make each press 1.5 pixels per 150 mm: six from 333 make 508.5, held as 508.
+    void workedExample_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<float>("fromY");
+        QTest::addColumn<float>("toY");
+        QTest::addColumn<QString>("down");
+        QTest::newRow("150 mm both ways") << "1280x1024" << 600.f << 606.f << "506";
+        QTest::newRow("100 mm down") << "1024x768" << 433.f << 439.f << "508";
+    }
     void workedExample()
     {
+        QFETCH(QString, screen);
+        QFETCH(float, fromY);
+        QFETCH(float, toY);
+        QFETCH(QString, down);
+        if (!onScreen(screen))
+            QSKIP("written for another screen size");
         m_program->showFrmstart();
         QTest::mouseClick(button(m_program->current(), "Command3"), Qt::LeftButton);
         FrmCali *window = currentWindow<FrmCali>();
         QVERIFY(window);
-        verifyMarks(window, 600, 600);
+        verifyMarks(window, 600, fromY);
 
         QScrollBar *across = bar(window, "HScroll1");
         press(across, QStyle::SC_ScrollBarAddLine, 1);
@@ -228,91 +286,97 @@ private Q_SLOTS:
         press(across, QStyle::SC_ScrollBarAddLine, 9);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 6);
         QCOMPARE(caption(window, "HPO"), QStringLiteral("510"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("506"));
-        verifyMarks(window, 610, 606);
+        QCOMPARE(caption(window, "VPO"), down);
+        verifyMarks(window, 610, toY);
         // The captions show the values as loaded; they do not follow the bars.
         QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 500 x 500"));
 
         // On the screen: each mark is one sharp column (row) of pixels, as is each axis.
         const QImage shot = window->grab().toImage();
+        const int y = int(toY);
         QCOMPARE(shot.pixelColor(610, 75), kLineColour);
         QCOMPARE(shot.pixelColor(610, 125), kLineColour);
         QCOMPARE(shot.pixelColor(609, 75), kBackground);
         QCOMPARE(shot.pixelColor(611, 75), kBackground);
         QCOMPARE(shot.pixelColor(600, 75), kBackground); // the mark has left its old place
-        QCOMPARE(shot.pixelColor(75, 606), kLineColour);
-        QCOMPARE(shot.pixelColor(75, 605), kBackground);
+        QCOMPARE(shot.pixelColor(75, y), kLineColour);
+        QCOMPARE(shot.pixelColor(75, y - 1), kBackground);
+        QCOMPARE(shot.pixelColor(75, int(fromY)), kBackground);
         QCOMPARE(shot.pixelColor(400, 99), kLineColour);
         QCOMPARE(shot.pixelColor(400, 98), kBackground);
         QCOMPARE(shot.pixelColor(99, 400), kLineColour);
         QCOMPARE(shot.pixelColor(100, 400), kBackground);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        const QByteArray stored = m_folder->settings();
-        QVERIFY2(stored.contains("\nSCREENH= 510\n") && stored.contains("\nSCREENV= 506\n"),
-            stored.constData());
+        QCOMPARE(m_folder->settings(),
+            QByteArray(kDefaults).replace(
+                " 500\nSCREENV= 500", " 510\nSCREENV= " + down.toLatin1()));
         auto *start = currentWindow<frmstart>();
         QVERIFY(start);
-        QVERIFY(caption(start, "cali").endsWith(QStringLiteral("510 x 506")));
+        QVERIFY(caption(start, "cali").endsWith(QStringLiteral("510 x ") + down));
         QTRY_VERIFY(QApplication::topLevelWidgets().count() == 1);
     }
 
-    // Past the limit the readout and the mark stop, while the value goes on and is stored;
-    // the start screen then falls back to 500.
-    void pastTheLimit_data()
+    // A bar stops where its mark stops: further presses change nothing, the readout shows the
+    // end, and "Done" stores what it shows.
+    void theBarStopsWhereItsMarkStops_data()
     {
         QTest::addColumn<QString>("screen");
-        QTest::addColumn<int>("fromH");
-        QTest::addColumn<int>("fromV");
-        QTest::addColumn<int>("toH");
-        QTest::addColumn<int>("toV");
+        QTest::addColumn<QByteArray>("from"); // the stored values
+        QTest::addColumn<int>("endH"); // the bars' ends
+        QTest::addColumn<int>("endV");
         QTest::addColumn<QString>("lastH");
         QTest::addColumn<QString>("lastV");
-        QTest::newRow("small screen") << "1024x768" << 770 << 515 << 780 << 520 << "773"
-                                      << "517";
-        QTest::newRow("wide screen") << "1280x1024" << 1026 << 770 << 1036 << 775 << "1029"
-                                     << "773";
+        QTest::newRow("small screen")
+            << "1024x768" << screenSettings(" 770", " 770") << 773 << 517 << "773"
+            << "776";
+        QTest::newRow("wide screen")
+            << "1280x1024" << screenSettings(" 1026", " 770") << 1029 << 773 << "1029"
+            << "773";
+        QTest::newRow("laptop") << "1366x768" << screenSettings(" 1110", " 770") << 1115 << 517
+                                << "1115"
+                                << "776";
+        QTest::newRow("800 x 600")
+            << "800x600" << screenSettings(" 820", " 1040") << 549 << 349 << "823.5"
+            << "1047";
     }
-    void pastTheLimit()
+    void theBarStopsWhereItsMarkStops()
     {
         QFETCH(QString, screen);
         if (!onScreen(screen))
             QSKIP("written for another screen size");
-        QFETCH(int, fromH);
-        QFETCH(int, fromV);
-        QFETCH(int, toH);
-        QFETCH(int, toV);
+        QFETCH(QByteArray, from);
+        QFETCH(int, endH);
+        QFETCH(int, endV);
         QFETCH(QString, lastH);
         QFETCH(QString, lastV);
-        const auto asStored = [](int value) { return QStringLiteral(" %1").arg(value); };
-        FrmCali *window = openWith(screenSettings(asStored(fromH), asStored(fromV)));
+        FrmCali *window = openWith(from);
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 10);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 5);
-        QCOMPARE(bar(window, "HScroll1")->value(), toH);
-        QCOMPARE(bar(window, "VScroll1")->value(), toV);
+        QCOMPARE(bar(window, "HScroll1")->value(), endH);
+        QCOMPARE(bar(window, "VScroll1")->value(), endV);
         QCOMPARE(caption(window, "HPO"), lastH);
         QCOMPARE(caption(window, "VPO"), lastV);
-        verifyMarks(window, 100 + lastH.toFloat(), 100 + lastV.toFloat());
+        verifyMarks(window, 100 + endH, 100 + endV);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(), screenSettings(asStored(toH), asStored(toV)));
-        QCOMPARE(caption(m_program->current(), "cali"),
-            QStringLiteral("   Calibration Value   500 x 500"));
+        QCOMPARE(m_folder->settings(),
+            screenSettings(QLatin1Char(' ') + lastH, QLatin1Char(' ') + lastV));
     }
 
-    // A loaded value at the limit shows nothing until the clinician steps below it.
-    void steppingBelowTheLimitBringsTheMarkBack()
+    // A value beyond its bar starts at the bar's end, and a press takes it down from there.
+    void aValueBeyondTheBarStartsAtItsEnd()
     {
         if (!onScreen(QStringLiteral("1024x768")))
             QSKIP("written for the 1024 x 768 screen");
-        FrmCali *window = openWith(screenSettings(" 774", " 518"));
+        FrmCali *window = openWith(screenSettings(" 774", " 777"));
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("773"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("PDV"));
-        verifyMarks(window, 873, 618);
+        QCOMPARE(caption(window, "HPO"), QStringLiteral("772"));
+        QCOMPARE(caption(window, "VPO"), QStringLiteral("776"));
+        verifyMarks(window, 872, 617);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 1);
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("517"));
-        verifyMarks(window, 873, 617);
+        QCOMPARE(caption(window, "VPO"), QStringLiteral("774"));
+        verifyMarks(window, 872, 616);
     }
 
     // 0 is taken and stored like any value; the start screen replaces it by 500.
@@ -334,7 +398,7 @@ private Q_SLOTS:
     void cancelLeavesTheFileAsItWas()
     {
         const QByteArray file("; set by hand\r\n[Filter]\r\nFILTER= 3\r\n[Screen]\r\n"
-                              "ScreenH=600\r\nSCREENV= 450\r\nEXTRA= 1\r\n");
+                              "ScreenH=300\r\nSCREENV= 250\r\nEXTRA= 1\r\n");
         FrmCali *window = openWith(file);
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 4);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 3);
@@ -342,7 +406,7 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), file);
         auto *start = currentWindow<frmstart>();
         QVERIFY(start);
-        QVERIFY(caption(start, "cali").endsWith(QStringLiteral("600 x 450")));
+        QVERIFY(caption(start, "cali").endsWith(QStringLiteral("300 x 250")));
     }
 
     // Each opening reads the file again; a read that fails keeps what the last opening held.
@@ -350,11 +414,13 @@ private Q_SLOTS:
     {
         FrmCali *window = openWith(screenSettings(" 500", " 500"));
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 6);
+        const QString held = caption(window, "VPO"); // 506, or more where a step is longer
+        QVERIFY(held.toInt() >= 506);
         QTest::mouseClick(button(window, "Cancel"), Qt::LeftButton);
         window = openWith(screenSettings(" 510", " 40000"));
         QCOMPARE(caption(window, "HPO"), QStringLiteral("510"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("506"));
-        QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 510 x 506"));
+        QCOMPARE(caption(window, "VPO"), held);
+        QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 510 x ") + held);
     }
 
     // Right after opening "Done" has the focus: Enter or the space bar stores the values as
@@ -388,53 +454,106 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), kDefaults);
     }
 
+    // The monitor's size, a coarse start, comes before the bars' fine steps.
     void tabVisitsTheButtonsAndBars()
     {
         FrmCali *window = openWith(kDefaults);
         activate(window);
         QStringList forward;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 5; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             forward << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(forward, (QStringList {"Cancel", "HScroll1", "VScroll1", "Done"}));
+        QCOMPARE(forward, (QStringList {"Cancel", "MonitorSize", "HScroll1", "VScroll1", "Done"}));
         QStringList backward;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 5; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
             backward << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(backward, (QStringList {"VScroll1", "HScroll1", "Cancel", "Done"}));
+        QCOMPARE(backward, (QStringList {"VScroll1", "HScroll1", "MonitorSize", "Cancel", "Done"}));
     }
 
-    // A focused bar moves by one per arrow key; no key makes it jump.
+    // Where nothing was calibrated on this monitor, the size it reports (100 dpi here: 590.55
+    // pixels per 150 mm) puts both marks at once, at the lengths asked for: 591 across at
+    // 150 mm, 394 pixels at 100 mm, 197 at 50 mm, all of which read 591 per 150 mm.
+    void theMonitorsSizePlacesBothMarks_data()
+    {
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("byKey"); // Alt+U, the shortcut its caption underlines
+        QTest::addColumn<float>("x");
+        QTest::addColumn<float>("y");
+        QTest::newRow("wide screen") << "1280x1024" << false << 691.f << 691.f;
+        QTest::newRow("small screen") << "1024x768" << false << 691.f << 494.f;
+        QTest::newRow("small screen, Alt+U") << "1024x768" << true << 691.f << 494.f;
+        QTest::newRow("laptop") << "1366x768" << false << 691.f << 494.f;
+        QTest::newRow("800 x 600") << "800x600" << false << 494.f << 297.f;
+        QTest::newRow("800 x 600, Alt+U") << "800x600" << true << 494.f << 297.f;
+    }
+    void theMonitorsSizePlacesBothMarks()
+    {
+        QFETCH(QString, screen);
+        QFETCH(bool, byKey);
+        QFETCH(float, x);
+        QFETCH(float, y);
+        if (!onScreen(screen))
+            QSKIP("written for another screen size");
+        FrmCali *window = openWith(screenSettings(" 300", " 300"));
+        QPushButton *monitorSize = button(window, "MonitorSize");
+        QVERIFY(monitorSize->isVisible());
+        QCOMPARE(monitorSize->text(), QStringLiteral("&Use the monitor's size"));
+        if (byKey) {
+            activate(window);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_U, Qt::AltModifier);
+        } else {
+            QTest::mouseClick(monitorSize, Qt::LeftButton);
+        }
+        // A shortcut presses the button as the eye can follow, a moment later.
+        QTRY_COMPARE(caption(window, "HPO"), QStringLiteral("591"));
+        QCOMPARE(caption(window, "VPO"), QStringLiteral("591"));
+        verifyMarks(window, x, y);
+        // Pressed again, nothing moves; the bars then take the fine steps from there.
+        monitorSize->click();
+        verifyMarks(window, x, y);
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
+        verifyMarks(window, x - 1, y);
+        QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+        QCOMPARE(m_folder->settings(),
+            screenSettings(QLatin1Char(' ') + readout(int(x) - 101, lengths().first, false),
+                QStringLiteral(" 591")));
+    }
+
+    // A focused bar moves by one per arrow key; no key makes it jump. The readout follows in
+    // pixels per 150 mm, whatever length the axis asks for.
     void keysOnAFocusedBar_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("key");
-        QTest::addColumn<int>("value");
-        QTest::newRow("across, right") << "HScroll1" << int(Qt::Key_Right) << 501;
-        QTest::newRow("across, left") << "HScroll1" << int(Qt::Key_Left) << 499;
-        QTest::newRow("across, down") << "HScroll1" << int(Qt::Key_Down) << 501;
-        QTest::newRow("across, up") << "HScroll1" << int(Qt::Key_Up) << 499;
-        QTest::newRow("down, down") << "VScroll1" << int(Qt::Key_Down) << 501;
-        QTest::newRow("down, up") << "VScroll1" << int(Qt::Key_Up) << 499;
-        QTest::newRow("down, page down") << "VScroll1" << int(Qt::Key_PageDown) << 501;
-        QTest::newRow("across, End") << "HScroll1" << int(Qt::Key_End) << 500;
-        QTest::newRow("down, Home") << "VScroll1" << int(Qt::Key_Home) << 500;
+        QTest::addColumn<int>("step");
+        QTest::newRow("across, right") << "HScroll1" << int(Qt::Key_Right) << 1;
+        QTest::newRow("across, left") << "HScroll1" << int(Qt::Key_Left) << -1;
+        QTest::newRow("across, down") << "HScroll1" << int(Qt::Key_Down) << 1;
+        QTest::newRow("across, up") << "HScroll1" << int(Qt::Key_Up) << -1;
+        QTest::newRow("down, down") << "VScroll1" << int(Qt::Key_Down) << 1;
+        QTest::newRow("down, up") << "VScroll1" << int(Qt::Key_Up) << -1;
+        QTest::newRow("down, page down") << "VScroll1" << int(Qt::Key_PageDown) << 1;
+        QTest::newRow("across, End") << "HScroll1" << int(Qt::Key_End) << 0;
+        QTest::newRow("down, Home") << "VScroll1" << int(Qt::Key_Home) << 0;
     }
     void keysOnAFocusedBar()
     {
         QFETCH(QString, name);
         QFETCH(int, key);
-        QFETCH(int, value);
+        QFETCH(int, step);
         FrmCali *window = openWith(kDefaults);
         activate(window);
         QScrollBar *focused = bar(window, name.toLatin1().constData());
+        const int before = focused->value();
         focused->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focused, Qt::Key(key));
-        QCOMPARE(focused->value(), value);
-        QCOMPARE(caption(window, name == QLatin1String("HScroll1") ? "HPO" : "VPO"),
-            QString::number(value));
+        QCOMPARE(focused->value(), before + step);
+        const bool across = name == QLatin1String("HScroll1");
+        QCOMPARE(caption(window, across ? "HPO" : "VPO"),
+            readout(before + step, across ? lengths().first : lengths().second, !across));
     }
 
     // The two arrows share the whole bar: a press anywhere on it steps by exactly one, the
@@ -506,17 +625,18 @@ private Q_SLOTS:
         QScrollBar *stepBar = bar(window, name.toLatin1().constData());
         const QPoint at = arrowRect(stepBar, QStyle::SubControl(arrow)).center();
         QSignalSpy changes(stepBar, &QScrollBar::valueChanged);
+        int previous = stepBar->value();
         QTest::mousePress(stepBar, Qt::LeftButton, {}, at);
         QCOMPARE(changes.count(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(changes.count() > 3, 3000);
         QTest::mouseRelease(stepBar, Qt::LeftButton, {}, at);
-        int previous = 500;
         for (const QList<QVariant> &change : std::as_const(changes)) {
             QCOMPARE(change.at(0).toInt(), previous + direction);
             previous = change.at(0).toInt();
         }
-        QCOMPARE(caption(window, name == QLatin1String("HScroll1") ? "HPO" : "VPO"),
-            QString::number(previous));
+        const bool across = name == QLatin1String("HScroll1");
+        QCOMPARE(caption(window, across ? "HPO" : "VPO"),
+            readout(previous, across ? lengths().first : lengths().second, !across));
         const qsizetype steps = changes.count();
         QVERIFY(!changes.wait(300)); // let go, it stops
         QCOMPARE(changes.count(), steps);
