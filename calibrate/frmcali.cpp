@@ -216,10 +216,29 @@ void FrmCali::Form_Load()
     // the bars show; it runs here even where a bar stays at the 0 it was created with, so that
     // no readout keeps its design caption. The caption below then shows the values as the bars
     // left them.
-    if (!setBar(ui.HScroll1, clinic::markFor(m_values.ScreenH, m_lengthH)))
+    const double loadedH = m_values.ScreenH;
+    const qint16 loadedV = m_values.ScreenV;
+    if (!setBar(ui.HScroll1, clinic::markFor(loadedH, m_lengthH)))
         HScroll1_Change();
-    if (!setBar(ui.VScroll1, clinic::markFor(m_values.ScreenV, m_lengthV)))
+    if (!setBar(ui.VScroll1, clinic::markFor(loadedV, m_lengthV)))
         VScroll1_Change();
+    // On a shorter length one step of a bar is more than one pixel per 150 mm, so the bar's
+    // value need not give back the stored value exactly. A value whose mark stands where the bar
+    // put it is kept as stored, so that "Done" without a touch stores what was loaded; on the
+    // full length the bar takes the value, as it always has, and so does a value no screen here
+    // could use.
+    const auto keepsLoaded = [](const QScrollBar *bar, double loaded, int length, float size) {
+        return length != clinic::kCalibrationLengthMm && clinic::accepted(loaded, size)
+            && bar->value() == std::nearbyint(clinic::markFor(loaded, length));
+    };
+    if (keepsLoaded(ui.HScroll1, loadedH, m_lengthH, screen.width)) {
+        m_values.ScreenH = loadedH;
+        ui.HPO->setText(settings::captionText(loadedH));
+    }
+    if (keepsLoaded(ui.VScroll1, loadedV, m_lengthV, screen.height)) {
+        m_values.ScreenV = loadedV;
+        ui.VPO->setText(settings::captionText(loadedV));
+    }
 
     ui.cali->setText(QStringLiteral("Calibration Value ") + settings::captionText(m_values.ScreenH)
         + QStringLiteral(" x ") + settings::captionText(m_values.ScreenV));
