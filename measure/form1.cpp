@@ -234,9 +234,10 @@ void Form1::Form_Load()
 
     // Whether the calibration was made for this monitor at this resolution; in small grey text
     // left of the results, on the same line as the first, far from every place of the ring.
-    m_calibrationNote = calibrationNote(clinic::judgeCalibration(m_program.programFolder(),
-        m_values.ScreenH, double(m_values.ScreenV), describeMonitor(m_program.patientScreen()))
-                                            .note);
+    const clinic::CalibrationJudgement judgement
+        = clinic::judgeCalibration(m_program.programFolder(), m_values.ScreenH,
+            double(m_values.ScreenV), describeMonitor(m_program.patientScreen()));
+    m_calibrationNote = calibrationNote(judgement.note);
     ui.caliNote->setText(m_calibrationNote);
     const int noteWidth = ui.caliNote->sizeHint().width();
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],
