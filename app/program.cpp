@@ -71,16 +71,66 @@ void Program::showFrmstart()
 
 void Program::showForm1()
 {
-    if (auto *window = load<Form1>(m_form1Values))
+    takePatientScreenFromStart();
+    if (auto *window = load<Form1>(m_form1Values)) {
+        leaveOnScreenChange(window, [window] { window->Form_MouseDown(Qt::RightButton); });
         design::showFullScreen(window, patientScreen());
+    }
 }
 
 void Program::showFrmCali()
 {
+    takePatientScreenFromStart();
     if (auto *window = load<FrmCali>(m_frmCaliValues)) {
         m_frmCali = window;
+        leaveOnScreenChange(window, [window] { window->Cancel_Click(); });
         design::showFullScreen(window, patientScreen());
     }
+}
+
+// With two or more monitors the clinician moves the start screen onto the patient's monitor
+// before starting: the measurement and the calibration open where the start screen stands.
+void Program::takePatientScreenFromStart()
+{
+    const QWidget *start = qobject_cast<const frmstart *>(m_current.data());
+    if (!start)
+        return;
+    // The monitor that holds most of the window; Qt's own idea of the window's screen follows
+    // the window manager's moves only as far as the events it has seen.
+    const QRect frame = start->frameGeometry();
+    QScreen *most = start->screen();
+    qint64 mostArea = 0;
+    for (QScreen *screen : QGuiApplication::screens()) {
+        const QRect common = screen->geometry().intersected(frame);
+        const qint64 area = qint64(common.width()) * common.height();
+        if (!common.isEmpty() && area > mostArea) {
+            most = screen;
+            mostArea = area;
+        }
+    }
+    m_patientScreen = most;
+}
+
+// The sizes, the ring's place and the calibration of the open screen belong to the monitor as
+// it was when the screen opened. When the monitors change under it (a new resolution, a monitor
+// plugged in or out, the patient's monitor moved), the screen goes back to the start screen by
+// its own way back, saving nothing; the start screen then shows the monitor as it is now. The
+// return waits until the change has been told in full: one change of the display arrives as
+// several signals in a row.
+void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack)
+{
+    const QPointer<QWidget> open = window;
+    const auto leave = [this, open, wayBack = std::move(wayBack)] {
+        if (open && m_current == open)
+            wayBack();
+    };
+    const auto *application = qGuiApp;
+    QObject::connect(
+        application, &QGuiApplication::screenAdded, window, leave, Qt::QueuedConnection);
+    QObject::connect(
+        application, &QGuiApplication::screenRemoved, window, leave, Qt::QueuedConnection);
+    if (const QScreen *screen = patientScreen())
+        QObject::connect(screen, &QScreen::geometryChanged, window, leave, Qt::QueuedConnection);
 }
 
 void Program::unloadFrmCali()
@@ -118,7 +168,7 @@ void Program::endProgram()
 
 QScreen *Program::patientScreen() const
 {
-    return QGuiApplication::primaryScreen();
+    return m_patientScreen ? m_patientScreen.data() : QGuiApplication::primaryScreen();
 }
 
 QByteArray Program::programFolder() const

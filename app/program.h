@@ -7,6 +7,9 @@
 #include "start/frmstart.h"
 
 #include <QPointer>
+#include <QScreen>
+
+#include <functional>
 
 class QWidget;
 
@@ -46,6 +49,8 @@ public:
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
+    void takePatientScreenFromStart();
+    void leaveOnScreenChange(QWidget *window, std::function<void()> wayBack);
 
     QByteArray m_programFolder;
     platform::InstanceGuard m_guard;
@@ -56,6 +61,9 @@ private:
     Form1Values m_form1Values;
     FrmCaliValues m_frmCaliValues;
 
+    // The monitor the start screen stood on when it last handed over; null until then, and
+    // when that monitor has gone.
+    QPointer<QScreen> m_patientScreen;
     QPointer<QWidget> m_current;
     QPointer<FrmCali> m_frmCali;
     QPointer<frmpicture> m_frmpicture;

@@ -39,6 +39,10 @@ constexpr design::Control kControls[] = {
         nullptr, "The eye that sees the cross"},
     {"target", Kind::PictureBox, nullptr, ":/pictures/ring_blue.png", 5280, 4800, 852, 852, WindowFrame, Default, DefaultFont, 4,
         "Target ring", "The ring the fixing eye looks at"},
+    // Left of the results, in their small grey face; the loading places it and says whether the
+    // calibration in use was made on this monitor at this resolution. Hidden otherwise.
+    {"caliNote", Kind::Label, nullptr, "", 6600, 0, 2880, 252, WindowFrame, ButtonShadow, 7.8, design::kNoTab,
+        nullptr, "Whether the calibration in use was made for this screen"},
 };
 // clang-format on
 } // namespace
@@ -53,4 +57,7 @@ void Form1Design::setupUi(QWidget *Form1)
     VPD = controls.get<QLabel>("VPD");
     PDEye = controls.get<QLabel>("PDEye");
     target = controls.get<QLabel>("target");
+    caliNote = controls.get<QLabel>("caliNote");
+    caliNote->setWordWrap(false); // one line, as wide as its text
+    caliNote->hide();
 }

@@ -14,6 +14,7 @@ struct Form1Design
     QLabel *VPD = nullptr;
     QLabel *PDEye = nullptr;
     QLabel *target = nullptr;
+    QLabel *caliNote = nullptr;
 
     void setupUi(QWidget *Form1);
 };

@@ -1,7 +1,9 @@
 #include "measure/form1.h"
 
+#include "clinic/calibrationrecord.h"
 #include "clinic/measurement.h"
 #include "forms/frmpicture.h"
+#include "forms/monitor.h"
 #include "forms/navigation.h"
 #include "pictures/pointers.h"
 #include "platform/platform.h"
@@ -33,6 +35,28 @@ constexpr int kPDEyeTop = 31;
 
 // The character code of Ctrl+C, as the window's key handler receives it.
 constexpr int kKeyCopy = 3;
+
+// Between the note on the calibration and the results' column.
+constexpr int kNoteGap = 12;
+
+// What the measurement screen says of the calibration in use, beside the results and in the
+// copied line; empty where it was made on this monitor at this resolution. A calibration made
+// here that differs from the size the monitor reports is still this screen's: the start screen
+// tells the clinician about it, while the patient's screen says only what it is.
+QString calibrationNote(clinic::NoteCase note)
+{
+    switch (note) {
+    case clinic::NoteCase::None:
+    case clinic::NoteCase::FarFromReported:
+        return {};
+    case clinic::NoteCase::NeverCalibrated:
+    case clinic::NoteCase::OtherMonitor:
+    case clinic::NoteCase::OtherResolution:
+    case clinic::NoteCase::ChangedOutside:
+        break;
+    }
+    return QStringLiteral("not calibrated for this screen");
+}
 
 using clinic::kDioptresPer150Mm;
 using clinic::localised;
@@ -127,6 +151,8 @@ Form1::Form1(Form1Values &values, Navigation &program, QWidget *parent)
     // measure again or leave, and a movement over them is not a place on the test display.
     for (QLabel *label : {ui.HPosi, ui.VPosi, ui.HPD, ui.VPD, ui.PDEye})
         label->setAttribute(Qt::WA_NoMousePropagation);
+    // The note is no result to read: the test display goes on under it.
+    ui.caliNote->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void Form1::Form_Load()
@@ -205,6 +231,27 @@ void Form1::Form_Load()
     ui.PDEye->setText(odFixes ? QStringLiteral("OS") : QStringLiteral("OD"));
     ui.HPosi->hide();
     ui.VPosi->hide();
+
+    // Whether the calibration was made for this monitor at this resolution; in small grey text
+    // left of the results, on the same line as the first, far from every place of the ring.
+    const clinic::CalibrationJudgement judgement
+        = clinic::judgeCalibration(m_program.programFolder(), m_values.ScreenH,
+            double(m_values.ScreenV), describeMonitor(m_program.patientScreen()));
+    m_calibrationNote = calibrationNote(judgement.note);
+    ui.caliNote->setText(m_calibrationNote);
+    const int noteWidth = ui.caliNote->sizeHint().width();
+    ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],
+        noteWidth, ui.HPD->height());
+    ui.caliNote->setVisible(!m_calibrationNote.isEmpty());
+
+    // The first click of an opening measures where the pointer stands, although it may not
+    // have moved since the window opened: it moved over the start screen, and the place the
+    // last opening recorded is no longer where the clinician sees the cross. The pointer is
+    // kept on this monitor while the screen is open, and one that stands on another monitor
+    // is brought to the nearest edge of this one.
+    const QPointF pointer = platform::pointerPosition(m_program.patientScreen());
+    Form_MouseMove(std::clamp(float(pointer.x()), 0.F, std::max(0.F, screen.width - 1)),
+        std::clamp(float(pointer.y()), 0.F, std::max(0.F, screen.height - 1)));
 }
 
 bool Form1::Form_KeyPress(int KeyAscii)
@@ -293,14 +340,34 @@ void Form1::CopyResult()
         return localised(QByteArray::number(value, 'g', clinic::kDoubleDigits));
     };
     const QString fixes = m_values.FixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
-    const QString line
-        = QStringLiteral("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
-              .arg(m_measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                  ui.PDEye->text(), m_across, m_down, glasses, fixes)
+    static const char *const kPlaces[] = {"Center", "Right", "Left"};
+    QString place = QStringLiteral("not chosen");
+    for (int k = 1; k <= 3; ++k) {
+        if (m_values.Target == k)
+            place = QLatin1String(kPlaces[k - 1]);
+    }
+    QString line = QStringLiteral("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
+                       .arg(m_measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                           ui.PDEye->text(), m_across, m_down, glasses, fixes)
         + QStringLiteral("calibration %1 x %2 px per 150 mm; screen %3 x %4")
               .arg(number(m_values.ScreenH), number(m_values.ScreenV), number(m_values.ScrWidth),
-                  number(m_values.ScrHeight));
+                  number(m_values.ScrHeight))
+        // A prism dioptre is a size on the screen only at a given distance: the record says
+        // which one the numbers assume.
+        + QStringLiteral("; target %1; viewing distance %2 cm")
+              .arg(place, QString::number(clinic::kViewingDistanceCm));
+    if (!m_calibrationNote.isEmpty())
+        line += QStringLiteral("; ") + m_calibrationNote;
     QGuiApplication::clipboard()->setText(line);
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    FormWindow::showEvent(event);
+    if (!m_pointerConfined) {
+        m_pointerConfined = true;
+        platform::confinePointer(windowHandle());
+    }
 }
 
 void Form1::mouseMoveEvent(QMouseEvent *event)

@@ -43,6 +43,7 @@ public:
     void target_MouseDown(Qt::MouseButton Button);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,4 +61,7 @@ private:
     QDateTime m_measuredAt;
     QString m_across = QStringLiteral("--");
     QString m_down = QStringLiteral("--");
+    // Why the calibration may not fit this monitor, as the screen shows it; empty when it fits.
+    QString m_calibrationNote;
+    bool m_pointerConfined = false;
 };

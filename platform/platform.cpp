@@ -1,11 +1,13 @@
 #include "platform/platform.h"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QWindow>
 
 #ifdef KELVANE_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
@@ -236,6 +238,18 @@ QRect screenGeometry(const QScreen *screen)
     return QRect(g.topLeft() * ratio, g.size() * ratio);
 }
 
+QPointF pointerPosition(const QScreen *screen)
+{
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    // One pointer moves over every monitor: the position is the desktop's, whichever screen is
+    // asked (some platforms keep a pointer object per screen, and only the primary's moves).
+    const QPoint fromCorner = QCursor::pos() - screen->geometry().topLeft();
+    return QPointF(fromCorner) * screen->devicePixelRatio();
+}
+
 #ifdef KELVANE_HAVE_XCB
 namespace {
 // The window a property of `window` names, or none (0) when it names none.
@@ -276,8 +290,104 @@ bool x11WindowManagerRunning()
     const xcb_window_t manager = windowProperty(connection, screen->root, check);
     return manager != 0 && windowProperty(connection, manager, check) == manager;
 }
+
+xcb_connection_t *x11Connection()
+{
+    const auto *x11
+        = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// An active pointer grab confined to the window: the X server keeps the pointer inside it and
+// brings a pointer that stands outside to the nearest edge. The program's own windows still
+// get their pointer events as usual (owner events). A grab needs a viewable window, so it is
+// taken when the window is exposed, and again when it gets the keyboard back; the server
+// itself ends it when the window is unmapped.
+class PointerConfinement final : public QObject
+{
+public:
+    explicit PointerConfinement(QWindow *window)
+        : QObject(window)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+        if (window->isExposed())
+            grab();
+    }
+    ~PointerConfinement() override { release(); }
+    PointerConfinement(const PointerConfinement &) = delete;
+    PointerConfinement &operator=(const PointerConfinement &) = delete;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Expose:
+        case QEvent::FocusIn:
+            if (m_window->isExposed())
+                grab();
+            break;
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+            release();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void grab()
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (m_grabbed || !connection)
+            return;
+        const auto window = xcb_window_t(m_window->winId());
+        const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE
+            | XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_BUTTON_MOTION
+            | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
+        const xcb_grab_pointer_cookie_t cookie = xcb_grab_pointer(connection, 1, window, events,
+            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, window, XCB_NONE, XCB_CURRENT_TIME);
+        // Refused while another program holds the pointer (a window manager's menu): the next
+        // exposure or return of the keyboard tries again.
+        if (xcb_grab_pointer_reply_t *reply = xcb_grab_pointer_reply(connection, cookie, nullptr)) {
+            m_grabbed = reply->status == XCB_GRAB_STATUS_SUCCESS;
+            std::free(reply);
+        }
+    }
+
+    void release()
+    {
+        xcb_connection_t *connection = x11Connection();
+        if (!m_grabbed || !connection)
+            return;
+        m_grabbed = false;
+        xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+        xcb_flush(connection);
+    }
+
+    QWindow *m_window;
+    bool m_grabbed = false;
+};
 } // namespace
 #endif
+
+void confinePointer(QWindow *window)
+{
+    if (!window)
+        return;
+#ifdef KELVANE_HAVE_XCB
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        new PointerConfinement(window);
+        return;
+    }
+#endif
+    // Under Wayland a client may neither grab nor confine the pointer through Qt's public API:
+    // the compositor's pointer-constraints protocol is reached only through Qt's private
+    // Wayland client classes. The full-screen surface covers the monitor, and the compositor
+    // decides where the pointer may go.
+}
 
 bool windowManagerRunning()
 {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 
 class QScreen;
+class QWindow;
 
 // What the program asks of the operating system: its own folder, whether another instance
 // runs, and the screen. Kept small so each window reads like its design.
@@ -73,6 +75,16 @@ ScreenSize screenSize(const QScreen *screen = nullptr);
 // The screen's rectangle on the desktop, in device pixels; full-screen windows cover exactly
 // this. `screen` null: the primary screen.
 QRect screenGeometry(const QScreen *screen = nullptr);
+
+// Where the pointer stands, in device pixels from the top left corner of `screen` (null: the
+// primary screen): outside the screen's rectangle while it stands on another monitor.
+QPointF pointerPosition(const QScreen *screen = nullptr);
+
+// Keeps the pointer inside `window` for as long as the window is shown and has the keyboard:
+// on the patient's monitor the cross is the patient's mark, and a pointer that slips onto the
+// clinician's monitor leaves the patient with nothing to move. Given back when the window hides
+// or another window takes the keyboard (the clinician switched to another program).
+void confinePointer(QWindow *window);
 
 // Whether a window manager (or a Wayland compositor) places the program's windows: it then
 // maximizes a window and makes one full screen when asked, and restores it to the size the

@@ -1,6 +1,7 @@
 #include "start/frmstart.h"
 
 #include "clinic/calibration.h"
+#include "forms/design.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -81,7 +82,8 @@ void frmstart::Form_Load()
         + settings::captionText(m_values.ScreenH) + QStringLiteral(" x ")
         + settings::captionText(m_values.ScreenV));
     ui.resolu->setText(QStringLiteral("Screen Resolution ") + settings::captionText(screen.width)
-        + QStringLiteral(" x ") + settings::captionText(screen.height));
+        + QStringLiteral(" x ") + settings::captionText(screen.height)
+        + design::monitorName(m_program.patientScreen()));
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %

@@ -52,3 +52,51 @@ calibration=$(wait_window Form2) || fail "\"Calibrate\" did not open the calibra
 [[ $(geometry "$calibration") == "$PRIMARY" ]] ||
     fail "calibration screen covers $(geometry "$calibration"), not the primary monitor $PRIMARY"
 echo "ok: the calibration screen covers exactly the primary monitor"
+
+# A monitor taken away while the calibration screen is open: the start screen comes back as
+# "Cancel" brings it, and nothing is saved.
+saved=$(md5sum <"$SETTINGS")
+xrandr --delmonitor Left >/dev/null
+window=$(wait_window Kelvane) || fail "a monitor taken away did not bring back the start screen"
+for ((i = 0; i < 200; i++)); do
+    [[ -z $(xdotool search --onlyvisible --name '^Form2$') ]] && break
+    sleep 0.05
+done
+((i < 200)) || fail "the calibration screen stayed open when a monitor was taken away"
+[[ $(md5sum <"$SETTINGS") == "$saved" ]] || fail "the return on a monitor taken away saved"
+echo "ok: a monitor taken away brought back the start screen from the calibration, saving nothing"
+
+# The monitor comes back, and the clinician moves the start screen onto it: the measurement
+# opens there, with the ring in its middle, and the pointer cannot leave it.
+xrandr --setmonitor Left 1024/270x768/203+0+0 none >/dev/null
+xdotool windowmove "$window" 10 10
+for ((i = 0; i < 200; i++)); do
+    [[ $(geometry "$window") == '10 10 '* ]] && break
+    sleep 0.05
+done
+send_keys "$window" Return
+measurement=$(wait_window Form1) || fail "\"Start\" did not open the measurement screen"
+LEFT='0 0 1024 768'
+[[ $(geometry "$measurement") == "$LEFT" ]] ||
+    fail "measurement screen covers $(geometry "$measurement"), not the left monitor $LEFT"
+for ((i = 0; i < 100; i++)); do
+    import -window root "$E2E_WORK/left.png"
+    ring=$(convert "$E2E_WORK/left.png" -crop 1024x768+0+0 +repage \
+        -fill black +opaque '#0000FF' -trim -format '%wx%h%O' info:)
+    [[ $ring == 43x43* ]] && break
+    sleep 0.05
+done
+[[ $ring == 43x43+491+363 ]] || fail "the ring stands at $ring on the left monitor, not 43x43+491+363"
+echo "ok: the measurement opened on the monitor the start screen was moved to"
+
+pointer() { xdotool mousemove "$1" "$2" getmouselocation | sed 's/ screen.*//'; }
+[[ $(pointer 1500 300) == 'x:1023 y:300' ]] || fail "the pointer left the measurement's monitor: $(pointer 1500 300)"
+[[ $(pointer 2200 1000) == 'x:1023 y:767' ]] || fail "the pointer left the measurement's monitor: $(pointer 2200 1000)"
+echo "ok: the pointer cannot leave the measurement's monitor"
+
+send_keys "$measurement" Escape
+window=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
+[[ $(geometry "$window") == "$LEFT" ]] ||
+    fail "the start screen came back at $(geometry "$window"), not on the left monitor $LEFT"
+[[ $(pointer 1500 300) == 'x:1500 y:300' ]] || fail "the pointer is still kept on the left monitor"
+echo "ok: back on the start screen, on the same monitor, with the pointer free"

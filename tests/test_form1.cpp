@@ -3,12 +3,14 @@
 // they would under a real pointer.
 #include "measure/form1.h"
 
+#include "calibrate/frmcali.h"
 #include "forms/frmpicture.h"
 #include "start/frmstart.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
@@ -17,6 +19,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QWindow>
 
 using testsupport::ProgramFolder;
@@ -28,23 +31,21 @@ struct Places
     QPoint centre, right, left;
     int designLeft; // 5280 twips: 15 a pixel at 96 dpi, 12 at 120 dpi
     int labelsLeft;
-    // A click at the very first opening, with no movement yet, measures the screen's corner.
-    const char *cornerAcross, *cornerDown;
 };
 Places places()
 {
     const testsupport::TestScreen screen = testsupport::testScreen();
     if (screen.width == 1280)
-        return {{619, 491}, {939, 491}, {299, 491}, 352, 1220, "BR: 27.6", "BD: 21.9"};
+        return {{619, 491}, {939, 491}, {299, 491}, 352, 1220};
     // 491.5, 503.5 and 235.25 go up and left, 747.75 to the nearest pixel.
     if (screen.width == 1025)
-        return {{491, 503}, {748, 503}, {235, 503}, 352, 965, "BR: 21.9", "BD: 22.4"};
+        return {{491, 503}, {748, 503}, {235, 503}, 352, 965};
     // The design's place is in twips and follows the dpi; the computed places do not. At
     // 120 dpi the widest result 567 pixels per 150 mm can give here, two digits before the
     // decimal, is 62 pixels of ink: the results move left until it ends one pixel inside.
     if (screen.dpi == 120)
-        return {{491, 363}, {747, 363}, {235, 363}, 440, 961, "BR: 21.9", "BD: 16.3"};
-    return {{491, 363}, {747, 363}, {235, 363}, 352, 964, "BR: 21.9", "BD: 16.3"};
+        return {{491, 363}, {747, 363}, {235, 363}, 440, 961};
+    return {{491, 363}, {747, 363}, {235, 363}, 352, 964};
 }
 // The reference point of the centred ring: 6 pixels right of and below the box's corner.
 QPoint reference()
@@ -92,10 +93,31 @@ class TestForm1 final : public testsupport::ProgramTest
     Q_OBJECT
 
 private:
-    Form1 *open(const QByteArray &file)
+    // `calibrated`: the file's calibration values are stored once more through the calibration
+    // screen's "Done", as a calibration made on this screen is.
+    Form1 *open(const QByteArray &file, bool calibrated = false)
     {
         m_folder->writeSettings(file);
+        if (calibrated) {
+            m_program->showFrmCali();
+            auto *calibration = currentWindow<FrmCali>();
+            if (!calibration || !QTest::qWaitForWindowExposed(calibration))
+                return nullptr;
+            QTest::mouseClick(
+                calibration->findChild<QPushButton *>(QStringLiteral("Done")), Qt::LeftButton);
+        }
         m_program->showForm1();
+        Form1 *window = currentWindow<Form1>();
+        return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
+    }
+    // "Start" on the start screen now open.
+    Form1 *startMeasurement()
+    {
+        auto *start = currentWindow<frmstart>();
+        if (!start || !QTest::qWaitForWindowExposed(start))
+            return nullptr;
+        QTest::mouseClick(
+            start->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
         Form1 *window = currentWindow<Form1>();
         return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
     }
@@ -284,35 +306,60 @@ private Q_SLOTS:
     void copyResult_data()
     {
         QTest::addColumn<double>("filter");
+        QTest::addColumn<double>("place");
         QTest::addColumn<double>("fixEye");
         QTest::addColumn<int>("screenV");
+        QTest::addColumn<bool>("calibrated"); // on this screen, through the calibration screen
         QTest::addColumn<QPoint>("offset"); // from the reference point
         QTest::addColumn<bool>("german");
         QTest::addColumn<QString>("line"); // after the time stamp; %1 x %2: the screen
         QTest::newRow("red/blue, OS fixes")
-            << 1.0 << 2.0 << 567 << QPoint(68, 68) << false
+            << 1.0 << 1.0 << 2.0 << 567 << true << QPoint(68, 68) << false
             << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
-               "567 x 567 px per 150 mm; screen %1 x %2";
+               "567 x 567 px per 150 mm; screen %1 x %2; target Center; viewing distance 60 cm";
         QTest::newRow("green/red, OD fixes, own calibration down")
-            << 4.0 << 1.0 << 600 << QPoint(-77, -69) << false
+            << 4.0 << 1.0 << 1.0 << 600 << true << QPoint(-77, -69) << false
             << "OS: BR 3.4 BD 2.9 (prism dioptres)  glasses OD green, OS red; OD fixes; "
-               "calibration 567 x 600 px per 150 mm; screen %1 x %2";
+               "calibration 567 x 600 px per 150 mm; screen %1 x %2; target Center; viewing "
+               "distance 60 cm";
         QTest::newRow("German decimal comma")
-            << 2.0 << 2.0 << 567 << QPoint(34, 10) << true
+            << 2.0 << 1.0 << 2.0 << 567 << true << QPoint(34, 10) << true
             << "OD: BL 1,5 BU 0,4 (prism dioptres)  glasses OD red, OS green; OS fixes; "
-               "calibration 567 x 567 px per 150 mm; screen %1 x %2";
+               "calibration 567 x 567 px per 150 mm; screen %1 x %2; target Center; viewing "
+               "distance 60 cm";
         QTest::newRow("glasses none of the four")
-            << 2.5 << 1.0 << 567 << QPoint(0, 0) << false
+            << 2.5 << 1.0 << 1.0 << 567 << true << QPoint(0, 0) << false
             << "OS: BL 0.0 BU 0 (prism dioptres)  glasses not chosen; OD fixes; calibration 567 "
-               "x 567 px per 150 mm; screen %1 x %2";
+               "x 567 px per 150 mm; screen %1 x %2; target Center; viewing distance 60 cm";
+        QTest::newRow("target right")
+            << 1.0 << 2.0 << 2.0 << 567 << true << QPoint(68, 68) << false
+            << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
+               "567 x 567 px per 150 mm; screen %1 x %2; target Right; viewing distance 60 cm";
+        QTest::newRow("target left")
+            << 1.0 << 3.0 << 2.0 << 567 << true << QPoint(68, 68) << false
+            << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
+               "567 x 567 px per 150 mm; screen %1 x %2; target Left; viewing distance 60 cm";
+        QTest::newRow("target none of the three")
+            << 1.0 << 2.5 << 2.0 << 567 << true << QPoint(68, 68) << false
+            << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
+               "567 x 567 px per 150 mm; screen %1 x %2; target not chosen; viewing distance 60 "
+               "cm";
+        // Values in the file that no calibration on this screen made.
+        QTest::newRow("not calibrated for this screen")
+            << 1.0 << 2.0 << 2.0 << 567 << false << QPoint(68, 68) << false
+            << "OD: BL 3.0 BU 3 (prism dioptres)  glasses OD red, OS blue; OS fixes; calibration "
+               "567 x 567 px per 150 mm; screen %1 x %2; target Right; viewing distance 60 cm; "
+               "not calibrated for this screen";
     }
     // Ctrl+C copies the last result as one line for the clinic's record and changes nothing
     // on the screen; before the first click of an opening there is nothing to copy.
     void copyResult()
     {
         QFETCH(double, filter);
+        QFETCH(double, place);
         QFETCH(double, fixEye);
         QFETCH(int, screenV);
+        QFETCH(bool, calibrated);
         QFETCH(QPoint, offset);
         QFETCH(bool, german);
         QFETCH(QString, line);
@@ -324,19 +371,20 @@ private Q_SLOTS:
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("untouched"));
 
-        Form1 *window = open(settingsFile(filter, 1, fixEye, 567, screenV));
+        Form1 *window = open(settingsFile(filter, place, fixEye, 567, screenV), calibrated);
         QVERIFY(window);
         QTRY_VERIFY(QApplication::focusWidget());
-        click(window, reference() + QPoint(-5, -5));
+        const QPoint corner = target(window)->pos();
+        click(window, corner + QPoint(1, 1));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        window = open(settingsFile(filter, 1, fixEye, 567, screenV));
+        window = open(settingsFile(filter, place, fixEye, 567, screenV));
         QVERIFY(window);
         QTRY_VERIFY(QApplication::focusWidget());
         copy();
         QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
 
         const QString before = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
-        click(window, reference() + offset);
+        click(window, corner + QPoint(6, 6) + offset);
         const QStringList shown = {text(window, "HPD"), text(window, "VPD"), text(window, "PDEye")};
         copy();
         const QString after = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm");
@@ -351,28 +399,205 @@ private Q_SLOTS:
             QStringList({text(window, "HPD"), text(window, "VPD"), text(window, "PDEye")}), shown);
     }
 
-    // A click measures where the pointer was last recorded, whatever the press reports, and
-    // the last position outlives the window.
+    // A click measures where the pointer was last recorded, whatever the press reports. The
+    // first click of an opening, before any movement, measures where the pointer stands: over
+    // the start screen it has moved on from where the last opening recorded it.
     void clickMeasuresTheLastRecordedPosition()
     {
-        Form1 *window = open(settingsFile(1, 1, 2, 567, 567));
+        // 500 down: the start screen takes no more than 518 on a screen 768 pixels high.
+        m_folder->writeSettings(settingsFile(1, 1, 2, 567, 500));
+        QScreen *screen = QGuiApplication::primaryScreen();
+        const QPoint origin = screen->geometry().topLeft();
+        QCursor::setPos(screen, origin + reference() + QPoint(68, 68));
+        m_program->showFrmstart();
+        Form1 *window = startMeasurement();
         QVERIFY(window);
-        // Nothing recorded yet at the first opening: the top left corner of the screen.
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
-        QCOMPARE(text(window, "HPD"), QLatin1String(places().cornerAcross));
-        QCOMPARE(text(window, "VPD"), QLatin1String(places().cornerDown));
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 3.0"));
+        QCOMPARE(text(window, "VPD"), QStringLiteral("BU: 3.4"));
 
-        moveTo(window, reference() + QPoint(68, 68));
+        moveTo(window, reference() + QPoint(-77, -69));
         QTest::keyClick(window, Qt::Key_Escape);
-        window = open(settingsFile(1, 1, 2, 567, 567));
+        QCursor::setPos(screen, origin + reference() + QPoint(34, 0));
+        window = startMeasurement();
         QVERIFY(window);
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
-        QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 3.0"));
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 1.5"));
+        QCOMPARE(text(window, "VPD"), QStringLiteral("BU: 0"));
         moveTo(window, reference() + QPoint(-77, -69));
-        QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 3.0"));
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BL: 1.5"));
         QTest::mouseClick(target(window), Qt::LeftButton, {}, QPoint(1, 1));
         QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 3.4"));
-        QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 3"));
+        QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 3.5"));
+    }
+
+    void calibrationNote_data()
+    {
+        QTest::addColumn<double>("place");
+        QTest::addColumn<bool>("calibrated"); // on this screen, through the calibration screen
+        QTest::addColumn<QString>("note"); // empty: none shown
+        QTest::newRow("no calibration made, Center")
+            << 1.0 << false << "not calibrated for this screen";
+        QTest::newRow("no calibration made, Right")
+            << 2.0 << false << "not calibrated for this screen";
+        QTest::newRow("calibrated here") << 1.0 << true << "";
+    }
+    // Where the calibration was not made for this screen the measurement screen says so, in
+    // small grey text beside the results, away from the ring; the patient's screen stays black
+    // but for the ring, the results and the cross. A click on the note measures as anywhere on
+    // the test display.
+    void calibrationNote()
+    {
+        QFETCH(double, place);
+        QFETCH(bool, calibrated);
+        QFETCH(QString, note);
+        Form1 *window = open(settingsFile(1, place, 2, 567, 567), calibrated);
+        QVERIFY(window);
+        const auto *label = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QVERIFY(label);
+        if (note.isEmpty()) {
+            QVERIFY(label->isHidden());
+            return;
+        }
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), note);
+
+        const auto *hpd = window->findChild<QLabel *>(QStringLiteral("HPD"));
+        QCOMPARE(label->font(), hpd->font());
+        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+        const QRect box = label->geometry();
+        QCOMPARE(box.top(), hpd->y());
+        QVERIFY(box.height() <= hpd->height());
+        // On one line, whole: a note cut off or broken across lines reads as something else.
+        QVERIFY(label->sizeHint().width() <= box.width());
+        QVERIFY(label->sizeHint().height() <= box.height());
+        QVERIFY2(box.left() >= 0 && box.right() < hpd->x(), "not left of the results");
+        QVERIFY(!box.intersects(target(window)->geometry().adjusted(-43, -43, 43, 43)));
+        QVERIFY(box.width() < window->width() / 4);
+        // Grey on black: no colour that one eye sees and the other does not.
+        const QImage shot = window->grab(box).toImage();
+        int ink = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor pixel = shot.pixelColor(x, y);
+                QVERIFY(pixel.red() == pixel.green() && pixel.green() == pixel.blue());
+                QVERIFY(pixel.red() <= 128);
+                ink += pixel.red() > 0;
+            }
+        }
+        QVERIFY(ink > 0);
+
+        click(window, box.center());
+        QVERIFY(text(window, "HPD") != QStringLiteral("--"));
+    }
+
+    void screenChangeReturnsToTheStart_data()
+    {
+        QTest::addColumn<QString>("screen"); // measurement or calibration
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("back"); // to the start screen
+        for (const char *screen : {"measurement", "calibration"}) {
+            QTest::addRow("%s, new resolution", screen) << screen << "resolution" << true;
+            QTest::addRow("%s, monitor added", screen) << screen << "added" << true;
+            QTest::addRow("%s, monitor removed", screen) << screen << "removed" << true;
+            QTest::addRow("%s, a panel moved", screen) << screen << "room" << false;
+        }
+    }
+    // The monitors change under the measurement or the calibration (a new resolution, a monitor
+    // plugged in or out): the screen goes back to the start screen as a right click or "Cancel"
+    // does, saving nothing, and the start screen loads for the monitors as they are now. One
+    // change of the display arrives as several signals and brings back one start screen.
+    void screenChangeReturnsToTheStart()
+    {
+        QFETCH(QString, screen);
+        QFETCH(QString, change);
+        QFETCH(bool, back);
+        const bool measurement = screen == QLatin1String("measurement");
+        m_folder->writeSettings(settingsFile(3, 2, 1, 567, 600));
+        m_program->showFrmstart();
+        QTest::mouseClick(
+            m_program->current()->findChild<QPushButton *>(
+                measurement ? QStringLiteral("Command1") : QStringLiteral("Command3")),
+            Qt::LeftButton);
+        const QByteArray saved = m_folder->settings();
+        const QPointer<QWidget> opened = m_program->current();
+        QVERIFY(opened && QTest::qWaitForWindowExposed(opened));
+        if (measurement)
+            click(opened, places().right + QPoint(74, 74));
+        else
+            opened->findChild<QScrollBar *>(QStringLiteral("HScroll1"))->setValue(600);
+
+        QScreen *patient = QGuiApplication::primaryScreen();
+        for (int signal = 0; signal < 2; ++signal) {
+            if (change == QLatin1String("resolution"))
+                Q_EMIT patient->geometryChanged(patient->geometry());
+            else if (change == QLatin1String("added"))
+                Q_EMIT qApp->screenAdded(patient);
+            else if (change == QLatin1String("removed"))
+                Q_EMIT qApp->screenRemoved(patient);
+            else
+                Q_EMIT patient->availableGeometryChanged(patient->availableGeometry());
+        }
+        if (!back) {
+            QTest::qWait(50);
+            QCOMPARE(m_program->current(), opened.data());
+            return;
+        }
+        QTRY_VERIFY(currentWindow<frmstart>());
+        QTRY_VERIFY(opened.isNull());
+        QCoreApplication::processEvents();
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                     [](const QWidget *w) { return qobject_cast<const frmstart *>(w); }),
+            1);
+        QCOMPARE(m_folder->settings(), saved);
+        QVERIFY(!m_program->frmpictureLoaded());
+        QCOMPARE(testsupport::selectedOptions(m_program->current()), (QList<int> {3, 6, 8}));
+    }
+
+    // With two monitors the clinician moves the start screen onto the patient's monitor: the
+    // measurement opens there, and the start screen names the monitor beside its resolution.
+    void measurementOpensWhereTheStartScreenStands()
+    {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        if (screens.size() < 2)
+            QSKIP("one monitor: the start screen names none");
+        QScreen *first = screens.at(0);
+        QScreen *second = screens.at(1);
+        m_folder->writeSettings(settingsFile(1, 1, 2, 567, 567));
+        m_program->showFrmstart();
+        auto *start = currentWindow<frmstart>();
+        QVERIFY(start && QTest::qWaitForWindowExposed(start));
+        QCOMPARE(testsupport::labelText(start, "resolu"),
+            QStringLiteral("Screen Resolution 1024 x 768 (%1)").arg(first->name()));
+
+        start->showNormal();
+        start->setGeometry(QRect(second->geometry().topLeft() + QPoint(40, 40), start->size()));
+        QTRY_COMPARE(start->screen(), second);
+        // The pointer stays on the first monitor: the first click measures at the nearest edge
+        // of the second.
+        QCursor::setPos(first, QPoint(500, 397));
+        Form1 *window = startMeasurement();
+        QVERIFY(window);
+        QCOMPARE(window->geometry(), second->geometry());
+        QCOMPARE(target(window)->pos(), QPoint(619, 491)); // 1280 x 1024
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 27.6")); // 625 pixels left
+        // 100 pixels up, with the 500 the start screen kept on the first monitor's 768 rows.
+        QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 5"));
+
+        QTest::keyClick(window, Qt::Key_Escape);
+        start = currentWindow<frmstart>();
+        QVERIFY(start && QTest::qWaitForWindowExposed(start));
+        QVERIFY(second->geometry().contains(start->geometry()));
+        QCOMPARE(testsupport::labelText(start, "resolu"),
+            QStringLiteral("Screen Resolution 1280 x 1024 (%1)").arg(second->name()));
+        // The calibration opens there too.
+        QTest::mouseClick(
+            start->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);
+        auto *calibration = currentWindow<FrmCali>();
+        QVERIFY(calibration && QTest::qWaitForWindowExposed(calibration));
+        QCOMPARE(calibration->geometry(), second->geometry());
     }
 
     // Without a calibration there is nothing to divide by: that result keeps its text, the
