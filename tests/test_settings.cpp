@@ -969,9 +969,10 @@ private Q_SLOTS:
         QCOMPARE(values.ScreenH, 300.5);
         QCOMPARE(values.ScreenV, qint16(300));
 
-        settings::save(m_folder->nativePath(),
-            {{settings::Key::ScreenH, values.ScreenH},
-                {settings::Key::ScreenV, double(values.ScreenV)}});
+        QCOMPARE(settings::save(m_folder->nativePath(),
+                     {{settings::Key::ScreenH, values.ScreenH},
+                         {settings::Key::ScreenV, double(values.ScreenV)}}),
+            QString());
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 300.5\nSCREENV= 300\n"));
     }
 };
