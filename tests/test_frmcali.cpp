@@ -6,12 +6,16 @@
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
+
+#include <sys/stat.h>
 
 using testsupport::ProgramFolder;
 
@@ -248,9 +252,15 @@ private Q_SLOTS:
         QCOMPARE(shot.pixelColor(100, 400), kBackground);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+        // The two values in use, and their record with the monitor they were made on (named
+        // "screen0" by the test's screen configuration), its resolution and the day, as the
+        // record in use and as the monitor's own.
+        const testsupport::TestScreen screen = testsupport::testScreen();
         const QByteArray stored = m_folder->settings();
-        QVERIFY2(stored.contains("\nSCREENH= 510\n") && stored.contains("\nSCREENV= 506\n"),
-            stored.constData());
+        QCOMPARE(stored,
+            "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 510\nSCREENV= 506\n"
+                + testsupport::calibrationRecords("screen0", screen.width, screen.height, 510, 506,
+                    QDate::currentDate().toString(Qt::ISODate).toLatin1()));
         auto *start = currentWindow<frmstart>();
         QVERIFY(start);
         QVERIFY(caption(start, "cali").endsWith(QStringLiteral("510 x 506")));
@@ -258,7 +268,8 @@ private Q_SLOTS:
     }
 
     // Past the limit the readout and the mark stop, while the value goes on and is stored;
-    // the start screen then falls back to 500.
+    // the start screen takes it, since shorter lengths let the calibration screen make values
+    // up to three times its largest mark.
     void pastTheLimit_data()
     {
         QTest::addColumn<QString>("screen");
@@ -295,9 +306,10 @@ private Q_SLOTS:
         verifyMarks(window, 100 + lastH.toFloat(), 100 + lastV.toFloat());
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(), screenSettings(asStored(toH), asStored(toV)));
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            screenSettings(asStored(toH), asStored(toV)));
         QCOMPARE(caption(m_program->current(), "cali"),
-            QStringLiteral("   Calibration Value   500 x 500"));
+            QStringLiteral("   Calibration Value   %1 x %2").arg(toH).arg(toV));
     }
 
     // A loaded value at the limit shows nothing until the clinician steps below it.
@@ -326,7 +338,8 @@ private Q_SLOTS:
         QCOMPARE(caption(window, "VPO"), QStringLiteral("0"));
         verifyMarks(window, 100, 100);
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
         QCOMPARE(caption(m_program->current(), "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
     }
@@ -372,8 +385,49 @@ private Q_SLOTS:
         FrmCali *window = openWith("[Screen]\nSCREENH=600.5\nSCREENV=450\n");
         activate(window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-        QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 600\nSCREENV= 450\n"));
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            QByteArray("[Screen]\nSCREENH= 600\nSCREENV= 450\n"));
         QVERIFY(currentWindow<frmstart>());
+    }
+
+    // "Done" that cannot store stays on the calibration screen and says why, naming the file;
+    // nothing is lost: the marks stay where they were put, "Done" stores them once the file
+    // can be written, and "Cancel" leaves the file as it was.
+    void failedDoneStays_data()
+    {
+        QTest::addColumn<bool>("tryAgain");
+        QTest::newRow("then Done again") << true;
+        QTest::newRow("then Cancel") << false;
+    }
+    void failedDoneStays()
+    {
+        QFETCH(bool, tryAgain);
+        FrmCali *window = openWith(kDefaults);
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 3);
+        // A file without write permission is refused to every user, root included.
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        QCOMPARE(::chmod(path.constData(), 0444), 0);
+        {
+            testsupport::MessageBoxAnswer box(QStringLiteral("OK"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QVERIFY(box.seen());
+            QVERIFY2(box.text().contains(QStringLiteral("Permission denied"))
+                    && box.text().contains(m_folder->settingsFile()),
+                qPrintable(box.text()));
+        }
+        QCOMPARE(m_program->current(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(bar(window, "HScroll1")->value(), 503);
+        QCOMPARE(m_folder->settings(), kDefaults);
+
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        QTest::mouseClick(button(window, tryAgain ? "Done" : "Cancel"), Qt::LeftButton);
+        auto *start = currentWindow<frmstart>();
+        QVERIFY(start);
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            tryAgain ? QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
+                                  "[Screen]\nSCREENH= 503\nSCREENV= 500\n")
+                     : kDefaults);
     }
 
     void escDoesNothing()
