@@ -207,7 +207,7 @@ void FrmCali::Done_Click()
     if (!error.isEmpty()) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
         // written stores them, "Cancel" leaves the file as it was.
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Kelvane"),
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Calibration not stored"),
             QStringLiteral("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
                            "to try again, or \"Cancel\" to leave without storing it.")
                 .arg(QFile::decodeName(settings::settingsPath(folder)), error),

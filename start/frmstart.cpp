@@ -136,7 +136,7 @@ QString settingsFileName(const QByteArray &folder)
 // everything as chosen, to try again once the folder can be written.
 void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kelvane"),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
         QStringLiteral("The settings could not be saved in %1:\n%2.\n\n%3 was not opened: it "
                        "would read settings other than those chosen here.")
             .arg(settingsFileName(m_program.programFolder()), error, notOpened),
@@ -149,7 +149,7 @@ void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
 // user decides. Staying is the default, so that Enter or Esc loses nothing.
 bool frmstart::exitWithoutSaving(const QString &error)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kelvane"),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
         QStringLiteral("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
                        "stay and try again?")
             .arg(settingsFileName(m_program.programFolder()), error),
