@@ -7,7 +7,10 @@
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 
@@ -278,10 +281,28 @@ void FrmCali::MonitorSize_Click()
 
 void FrmCali::Done_Click()
 {
-    // Stored exactly as held: the start screen judges the values when it loads.
-    settings::save(m_program.programFolder(),
+    // Stored exactly as held, with the monitor and resolution they were made on and the day:
+    // the start screen judges the values when it loads, and brings this monitor's record back
+    // whenever it is in use again.
+    const QByteArray folder = m_program.programFolder();
+    const clinic::CalibrationRecord record {m_values.ScreenH, double(m_values.ScreenV),
+        describeMonitor(m_program.patientScreen()), QDate::currentDate()};
+    const QString error = settings::save(folder,
         {{settings::Key::ScreenH, m_values.ScreenH},
-            {settings::Key::ScreenV, double(m_values.ScreenV)}});
+            {settings::Key::ScreenV, double(m_values.ScreenV)}},
+        clinic::doneEntries(folder, record));
+    if (!error.isEmpty()) {
+        // The marks stay where the clinician put them: another "Done" once the folder can be
+        // written stores them, "Cancel" leaves the file as it was.
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Calibration not stored"),
+            QStringLiteral("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
+                           "to try again, or \"Cancel\" to leave without storing it.")
+                .arg(QFile::decodeName(settings::settingsPath(folder)), error),
+            QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return;
+    }
     m_program.showFrmstart();
     close();
 }

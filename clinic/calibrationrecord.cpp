@@ -1,15 +1,384 @@
 #include "clinic/calibrationrecord.h"
 
+#include "clinic/calibration.h"
+#include "settings/ini.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 namespace clinic {
+namespace {
+
+// The keys of a record. The two values keep the names they have in [Screen], so that a record
+// reads like the section it describes.
+constexpr char kKeyScreenH[] = "SCREENH";
+constexpr char kKeyScreenV[] = "SCREENV";
+constexpr char kKeyManufacturer[] = "MANUFACTURER";
+constexpr char kKeyModel[] = "MODEL";
+constexpr char kKeySerial[] = "SERIAL";
+constexpr char kKeyOutput[] = "OUTPUT";
+constexpr char kKeyResolution[] = "RESOLUTION";
+constexpr char kKeyDate[] = "DATE";
+
+// Where the start screen keeps stored values it cannot use and finds in no record.
+constexpr char kUnrecordedSection[] = "Calibration unrecorded";
+
+// A monitor's own size is a rough guide (a rounded EDID, a projector's guess): only a
+// calibration further off than this is worth a word.
+constexpr double kReportedTolerance = 0.10;
+
+QString archivePrefix()
+{
+    return QLatin1String(kRecordSection) + QLatin1Char(' ');
+}
+
+QString resolutionText(QSize size)
+{
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+std::optional<double> numberIn(const QString &text)
+{
+    // An empty text or one of letters is no number, though it reads as 0 in [Screen].
+    static const QRegularExpression number(QStringLiteral("^[ \\t]*[+-]?\\.?[0-9]"));
+    if (!number.match(text).hasMatch())
+        return std::nullopt;
+    return settings::textToDouble(text);
+}
+
+// The calibration values as the windows hold them: ScreenV is a whole number.
+bool sameValues(double h1, double v1, double h2, double v2)
+{
+    return h1 == h2 && settings::toInteger16(v1) == settings::toInteger16(v2);
+}
+
+// Every record and every kept pair of values in the file.
+struct Records
+{
+    std::optional<CalibrationRecord> current; // of the values in [Screen], as "Done" left them
+    QList<ArchivedRecord> archives; // one per monitor and resolution
+    // The values of every archive section, records or set aside; an axis that holds no number
+    // is empty.
+    QList<std::pair<std::optional<double>, std::optional<double>>> kept;
+    QStringList sections;
+};
+
+std::optional<CalibrationRecord> recordIn(const settings::Snapshot &file, const QString &section)
+{
+    const auto value = [&](const char *key) { return file.value(section, QLatin1String(key)); };
+    const std::optional<double> h = numberIn(value(kKeyScreenH));
+    const std::optional<double> v = numberIn(value(kKeyScreenV));
+    static const QRegularExpression size(
+        QStringLiteral("^\\s*(\\d{1,6})\\s*[xX]\\s*(\\d{1,6})\\s*$"));
+    const QRegularExpressionMatch resolution = size.match(value(kKeyResolution));
+    if (!h || !v || !resolution.hasMatch())
+        return std::nullopt;
+    CalibrationRecord record;
+    record.screenH = *h;
+    record.screenV = *v;
+    record.monitor.manufacturer = recordedText(value(kKeyManufacturer));
+    record.monitor.model = recordedText(value(kKeyModel));
+    record.monitor.serialNumber = recordedText(value(kKeySerial));
+    record.monitor.output = recordedText(value(kKeyOutput));
+    record.monitor.resolution
+        = QSize(resolution.captured(1).toInt(), resolution.captured(2).toInt());
+    record.date = QDate::fromString(value(kKeyDate).trimmed(), Qt::ISODate);
+    return record;
+}
+
+Records readRecords(const settings::Snapshot &file)
+{
+    Records records;
+    records.sections = file.sections();
+    for (const QString &section : std::as_const(records.sections)) {
+        if (section.compare(QLatin1String(kRecordSection), Qt::CaseInsensitive) == 0) {
+            records.current = recordIn(file, section);
+            continue;
+        }
+        if (!section.startsWith(archivePrefix(), Qt::CaseInsensitive))
+            continue;
+        const std::optional<double> h = numberIn(file.value(section, QLatin1String(kKeyScreenH)));
+        const std::optional<double> v = numberIn(file.value(section, QLatin1String(kKeyScreenV)));
+        if (h || v)
+            records.kept.append({h, v});
+        if (const std::optional<CalibrationRecord> record = recordIn(file, section))
+            records.archives.append({section, *record});
+    }
+    return records;
+}
+
+// The same monitor: every name the system gives it, as the file keeps them. The output counts
+// too: without the monitor's own data it is all there is to tell two monitors apart.
+bool sameMonitor(const Monitor &recorded, const Monitor &monitor)
+{
+    return recordedText(recorded.manufacturer) == recordedText(monitor.manufacturer)
+        && recordedText(recorded.model) == recordedText(monitor.model)
+        && recordedText(recorded.serialNumber) == recordedText(monitor.serialNumber)
+        && recordedText(recorded.output) == recordedText(monitor.output);
+}
+
+bool madeOn(const CalibrationRecord &record, const Monitor &monitor)
+{
+    return sameMonitor(record.monitor, monitor) && record.monitor.resolution == monitor.resolution;
+}
+
+// The record made on this monitor at this resolution: its archive, or the record of the values
+// in use when the archive is missing.
+std::optional<CalibrationRecord> recordHere(const Records &records, const Monitor &monitor)
+{
+    for (const ArchivedRecord &archived : records.archives) {
+        if (madeOn(archived.record, monitor))
+            return archived.record;
+    }
+    if (records.current && madeOn(*records.current, monitor))
+        return records.current;
+    return std::nullopt;
+}
+
+// How far, as a share, the values lie from those the monitor's reported size gives; 0 where it
+// reports none.
+double offReported(double screenH, double screenV, const Monitor &monitor)
+{
+    const QSizeF mm = monitor.physicalSizeMm;
+    if (mm.isEmpty())
+        return 0;
+    double off = 0;
+    const double across = reportedCalibration(monitor.resolution.width(), mm.width());
+    if (across > 0)
+        off = std::max(off, std::fabs(screenH - across) / across);
+    const double down = reportedCalibration(monitor.resolution.height(), mm.height());
+    if (down > 0)
+        off = std::max(off, std::fabs(screenV - down) / down);
+    return off;
+}
+
+// The judgement of the values in use. `fellBack`: the start screen has just replaced a value it
+// could not accept by the fall-back. Elsewhere a value of exactly the fall-back that no record
+// holds is taken for it, since that is what the start screen's save leaves.
+CalibrationJudgement judge(
+    const Records &records, double screenH, double screenV, const Monitor &monitor, bool fellBack)
+{
+    CalibrationJudgement judgement;
+    const std::optional<CalibrationRecord> here = recordHere(records, monitor);
+    judgement.calibratedHere = here.has_value();
+    const std::optional<CalibrationRecord> &current = records.current;
+    const bool isCurrent
+        = current && sameValues(current->screenH, current->screenV, screenH, screenV);
+    const bool madeHere = (here && sameValues(here->screenH, here->screenV, screenH, screenV))
+        || (isCurrent && madeOn(*current, monitor));
+    if (madeHere) {
+        const double off = offReported(screenH, screenV, monitor);
+        if (off > kReportedTolerance) {
+            judgement.note = NoteCase::FarFromReported;
+            judgement.text = QStringLiteral("The calibration is %1 % off the size this monitor "
+                                            "reports: check it with a ruler.")
+                                 .arg(std::lround(off * 100));
+        }
+    } else if (isCurrent && !fellBack) {
+        if (sameMonitor(current->monitor, monitor)) {
+            judgement.note = NoteCase::OtherResolution;
+            judgement.text = QStringLiteral("Calibrated at another resolution (%1): calibrate "
+                                            "at this one before measuring.")
+                                 .arg(resolutionText(current->monitor.resolution));
+        } else {
+            judgement.note = NoteCase::OtherMonitor;
+            judgement.text = QStringLiteral(
+                "Calibrated on another monitor: calibrate this one before measuring.");
+        }
+    } else if (fellBack || screenH == kCalibrationFallback || screenV == kCalibrationFallback) {
+        judgement.note = NoteCase::NeverCalibrated;
+        judgement.text = QStringLiteral("This screen is not calibrated: results are wrong until "
+                                        "it is. Calibrate before measuring.");
+    } else {
+        judgement.note = NoteCase::ChangedOutside;
+        judgement.text = QStringLiteral("The calibration was changed outside the calibration "
+                                        "screen: calibrate before measuring.");
+    }
+    return judgement;
+}
+
+// A section name the file does not use yet: `name`, or `name` followed by a number.
+QString freeSection(const Records &records, const QString &name)
+{
+    const auto used = [&](const QString &candidate) {
+        return std::any_of(records.sections.cbegin(), records.sections.cend(),
+            [&](const QString &s) { return s.compare(candidate, Qt::CaseInsensitive) == 0; });
+    };
+    QString candidate = name;
+    for (int n = 2; used(candidate); ++n)
+        candidate = name + QLatin1Char(' ') + QString::number(n);
+    return candidate;
+}
+
+QList<profile::Entry> recordEntries(const QString &section, const CalibrationRecord &record)
+{
+    const auto entry = [&](const char *key, const QString &value) {
+        return settings::profileEntry(section, QLatin1String(key), value);
+    };
+    return {entry(kKeyScreenH, settings::numberText(record.screenH)),
+        entry(kKeyScreenV, settings::numberText(record.screenV)),
+        entry(kKeyManufacturer, recordedText(record.monitor.manufacturer)),
+        entry(kKeyModel, recordedText(record.monitor.model)),
+        entry(kKeySerial, recordedText(record.monitor.serialNumber)),
+        entry(kKeyOutput, recordedText(record.monitor.output)),
+        entry(kKeyResolution, resolutionText(record.monitor.resolution)),
+        entry(kKeyDate, record.date.toString(Qt::ISODate))};
+}
+
+// A stored value that the start screen is about to replace in [Screen], worth keeping: a
+// number that some screen could use (one below the minimum is no calibration anywhere).
+std::optional<double> replacedValue(const QByteArray &folder, settings::Key key, double inUse)
+{
+    double stored = 0;
+    if (settings::read(folder, key, stored) != settings::Stored::Number
+        || stored < kCalibrationMinimum)
+        return std::nullopt;
+    const bool replaced = key == settings::Key::ScreenV
+        ? settings::toInteger16(stored) != settings::toInteger16(inUse)
+        : stored != inUse;
+    return replaced ? std::optional<double>(stored) : std::nullopt;
+}
+
+// Entries that keep the stored values of [Screen] that the start screen's next save replaces,
+// unless an archive section already holds them.
+QList<profile::Entry> setAside(const QByteArray &folder, const Records &records, double screenH,
+    double screenV, const QDate &today)
+{
+    const std::optional<double> h = replacedValue(folder, settings::Key::ScreenH, screenH);
+    const std::optional<double> v = replacedValue(folder, settings::Key::ScreenV, screenV);
+    if (!h && !v)
+        return {};
+    // The pair as stored, both axes: a value that stays in [Screen] is kept with its partner.
+    double storedH = 0;
+    double storedV = 0;
+    const bool numberH
+        = settings::read(folder, settings::Key::ScreenH, storedH) == settings::Stored::Number;
+    const bool numberV
+        = settings::read(folder, settings::Key::ScreenV, storedV) == settings::Stored::Number;
+    const auto holds = [](const std::optional<double> &kept, bool number, double stored) {
+        return number ? kept && *kept == stored : !kept;
+    };
+    for (const auto &[keptH, keptV] : records.kept) {
+        if (holds(keptH, numberH, storedH) && holds(keptV, numberV, storedV))
+            return {};
+    }
+    const QString section = freeSection(records, QLatin1String(kUnrecordedSection));
+    QList<profile::Entry> entries;
+    if (numberH)
+        entries << settings::profileEntry(
+            section, QLatin1String(kKeyScreenH), settings::numberText(storedH));
+    if (numberV)
+        entries << settings::profileEntry(
+            section, QLatin1String(kKeyScreenV), settings::numberText(storedV));
+    entries << settings::profileEntry(
+        section, QLatin1String(kKeyDate), today.toString(Qt::ISODate));
+    return entries;
+}
+
+} // namespace
+
+QString recordedText(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control || c == QLatin1Char('[') || c == QLatin1Char(']'))
+            kept += QLatin1Char(' ');
+        else if (c.unicode() > 0xFF)
+            kept += QLatin1Char('?'); // as a character beyond the code page reads on Windows
+        else
+            kept += c;
+    }
+    kept = kept.simplified();
+    const auto isQuote = [](QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); };
+    while (!kept.isEmpty() && isQuote(kept.front()))
+        kept.remove(0, 1);
+    while (!kept.isEmpty() && isQuote(kept.back()))
+        kept.chop(1);
+    return kept.trimmed();
+}
 
 CalibrationJudgement judgeCalibration(
     const QByteArray &folder, double screenH, double screenV, const Monitor &monitor)
 {
-    Q_UNUSED(folder);
-    Q_UNUSED(screenH);
-    Q_UNUSED(screenV);
-    Q_UNUSED(monitor);
-    return {};
+    return judge(readRecords(settings::Snapshot(folder)), screenH, screenV, monitor, false);
+}
+
+std::optional<ArchivedRecord> archivedRecord(const QByteArray &folder, const Monitor &monitor)
+{
+    const Records records = readRecords(settings::Snapshot(folder));
+    for (const ArchivedRecord &archived : records.archives) {
+        if (madeOn(archived.record, monitor))
+            return archived;
+    }
+    return std::nullopt;
+}
+
+QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRecord &record)
+{
+    const Records records = readRecords(settings::Snapshot(folder));
+    QString section;
+    for (const ArchivedRecord &archived : records.archives) {
+        if (madeOn(archived.record, record.monitor)) {
+            section = archived.section;
+            break;
+        }
+    }
+    if (section.isEmpty()) {
+        const Monitor &monitor = record.monitor;
+        QStringList parts {QLatin1String(kRecordSection)};
+        for (const QString &name :
+            {monitor.manufacturer, monitor.model, monitor.serialNumber, monitor.output}) {
+            if (const QString kept = recordedText(name); !kept.isEmpty())
+                parts << kept;
+        }
+        parts << QStringLiteral("%1x%2")
+                     .arg(monitor.resolution.width())
+                     .arg(monitor.resolution.height());
+        section = freeSection(records, parts.join(QLatin1Char(' ')));
+    }
+    return recordEntries(QLatin1String(kRecordSection), record) + recordEntries(section, record);
+}
+
+StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
+    const Monitor &monitor, float width, float height, const QDate &today)
+{
+    Records records = readRecords(settings::Snapshot(folder));
+    StartCalibration start;
+    start.screenH = screenH;
+    start.screenV = screenV;
+    const bool acceptedAsRead = accepted(screenH, width) && accepted(screenV, height);
+    const NoteCase asRead = judge(records, screenH, screenV, monitor, false).note;
+    // The record made here comes back when the values in use were made elsewhere or cannot be
+    // used; values changed by hand stay, with their note, until a calibration is made here.
+    const bool madeElsewhere = asRead == NoteCase::NeverCalibrated
+        || asRead == NoteCase::OtherMonitor || asRead == NoteCase::OtherResolution;
+    const std::optional<CalibrationRecord> here = recordHere(records, monitor);
+    const bool restore = here && (madeElsewhere || !acceptedAsRead)
+        && !sameValues(here->screenH, here->screenV, screenH, screenV)
+        && accepted(here->screenH, width) && accepted(here->screenV, height);
+    bool fellBack = false;
+    if (restore) {
+        start.screenH = here->screenH;
+        start.screenV = settings::toInteger16(here->screenV).value_or(kCalibrationFallback);
+        start.entries = recordEntries(QLatin1String(kRecordSection), *here);
+        records.current = here;
+    } else {
+        if (!accepted(start.screenH, width)) {
+            start.screenH = kCalibrationFallback;
+            fellBack = true;
+        }
+        if (!accepted(start.screenV, height)) {
+            start.screenV = kCalibrationFallback;
+            fellBack = true;
+        }
+    }
+    start.entries << setAside(folder, records, start.screenH, start.screenV, today);
+    start.judgement = judge(records, start.screenH, start.screenV, monitor, fellBack);
+    return start;
 }
 
 } // namespace clinic

@@ -1,16 +1,36 @@
 #pragma once
 
 #include "clinic/monitor.h"
+#include "settings/profiletext.h"
 
 #include <QByteArray>
 #include <QDate>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 // A calibration belongs to the monitor and the resolution it was made on. "Done" records, beside
 // the two values in use, the monitor and its resolution and the date; every monitor at every
 // resolution keeps its own record, which comes back by itself when that monitor at that
 // resolution is in use again. The records live in sections of their own in the settings file,
-// which a reader of the five settings never sees.
+// which a reader of the five settings never sees:
+//
+//     [Calibration]                        the record of the values now in [Screen]
+//     SCREENH= 567
+//     SCREENV= 567
+//     MANUFACTURER=Dell Inc.
+//     MODEL=DELL U2412M
+//     SERIAL=ABC123
+//     OUTPUT=DP-1
+//     RESOLUTION=1920 x 1080
+//     DATE=2026-12-08
+//     [Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080]
+//     ...                                  the same keys: that monitor's own record
+//     [Calibration unrecorded]             values of an older file that the start screen
+//     SCREENH= 1665                        could not use, set aside on the day it replaced
+//     SCREENV= 1665                        them by the fall-back
+//     DATE=2026-12-08
 namespace clinic {
 
 // Why the calibration in use may give wrong numbers on this monitor.
@@ -37,7 +57,8 @@ struct CalibrationRecord
 struct CalibrationJudgement
 {
     NoteCase note = NoteCase::None;
-    // One line for the start screen, saying which case it is; empty for None.
+    // One line for the start screen, saying which case it is; empty for None. It holds no text
+    // of the file's but numbers.
     QString text;
     // A record made on this monitor at this resolution exists.
     bool calibratedHere = false;
@@ -47,5 +68,42 @@ struct CalibrationJudgement
 // the settings file in `folder`.
 CalibrationJudgement judgeCalibration(
     const QByteArray &folder, double screenH, double screenV, const Monitor &monitor);
+
+// The section of the record of the values in use. Every archive section's name begins with it
+// and a blank.
+inline constexpr char kRecordSection[] = "Calibration";
+
+// A text of the system's (a monitor's name) as the file keeps it: within the program's code
+// page, on one line, without the brackets of a section header or quotes that the reader would
+// take off, blanks simplified. Records are compared in this form.
+QString recordedText(const QString &text);
+
+// What "Done" writes beside the two values: `record` as the record of the values in use and in
+// the archive section of its monitor at its resolution (the one the file already holds, or a
+// new one).
+QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRecord &record);
+
+// A monitor's record at its resolution in the settings file in `folder`, and its section.
+struct ArchivedRecord
+{
+    QString section;
+    CalibrationRecord record;
+};
+std::optional<ArchivedRecord> archivedRecord(const QByteArray &folder, const Monitor &monitor);
+
+// What the start screen puts into use as it loads, on a screen of `width` x `height` pixels,
+// given the values it read (or held, where a read failed), and what its next save writes beside
+// the five values.
+struct StartCalibration
+{
+    double screenH = 0;
+    double screenV = 0;
+    // The record put back into use, and stored values set aside rather than overwritten.
+    QList<profile::Entry> entries;
+    // Of the values put into use; the fall-back never counts as a calibration.
+    CalibrationJudgement judgement;
+};
+StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
+    const Monitor &monitor, float width, float height, const QDate &today);
 
 } // namespace clinic

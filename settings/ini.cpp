@@ -239,20 +239,47 @@ std::array<Stored, 5> readAll(const QByteArray &folder, Values &values)
         read(folder, Key::ScreenV, values.ScreenV)};
 }
 
-void save(const QByteArray &folder, std::initializer_list<Setting> settings)
+QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
+    const QList<profile::Entry> &more)
 {
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
-        return;
+        return QStringLiteral("the program's folder cannot be found");
     // One replacement of the file for the whole save, with the bytes that the writes one after
     // another would leave: a save cut short leaves every value old or every value new, never a
-    // calibration whose two halves come from two saves.
+    // calibration whose two halves come from two saves, nor values without their record.
     QList<profile::Entry> entries;
     for (const Setting &setting : settings) {
         entries << profileEntry(QLatin1String(sectionOf(setting.key)),
             QLatin1String(nameOf(setting.key)), numberText(setting.value));
     }
-    profile::writePrivateProfileStrings(entries, path);
+    entries << more;
+    int error = 0;
+    if (profile::writePrivateProfileStrings(entries, path, &error))
+        return {};
+    return qt_error_string(error);
+}
+
+Snapshot::Snapshot(const QByteArray &folder)
+{
+    if (const QByteArray path = settingsPath(folder); !path.isEmpty())
+        m_content = profile::getPrivateProfileContent(path);
+}
+
+QString Snapshot::value(const QString &section, const QString &key) const
+{
+    QByteArray buffer(kReadBufferSize, '\0');
+    const qsizetype n = profile::getProfileString(m_content, section.toLatin1(),
+        key.toLower().toLatin1(), QByteArray(), buffer.data(), kReadBufferSize);
+    return QString::fromLatin1(buffer.constData(), n);
+}
+
+QStringList Snapshot::sections() const
+{
+    QStringList names;
+    for (const QByteArray &name : profile::sectionNames(m_content))
+        names << QString::fromLatin1(name);
+    return names;
 }
 
 void removeLeftovers(const QByteArray &folder)
@@ -261,11 +288,12 @@ void removeLeftovers(const QByteArray &folder)
         profile::removeStaleTemporaries(path);
 }
 
-void saveAll(const QByteArray &folder, const Values &values)
+QString saveAll(const QByteArray &folder, const Values &values, const QList<profile::Entry> &more)
 {
-    save(folder,
+    return save(folder,
         {{Key::Filter, values.Filter}, {Key::Target, values.Target}, {Key::FixEye, values.FixEye},
-            {Key::ScreenH, values.ScreenH}, {Key::ScreenV, double(values.ScreenV)}});
+            {Key::ScreenH, values.ScreenH}, {Key::ScreenV, double(values.ScreenV)}},
+        more);
 }
 
 } // namespace settings

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <initializer_list>
@@ -52,15 +53,35 @@ Stored read(const QByteArray &folder, Key key, qint16 &value);
 // of Key.
 std::array<Stored, 5> readAll(const QByteArray &folder, Values &values);
 
-// One save: the values in the order given. A save that cannot be done has no effect and
-// reports nothing; the window goes on with the values it holds.
+// One save: the values in the order given, then `more` entries (the calibration's records),
+// all in one replacement of the file. A save that cannot be done has no effect on the file and
+// returns why, in the system's words, for the window to tell the user; empty when it is done.
 struct Setting
 {
     Key key;
     double value;
 };
-void save(const QByteArray &folder, std::initializer_list<Setting> settings);
-void saveAll(const QByteArray &folder, const Values &values);
+[[nodiscard]] QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
+    const QList<profile::Entry> &more = {});
+[[nodiscard]] QString saveAll(
+    const QByteArray &folder, const Values &values, const QList<profile::Entry> &more = {});
+
+// The settings file as it stood at one moment, for a reader of many values (the calibration's
+// records): one read of the file, then values and section names looked up as ReadINI and the
+// profile functions would find them.
+class Snapshot
+{
+public:
+    explicit Snapshot(const QByteArray &folder);
+
+    // The value of `key` in `section`, as ReadINI returns it; empty when missing.
+    QString value(const QString &section, const QString &key) const;
+    // The sections in the order they stand, each once.
+    QStringList sections() const;
+
+private:
+    QByteArray m_content;
+};
 
 // Removes what saves cut short by a crash left beside the settings file. For the start of an
 // instance that holds the instance guard, when no save of another can be under way.

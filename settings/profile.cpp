@@ -65,6 +65,7 @@ struct Existing
 {
     enum State { Missing, Regular, Unusable };
     State state = Unusable;
+    int error = 0; // why it is unusable
     QByteArray content;
     struct stat status
     {
@@ -93,14 +94,23 @@ Existing readExisting(const QByteArray &path)
     // O_NONBLOCK: a FIFO put where the file should be must not hang the program.
     const Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.isOpen()) {
+        existing.error = errno;
         if (errno == ENOENT)
             existing.state = Existing::Missing;
         return existing;
     }
-    if (::fstat(fd.get(), &existing.status) != 0 || !S_ISREG(existing.status.st_mode))
+    if (::fstat(fd.get(), &existing.status) != 0) {
+        existing.error = errno;
         return existing;
+    }
+    if (!S_ISREG(existing.status.st_mode)) {
+        existing.error = S_ISDIR(existing.status.st_mode) ? EISDIR : EINVAL;
+        return existing;
+    }
     if (readAll(fd.get(), qsizetype(existing.status.st_size), existing.content))
         existing.state = Existing::Regular;
+    else
+        existing.error = errno;
     return existing;
 }
 
@@ -121,7 +131,8 @@ std::optional<QByteArray> fileToReplace(const QByteArray &path)
     return target;
 }
 
-bool writeAllAt(int fd, QByteArrayView bytes)
+// Returns 0, or the error number of the write that failed.
+int writeAllAt(int fd, QByteArrayView bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -129,40 +140,51 @@ bool writeAllAt(int fd, QByteArrayView bytes)
             = ::pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), off_t(done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC; // a write that takes nothing: the disk has no room left
         done += n;
     }
-    return true;
+    return 0;
+}
+
+// The error number of the call that just failed; never 0, so that a failure is never read as
+// success.
+int lastError()
+{
+    return errno != 0 ? errno : EIO;
 }
 
 // The fall-back for a folder that refuses new files (no write permission, or an immutable or
 // append-only folder) while the file itself may be written: the file is rewritten where it
 // stands, as Windows would. This is not atomic, so it guards what it can: the room for the new
 // content is claimed before the first old byte is overwritten, and a write that fails halfway
-// puts the old content back.
-bool writeInPlace(
-    const QByteArray &path, const QByteArray &oldContent, const QByteArray &newContent)
+// puts the old content back. Returns 0, or the error number of what failed.
+int writeInPlace(const QByteArray &path, const QByteArray &oldContent, const QByteArray &newContent)
 {
     const Descriptor fd(::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.isOpen())
-        return false;
+        return lastError();
     struct stat status
     {
     };
-    bool done = ::fstat(fd.get(), &status) == 0 && S_ISREG(status.st_mode);
-    if (done && newContent.size() > oldContent.size()) {
-        const int reserved
-            = ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, off_t(newContent.size()));
-        done = reserved == 0 || errno == EOPNOTSUPP || errno == ENOSYS;
-    }
-    if (done) {
-        done = writeAllAt(fd.get(), newContent)
-            && ::ftruncate(fd.get(), off_t(newContent.size())) == 0 && ::fsync(fd.get()) == 0;
-        if (!done && writeAllAt(fd.get(), oldContent))
-            (void)::ftruncate(fd.get(), off_t(oldContent.size()));
-    }
-    return done;
+    if (::fstat(fd.get(), &status) != 0)
+        return lastError();
+    if (!S_ISREG(status.st_mode))
+        return EINVAL;
+    if (newContent.size() > oldContent.size()
+        && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, off_t(newContent.size())) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS)
+        return lastError();
+    int error = writeAllAt(fd.get(), newContent);
+    if (error == 0 && ::ftruncate(fd.get(), off_t(newContent.size())) != 0)
+        error = lastError();
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = lastError();
+    if (error != 0 && writeAllAt(fd.get(), oldContent) == 0)
+        (void)::ftruncate(fd.get(), off_t(oldContent.size()));
+    return error;
 }
 
 // A new file of the save's own naming pattern beside `target`, created so that no other file
@@ -229,36 +251,43 @@ bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
     return ::fstat(fd, &now) == 0 && (now.st_mode & wanted) == wanted;
 }
 
-// A temporary file in the same folder, flushed to disk and renamed over the old file.
-bool replaceFile(const QByteArray &target, const Existing &existing, const QByteArray &content)
+// A temporary file in the same folder, flushed to disk and renamed over the old file. Returns
+// 0, or the error number of what failed.
+int replaceFile(const QByteArray &target, const Existing &existing, const QByteArray &content)
 {
     struct stat folder
     {
     };
     if (::stat(folderOf(target).constData(), &folder) != 0)
-        return false; // the folder is gone: no other folder is ever used
+        return lastError(); // the folder is gone: no other folder is ever used
     const bool exists = existing.state == Existing::Regular;
     QByteArray temporary;
     Descriptor fd
         = createTemporary(target, exists ? existing.status.st_mode & 07777 : 0666, temporary);
-    if (!fd.isOpen())
-        return exists && writeInPlace(target, existing.content, content);
+    if (!fd.isOpen()) {
+        const int refused = lastError();
+        return exists ? writeInPlace(target, existing.content, content) : refused;
+    }
     if (!setPermissions(fd.get(), existing, folder)) {
         // Rewriting the file where it stands keeps its permissions as they are.
         fd.close();
         ::unlink(temporary.constData());
-        return exists && writeInPlace(target, existing.content, content);
+        return exists ? writeInPlace(target, existing.content, content) : EPERM;
     }
     // An error from the flush means the disk may not hold the new content: the old file stays.
-    bool done = writeAllAt(fd.get(), content) && ::fsync(fd.get()) == 0;
-    done = fd.close() && done;
-    done = done && ::rename(temporary.constData(), target.constData()) == 0;
-    if (!done) {
+    int error = writeAllAt(fd.get(), content);
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = lastError();
+    if (!fd.close() && error == 0)
+        error = lastError();
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = lastError();
+    if (error != 0) {
         ::unlink(temporary.constData());
-        return false;
+        return error;
     }
     syncFolderOf(target);
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -272,28 +301,48 @@ qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     return getProfileString(content, section, key, defaultValue, buffer, size);
 }
 
-bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path)
+QByteArray getPrivateProfileContent(const QByteArray &path)
+{
+    Existing existing = readExisting(path);
+    return existing.state == Existing::Regular ? std::move(existing.content) : QByteArray();
+}
+
+namespace {
+// Returns 0, or the error number of what failed.
+int writeEntries(const QList<Entry> &entries, const QByteArray &path)
 {
     for (const Entry &entry : entries) {
         if (!isStorable(entry.section, entry.key, entry.value))
-            return false;
+            return EINVAL;
     }
     const std::optional<QByteArray> target = fileToReplace(path);
     if (!target)
-        return false;
+        return lastError();
     const Existing existing = readExisting(*target);
     if (existing.state == Existing::Unusable)
-        return false;
+        return existing.error != 0 ? existing.error : EIO;
     if (existing.state == Existing::Regular) {
         // A file without any write permission is read-only, like a file with the Windows
         // read-only attribute, even for an administrator whom the system would let write it;
         // and a file this user may not write is not replaced behind its owner's back.
-        if ((existing.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0
-            || ::faccessat(AT_FDCWD, target->constData(), W_OK, AT_EACCESS) != 0)
-            return false;
+        if ((existing.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return EACCES;
+        if (::faccessat(AT_FDCWD, target->constData(), W_OK, AT_EACCESS) != 0)
+            return lastError();
     }
     const std::optional<QByteArray> content = withValues(existing.content, entries);
-    return content && replaceFile(*target, existing, *content);
+    if (!content)
+        return EINVAL;
+    return replaceFile(*target, existing, *content);
+}
+} // namespace
+
+bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path, int *error)
+{
+    const int failed = writeEntries(entries, path);
+    if (error)
+        *error = failed;
+    return failed == 0;
 }
 
 int removeStaleTemporaries(const QByteArray &path)

@@ -17,11 +17,16 @@ namespace profile {
 qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path);
 
+// The whole content of the file at `path`, for a reader of many values at once; empty when the
+// file is missing or cannot be read, as for the reads above.
+QByteArray getPrivateProfileContent(const QByteArray &path);
+
 // Stores every entry, in order, in one replacement of the file whose bytes are exactly those
 // that storing them one after another would leave, flushed to disk once. Creates keys,
 // sections and the file as needed. Returns false, leaving the file whole and unchanged, when
-// the write cannot be done.
-bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path);
+// the write cannot be done, and then puts the system's error number in `error` when given.
+bool writePrivateProfileStrings(
+    const QList<Entry> &entries, const QByteArray &path, int *error = nullptr);
 
 // The same for one value.
 bool writePrivateProfileString(

@@ -1,5 +1,7 @@
 #include "settings/profiletext.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <cstring>
 
@@ -421,6 +423,33 @@ bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value
     if (section.contains(']') || key.contains('='))
         return false;
     return key.front() != '[' && key.front() != ';';
+}
+
+QList<QByteArray> sectionNames(QByteArrayView content)
+{
+    QByteArray decoded;
+    const bool utf16 = isUtf16(content);
+    if (utf16) {
+        QByteArray tail;
+        decoded = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
+        content = decoded;
+    }
+    QList<QByteArray> names;
+    QSet<QByteArray> seen; // in lower case: a file of many headers is still read in one pass
+    LineReader reader(content, bodyStart(content));
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(content.sliced(line.start, line.end - line.start), false);
+        if (meaning.kind != Meaning::Header || meaning.name.isEmpty())
+            continue;
+        const QByteArray name = utf16 ? latin1FromUtf8(meaning.name) : meaning.name.toByteArray();
+        QByteArray lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
+        if (!seen.contains(lower)) {
+            seen.insert(lower);
+            names.append(name);
+        }
+    }
+    return names;
 }
 
 std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> &entries)

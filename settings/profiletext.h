@@ -34,6 +34,10 @@ qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByte
 // planting lines of its own (no line break or NUL, no ']' in a section, no '=' in a key...).
 bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
+// The names of the sections of a file holding `content`, in the order they first stand, each
+// once (letter case ignored): the name as the header spells it, blanks around it dropped.
+QList<QByteArray> sectionNames(QByteArrayView content);
+
 // The content with every entry stored, in order: each one replaces the value of its key in its
 // line, or adds the key to its section, or the section to the end; every other byte stays as it
 // was. Empty, when an entry cannot be stored.

@@ -2,11 +2,15 @@
 
 #include "clinic/calibration.h"
 #include "forms/design.h"
+#include "forms/monitor.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -48,7 +52,8 @@ void frmstart::Form_Load()
     }
 
     // Each read is a step of its own: one that fails keeps the value held before.
-    const auto stored = settings::readAll(m_program.programFolder(), m_values);
+    const QByteArray folder = m_program.programFolder();
+    settings::readAll(folder, m_values);
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -68,15 +73,18 @@ void frmstart::Form_Load()
     setOption(ui.Option8, m_values.FixEye == 1);
     setOption(ui.Option9, m_values.FixEye == 2);
 
+    // The values accepted here, or the fall-back, or the record of this monitor at this
+    // resolution when the values read were made elsewhere; stored values that are replaced
+    // are kept in the file by the next save.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
-    showCalibrationNote(stored[int(settings::Key::ScreenH)], stored[int(settings::Key::ScreenV)],
-        screen.width, screen.height);
-    if (m_values.ScreenH < clinic::kCalibrationMinimum
-        || m_values.ScreenH > screen.width - clinic::kCalibrationMargin)
-        m_values.ScreenH = clinic::kCalibrationFallback;
-    if (m_values.ScreenV < clinic::kCalibrationMinimum
-        || m_values.ScreenV > screen.height - clinic::kCalibrationMargin)
-        m_values.ScreenV = qint16(clinic::kCalibrationFallback);
+    const clinic::StartCalibration calibration = clinic::startCalibration(folder, m_values.ScreenH,
+        m_values.ScreenV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
+        QDate::currentDate());
+    m_values.ScreenH = calibration.screenH;
+    m_values.ScreenV
+        = settings::toInteger16(calibration.screenV).value_or(qint16(clinic::kCalibrationFallback));
+    m_calibrationEntries = calibration.entries;
+    showCalibrationNote(calibration.judgement);
 
     ui.cali->setText(QStringLiteral("   Calibration Value   ")
         + settings::captionText(m_values.ScreenH) + QStringLiteral(" x ")
@@ -87,44 +95,17 @@ void frmstart::Form_Load()
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
-// too large, on a laptop's screen far more. Where the calibration in use is not one stored for
-// this screen, the start screen says so and why, across its top; the caption itself stays as
-// it is.
-void frmstart::showCalibrationNote(
-    settings::Stored storedH, settings::Stored storedV, float width, float height)
+// too large, on a laptop's screen far more; nor is a calibration made on another monitor or at
+// another resolution. Where the calibration in use is not one made here, the start screen says
+// so and why, across its top, until a calibration is made here; the caption stays as it is.
+void frmstart::showCalibrationNote(const clinic::CalibrationJudgement &judgement)
 {
-    QStringList problems;
-    const auto judge = [&](settings::Stored stored, double value, float size, const char *way) {
-        const QString axis = QLatin1String(way) + QStringLiteral(": ");
-        const double largest = size - clinic::kCalibrationMargin;
-        if (stored == settings::Stored::Nothing)
-            problems << axis + QStringLiteral("nothing stored");
-        else if (stored == settings::Stored::Unreadable)
-            problems << axis + QStringLiteral("the stored value cannot be read");
-        else if (value < clinic::kCalibrationMinimum)
-            problems << axis
-                    + QStringLiteral("stored %1, at least %2")
-                          .arg(settings::captionText(value),
-                              settings::captionText(clinic::kCalibrationMinimum));
-        else if (value > largest)
-            problems << axis
-                    + QStringLiteral("stored %1, at most %2 on this screen")
-                          .arg(settings::captionText(value), settings::captionText(largest));
-    };
-    judge(storedH, m_values.ScreenH, width, "across");
-    judge(storedV, m_values.ScreenV, height, "down");
-    if (problems.isEmpty()) {
-        ui.caliNote->hide();
-        return;
-    }
-    ui.caliNote->setText(QStringLiteral("Not calibrated for this screen (%1). Using %2 pixels per "
-                                        "150 mm: calibrate this screen before measuring.")
-                             .arg(problems.join(QStringLiteral("; ")),
-                                 settings::captionText(clinic::kCalibrationFallback)));
-    ui.caliNote->show();
+    ui.caliNote->setTextFormat(Qt::PlainText);
+    ui.caliNote->setText(judgement.text);
+    ui.caliNote->setVisible(!judgement.text.isEmpty());
 }
 
-void frmstart::SaveSettings()
+QString frmstart::SaveSettings()
 {
     // A group with no option selected (a stored 2.5, say) keeps its value as read.
     const QRadioButton *filters[] = {ui.Option1, ui.Option2, ui.Option3, ui.Option4};
@@ -142,27 +123,74 @@ void frmstart::SaveSettings()
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
 
-    settings::saveAll(m_program.programFolder(), m_values);
+    return settings::saveAll(m_program.programFolder(), m_values, m_calibrationEntries);
+}
+
+namespace {
+QString settingsFileName(const QByteArray &folder)
+{
+    return QFile::decodeName(settings::settingsPath(folder));
+}
+} // namespace
+
+// The other windows read their settings from the file: one opened after a failed save would
+// measure with options and a calibration the user did not choose. The user stays here, with
+// everything as chosen, to try again once the folder can be written.
+void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
+        QStringLiteral("The settings could not be saved in %1:\n%2.\n\n%3 was not opened: it "
+                       "would read settings other than those chosen here.")
+            .arg(settingsFileName(m_program.programFolder()), error, notOpened),
+        QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// Leaving without the save loses the options chosen and a calibration put back into use; the
+// user decides. Staying is the default, so that Enter or Esc loses nothing.
+bool frmstart::exitWithoutSaving(const QString &error)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
+        QStringLiteral("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
+                       "stay and try again?")
+            .arg(settingsFileName(m_program.programFolder()), error),
+        QMessageBox::NoButton, this);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *exit
+        = box.addButton(QStringLiteral("&Exit without saving"), QMessageBox::DestructiveRole);
+    QPushButton *stay = box.addButton(QStringLiteral("&Stay"), QMessageBox::RejectRole);
+    box.setDefaultButton(stay);
+    box.setEscapeButton(stay);
+    box.exec();
+    return box.clickedButton() == exit;
 }
 
 void frmstart::Command1_Click()
 {
     // The measurement screen reads the file while it loads, so the save comes first.
-    SaveSettings();
+    if (const QString error = SaveSettings(); !error.isEmpty()) {
+        warnNotSaved(error, QStringLiteral("The measurement"));
+        return;
+    }
     m_program.showForm1();
     close();
 }
 
 void frmstart::Command3_Click()
 {
-    SaveSettings();
+    if (const QString error = SaveSettings(); !error.isEmpty()) {
+        warnNotSaved(error, QStringLiteral("The calibration"));
+        return;
+    }
     m_program.showFrmCali();
     close();
 }
 
 void frmstart::Command2_Click()
 {
-    SaveSettings();
+    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
+        return;
     m_program.unloadFrmCali();
     close();
     m_program.endProgram();
@@ -172,7 +200,8 @@ bool frmstart::Form_KeyPress(int KeyAscii)
 {
     if (KeyAscii != kKeyEscape)
         return false;
-    SaveSettings();
+    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
+        return true;
     close();
     m_program.endProgram();
     return true;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "clinic/calibrationrecord.h"
 #include "forms/formwindow.h"
 #include "forms/frmstart_design.h"
 #include "settings/ini.h"
+
+#include <QList>
 
 class Navigation;
 
@@ -28,11 +31,16 @@ public:
     void Command3_Click();
 
 private:
-    void SaveSettings();
-    void showCalibrationNote(
-        settings::Stored storedH, settings::Stored storedV, float width, float height);
+    // Returns why the save failed, in the system's words; empty when it is done.
+    QString SaveSettings();
+    void showCalibrationNote(const clinic::CalibrationJudgement &judgement);
+    void warnNotSaved(const QString &error, const QString &notOpened);
+    bool exitWithoutSaving(const QString &error);
 
     frmstartValues &m_values;
     Navigation &m_program;
     frmstartDesign ui;
+    // What the next save writes beside the five values: a calibration record put back into
+    // use, stored values set aside.
+    QList<profile::Entry> m_calibrationEntries;
 };

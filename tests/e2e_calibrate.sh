@@ -69,10 +69,18 @@ echo "ok: ten and six clicks moved the marks to 610 and $((MARK_Y + 6))"
 click_at "$cali" "$done_x" "$buttons_y"
 start=$(wait_window Kelvane) || fail "\"Done\" did not bring back the start screen"
 xdotool search --onlyvisible --name '^Form2' >/dev/null && fail "the calibration screen stayed open"
-expect_file "$SETTINGS" "${DEFAULT_SETTINGS/SCREENH= 500
+# The values in use, then their record with the monitor, its resolution and the day, as the
+# record in use and as the monitor's own.
+stored=$(cat "$SETTINGS")
+[[ ${stored%%\[Calibration*} == "${DEFAULT_SETTINGS/SCREENH= 500
 SCREENV= 500/SCREENH= 510
-SCREENV= 508}"
-echo "ok: \"Done\" stored 510 and 508 (339 pixels of 100 mm, 508.5 per 150 mm)"
+SCREENV= 508}"$'\n' ]] || fail "\"Done\" stored: $stored"
+record=$(sed -n '/^\[Calibration\]$/,/^DATE=/p' "$SETTINGS")
+[[ $record == *$'\nSCREENH= 510\nSCREENV= 508\n'* && $record == *$'\nRESOLUTION=1024 x 768\n'* &&
+    $record == *"DATE=$(date +%Y-%m-%d)" ]] || fail "no record of the calibration: $stored"
+[[ $(grep -c '^\[Calibration .* 1024x768\]$' "$SETTINGS") == 1 ]] ||
+    fail "no archive of the calibration for this monitor: $stored"
+echo "ok: \"Done\" stored 510 and 508 (339 pixels of 100 mm, 508.5 per 150 mm) with their record"
 
 # The start screen writes back what it read and accepted: 510 and 508 survive its Esc.
 send_keys "$start" Escape

@@ -62,8 +62,9 @@ for ((i = 0; i < 20; i++)); do
 done
 xdotool mousemove --window "$cali" "$done_x" "$done_y" click 1
 start=$(wait_window Kelvane) || fail "\"Done\" did not bring back the start screen"
-screen_h=$(sed -n 's/^SCREENH= //p' "$SETTINGS")
-screen_v=$(sed -n 's/^SCREENV= //p' "$SETTINGS")
+# The values in use: [Screen] stands before the calibration's records.
+screen_h=$(sed -n 's/^SCREENH= //p' "$SETTINGS" | head -n1)
+screen_v=$(sed -n 's/^SCREENV= //p' "$SETTINGS" | head -n1)
 ((screen_h > 301 && screen_v > 301)) ||
     fail "held arrows moved the values to $screen_h and $screen_v only: $(cat "$SETTINGS")"
 # The marks followed the held arrows: each stood at 100 plus the value stored, down in pixels

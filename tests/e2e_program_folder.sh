@@ -48,16 +48,24 @@ expect_file "$moving-new/Kelvane.ini" "$DEFAULT_SETTINGS"
 no_stray_file "the program in a moved folder"
 echo "ok: a folder moved while the program ran got the settings"
 
-# The folder removed while the program runs: the save has nowhere to go and goes nowhere.
+# The folder removed while the program runs: the save has nowhere to go and goes nowhere. The
+# program says so and asks; Enter stays, and leaving without saving takes a choice of its own.
 doomed=$E2E_WORK/doomed
 start_in "$doomed"
 window=$(wait_window Kelvane) || fail "no start screen before the removal"
 rm -rf "$doomed"
 send_keys "$window" Escape
+box=$(wait_window 'Settings not saved') || fail "a save into a removed folder was not reported"
+send_keys "$box" Return
+kill -0 "$KELVANE_PID" 2>/dev/null || fail "Enter on the report of a failed save ended the program"
+window=$(wait_window Kelvane) || fail "the start screen is gone after staying"
+send_keys "$window" Escape
+box=$(wait_window 'Settings not saved') || fail "the second failed save was not reported"
+send_keys "$box" alt+e
 wait_exit "$KELVANE_PID"
 [[ ! -e $doomed ]] || fail "the removed folder came back"
 no_stray_file "the program in a removed folder"
-echo "ok: a folder removed while the program ran got nothing, and no other folder did"
+echo "ok: a folder removed while the program ran got nothing, no other folder did, and the user was told"
 
 # A save cut short by a crash left its temporary file: the next start that holds the instance
 # guard removes it, and nothing else of the folder.

@@ -179,7 +179,8 @@ private Q_SLOTS:
     }
 
     // Whatever stands where the file should be, the screen comes up with the fall-backs and
-    // "Exit" still ends the program; the thing in the file's place stays as it was.
+    // "Exit" still ends the program once the user chooses to leave without saving; the thing
+    // in the file's place stays as it was.
     void folderInPlaceOfTheFile()
     {
         QVERIFY(QDir().mkdir(m_folder->settingsFile()));
@@ -191,7 +192,9 @@ private Q_SLOTS:
         QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
         QCOMPARE(testsupport::labelText(window, "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
+        testsupport::MessageBoxAnswer answer(QStringLiteral("Exit without saving"));
         exitProgram(window);
+        QVERIFY(answer.text().contains(QStringLiteral("Is a directory")));
         QVERIFY(m_program->ended());
         QVERIFY(QFileInfo(m_folder->settingsFile()).isDir());
         QCOMPARE(QDir(m_folder->settingsFile()).entryList(QDir::Files),
@@ -218,7 +221,9 @@ private Q_SLOTS:
             QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
             QCOMPARE(testsupport::labelText(window, "cali"),
                 QStringLiteral("   Calibration Value   500 x 500"));
+            testsupport::MessageBoxAnswer answer(QStringLiteral("Exit without saving"));
             exitProgram(window);
+            QVERIFY(answer.text().contains(QStringLiteral("Permission denied")));
             QVERIFY(m_program->ended());
         }
         QCOMPARE(testsupport::modeOf(m_folder->settingsFile()), mode_t(0));

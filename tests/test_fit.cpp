@@ -71,13 +71,38 @@ private Q_SLOTS:
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("HLength"))->geometry().bottom() < 70);
     }
 
+    // Every note on the calibration in use is read whole: its lines fit the label's box.
+    void startScreen_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        const testsupport::TestScreen screen = testsupport::testScreen();
+        const QByteArray inUse("[Screen]\nSCREENH= 567\nSCREENV= 567\n");
+        QTest::newRow("never calibrated") << QByteArray();
+        QTest::newRow("another monitor") << inUse
+                + testsupport::calibrationRecords("HDMI-1", screen.width, screen.height, 567, 567);
+        QTest::newRow("another resolution")
+            << inUse + testsupport::calibrationRecords("screen0", 2560, 1440, 567, 567);
+        QTest::newRow("changed outside") << inUse;
+        QTest::newRow("far from the reported size") << "[Screen]\nSCREENH= 100\nSCREENV= 100\n"
+                + testsupport::calibrationRecords("screen0", screen.width, screen.height, 100, 100);
+    }
     void startScreen()
     {
+        QFETCH(QByteArray, file);
+        if (!file.isEmpty())
+            m_folder->writeSettings(file);
         m_program->showFrmstart();
         auto *window = currentWindow<frmstart>();
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         expectAllInside(window);
+        const auto *note = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QVERIFY(note && note->isVisible());
+        QVERIFY2(note->heightForWidth(note->width()) <= note->height(),
+            qPrintable(QStringLiteral("%1 rows of text in a box of %2: %3")
+                           .arg(note->heightForWidth(note->width()))
+                           .arg(note->height())
+                           .arg(note->text())));
     }
 };
 

@@ -6,6 +6,8 @@
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -14,6 +16,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <sys/stat.h>
 
 using testsupport::ProgramFolder;
 
@@ -309,9 +312,15 @@ private Q_SLOTS:
         QCOMPARE(shot.pixelColor(100, 400), kBackground);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+        // The two values in use, and their record with the monitor they were made on (named
+        // "screen0" by the test's screen configuration), its resolution and the day, as the
+        // record in use and as the monitor's own.
+        const testsupport::TestScreen testScreen = testsupport::testScreen();
         QCOMPARE(m_folder->settings(),
-            QByteArray(kDefaults).replace(
-                " 500\nSCREENV= 500", " 510\nSCREENV= " + down.toLatin1()));
+            "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 510\nSCREENV= "
+                + down.toLatin1() + '\n'
+                + testsupport::calibrationRecords("screen0", testScreen.width, testScreen.height,
+                    510, down.toInt(), QDate::currentDate().toString(Qt::ISODate).toLatin1()));
         auto *start = currentWindow<frmstart>();
         QVERIFY(start);
         QVERIFY(caption(start, "cali").endsWith(QStringLiteral("510 x ") + down));
@@ -319,7 +328,8 @@ private Q_SLOTS:
     }
 
     // A bar stops where its mark stops: further presses change nothing, the readout shows the
-    // end, and "Done" stores what it shows.
+    // end, and "Done" stores what it shows, which the start screen takes: shorter lengths let
+    // the calibration screen make values up to three times its largest mark.
     void theBarStopsWhereItsMarkStops_data()
     {
         QTest::addColumn<QString>("screen");
@@ -361,8 +371,10 @@ private Q_SLOTS:
         verifyMarks(window, 100 + endH, 100 + endV);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(),
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             screenSettings(QLatin1Char(' ') + lastH, QLatin1Char(' ') + lastV));
+        QCOMPARE(caption(m_program->current(), "cali"),
+            QStringLiteral("   Calibration Value   %1 x %2").arg(lastH, lastV));
     }
 
     // A value beyond its bar starts at the bar's end, and a press takes it down from there.
@@ -391,7 +403,8 @@ private Q_SLOTS:
         QCOMPARE(caption(window, "VPO"), QStringLiteral("0"));
         verifyMarks(window, 100, 100);
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
         QCOMPARE(caption(m_program->current(), "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
     }
@@ -442,8 +455,50 @@ private Q_SLOTS:
         // On the full length the bar takes the value; on a shorter one the value whose mark
         // stands where the bar put it is kept.
         const QByteArray across = lengths().first == 150 ? "600" : "600.5";
-        QCOMPARE(m_folder->settings(), "[Screen]\nSCREENH= " + across + "\nSCREENV= 450\n");
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            "[Screen]\nSCREENH= " + across + "\nSCREENV= 450\n");
         QVERIFY(currentWindow<frmstart>());
+    }
+
+    // "Done" that cannot store stays on the calibration screen and says why, naming the file;
+    // nothing is lost: the marks stay where they were put, "Done" stores them once the file
+    // can be written, and "Cancel" leaves the file as it was.
+    void failedDoneStays_data()
+    {
+        QTest::addColumn<bool>("tryAgain");
+        QTest::newRow("then Done again") << true;
+        QTest::newRow("then Cancel") << false;
+    }
+    void failedDoneStays()
+    {
+        QFETCH(bool, tryAgain);
+        FrmCali *window = openWith(kDefaults);
+        const int moved = bar(window, "HScroll1")->value() + 3;
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 3);
+        // A file without write permission is refused to every user, root included.
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        QCOMPARE(::chmod(path.constData(), 0444), 0);
+        {
+            testsupport::MessageBoxAnswer box(QStringLiteral("OK"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QVERIFY(box.seen());
+            QVERIFY2(box.text().contains(QStringLiteral("Permission denied"))
+                    && box.text().contains(m_folder->settingsFile()),
+                qPrintable(box.text()));
+        }
+        QCOMPARE(m_program->current(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(bar(window, "HScroll1")->value(), moved);
+        QCOMPARE(m_folder->settings(), kDefaults);
+
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        QTest::mouseClick(button(window, tryAgain ? "Done" : "Cancel"), Qt::LeftButton);
+        auto *start = currentWindow<frmstart>();
+        QVERIFY(start);
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            tryAgain ? "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= "
+                    + readout(moved, lengths().first, false).toLatin1() + "\nSCREENV= 500\n"
+                     : kDefaults);
     }
 
     void escDoesNothing()
@@ -521,7 +576,7 @@ private Q_SLOTS:
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
         verifyMarks(window, x - 1, y);
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
-        QCOMPARE(m_folder->settings(),
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             screenSettings(QLatin1Char(' ') + readout(int(x) - 101, lengths().first, false),
                 QStringLiteral(" 591")));
     }

@@ -1,14 +1,50 @@
 // The start screen driven through its real widgets, against a settings file in a fresh folder.
 #include "start/frmstart.h"
 
+#include "calibrate/frmcali.h"
+#include "clinic/calibrationrecord.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <sys/stat.h>
+
 using testsupport::ProgramFolder;
+
+namespace {
+// The notes as the start screen shows them.
+const QString kNeverCalibrated = QStringLiteral(
+    "This screen is not calibrated: results are wrong until it is. Calibrate before measuring.");
+const QString kOtherMonitor
+    = QStringLiteral("Calibrated on another monitor: calibrate this one before measuring.");
+const QString kChangedOutside = QStringLiteral(
+    "The calibration was changed outside the calibration screen: calibrate before measuring.");
+
+const QByteArray kFilter("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n");
+
+QByteArray screenSection(const QByteArray &screenH, const QByteArray &screenV)
+{
+    return "[Screen]\nSCREENH= " + screenH + "\nSCREENV= " + screenV + "\n";
+}
+
+// The records "Done" leaves on the screen the test runs on, named "screen0" by its
+// configuration: in [Calibration], or in the monitor's archive section.
+QByteArray recordHere(bool archive, int screenH, int screenV)
+{
+    const testsupport::TestScreen screen = testsupport::testScreen();
+    return testsupport::calibrationRecord(
+        archive, "screen0", screen.width, screen.height, screenH, screenV);
+}
+QByteArray recordsHere(int screenH, int screenV)
+{
+    return recordHere(false, screenH, screenV) + recordHere(true, screenH, screenV);
+}
+} // namespace
 
 class TestFrmstart final : public testsupport::ProgramTest
 {
@@ -25,6 +61,15 @@ private:
         return window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(number));
     }
     static bool wideScreen() { return testsupport::testScreen().width == 1280; }
+    static QString note(QWidget *window)
+    {
+        const auto *label = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        return label && label->isVisibleTo(window) ? label->text() : QString();
+    }
+    static void click(QWidget *window, const char *button)
+    {
+        QTest::mouseClick(window->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+    }
 
 private Q_SLOTS:
     void noFileGivesFallbacks()
@@ -105,17 +150,19 @@ private Q_SLOTS:
                   "567\r\nSCREENV= 432\r\n"));
     }
 
-    // Both bounds are inclusive: W - 250 and H - 250 are accepted, one more is not.
+    // Both bounds are inclusive: up to the largest value the calibration screen can make here
+    // (its largest mark, W - 251 or H - 251, measured against 50 mm) is accepted, one more is not.
     void calibrationRangeEdges_data()
     {
         QTest::addColumn<int>("screenH");
         QTest::addColumn<int>("screenV");
         QTest::addColumn<QString>("shown");
-        const int w = wideScreen() ? 1280 : 1024;
-        const int h = wideScreen() ? 1024 : 768;
+        const int largestH = wideScreen() ? 3087 : 2319;
+        const int largestV = wideScreen() ? 2319 : 1551;
         QTest::newRow("at the limits")
-            << w - 250 << h - 250 << QStringLiteral("%1 x %2").arg(w - 250).arg(h - 250);
-        QTest::newRow("past the limits") << w - 249 << h - 249 << QStringLiteral("500 x 500");
+            << largestH << largestV << QStringLiteral("%1 x %2").arg(largestH).arg(largestV);
+        QTest::newRow("past the limits")
+            << largestH + 1 << largestV + 1 << QStringLiteral("500 x 500");
         QTest::newRow("at and below the minimum") << 100 << 99 << QStringLiteral("100 x 500");
     }
     void calibrationRangeEdges()
@@ -135,10 +182,10 @@ private Q_SLOTS:
     {
         if (wideScreen())
             QSKIP("the edges written out here are those of a 1024 x 768 screen");
-        m_folder->writeSettings("[Screen]\nSCREENH= 774\nSCREENV= 518\n");
-        QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("774 x 518")));
+        m_folder->writeSettings("[Screen]\nSCREENH= 2319\nSCREENV= 1551\n");
+        QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("2319 x 1551")));
         restartProgram();
-        m_folder->writeSettings("[Screen]\nSCREENH= 775\nSCREENV= 519\n");
+        m_folder->writeSettings("[Screen]\nSCREENH= 2320\nSCREENV= 1552\n");
         QVERIFY(testsupport::labelText(open(), "cali").endsWith(QStringLiteral("500 x 500")));
     }
 
@@ -218,50 +265,51 @@ private Q_SLOTS:
         QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
     }
 
-    // The start screen says when the calibration in use was not stored for this screen, and
-    // why; the caption keeps its own text. The sizes are those of a 1024 x 768 screen.
+    // The start screen says when the calibration in use was not made on this monitor at this
+    // resolution, and which case it is; the caption keeps its own text. The offscreen monitor
+    // reports 100 dots per inch, which makes 590.55 pixels per 150 mm.
     void calibrationNote_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("why"); // empty: no note shown
-        const QByteArray filter("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n");
-        QTest::newRow("calibrated") << filter + "[Screen]\nSCREENH= 567\nSCREENV= 518\n"
-                                    << QString();
-        QTest::newRow("fresh install")
-            << QByteArray() << QStringLiteral("across: nothing stored; down: nothing stored");
-        QTest::newRow("laptop's height on a smaller screen")
-            << filter + "[Screen]\nSCREENH= 567\nSCREENV= 837\n"
-            << QStringLiteral("down: stored 837, at most 518 on this screen");
-        QTest::newRow("both too large")
-            << filter + "[Screen]\nSCREENH= 1280\nSCREENV= 1024\n"
-            << QStringLiteral("across: stored 1280, at most 774 on this screen; down: stored "
-                              "1024, at most 518 on this screen");
-        QTest::newRow("unreadable and too small")
-            << QByteArray("[Screen]\nSCREENH= 99\nSCREENV= abc\n")
-            << QStringLiteral("across: stored 99, at least 100; down: the stored value cannot be "
-                              "read");
-        QTest::newRow("beyond 16 bits") << QByteArray("[Screen]\nSCREENH= 500\nSCREENV= 40000\n")
-                                        << QStringLiteral("down: the stored value cannot be read");
+        QTest::addColumn<QString>("note"); // empty: no note shown
+        const testsupport::TestScreen screen = testsupport::testScreen();
+        const QByteArray inUse = kFilter + screenSection("567", "567");
+        QTest::newRow("calibrated here") << inUse + recordsHere(567, 567) << QString();
+        QTest::newRow("fresh install") << QByteArray() << kNeverCalibrated;
+        QTest::newRow("older file without a record") << inUse << kChangedOutside;
+        QTest::newRow("edited by hand")
+            << kFilter + screenSection("600", "567") + recordsHere(567, 567) << kChangedOutside;
+        QTest::newRow("another monitor of the same resolution") << inUse
+                + testsupport::calibrationRecords("HDMI-1", screen.width, screen.height, 567, 567)
+                                                                << kOtherMonitor;
+        QTest::newRow("another resolution")
+            << inUse + testsupport::calibrationRecords("screen0", 1920, 1080, 567, 567)
+            << QStringLiteral("Calibrated at another resolution (1920 x 1080): calibrate at this "
+                              "one before measuring.");
+        QTest::newRow("far from the reported size")
+            << kFilter + screenSection("500", "590") + recordsHere(500, 590)
+            << QStringLiteral("The calibration is 15 % off the size this monitor reports: check "
+                              "it with a ruler.");
+        QTest::newRow("too large for this screen")
+            << kFilter + screenSection("567", "4000") << kNeverCalibrated;
+        QTest::newRow("unreadable")
+            << QByteArray("[Screen]\nSCREENH= 567\nSCREENV= abc\n") << kNeverCalibrated;
+        QTest::newRow("beyond 16 bits")
+            << QByteArray("[Screen]\nSCREENH= 567\nSCREENV= 40000\n") << kNeverCalibrated;
     }
     void calibrationNote()
     {
-        if (wideScreen())
-            QSKIP("the rows are written for a 1024 x 768 screen");
         QFETCH(QByteArray, file);
-        QFETCH(QString, why);
-        const QString note = why.isEmpty()
-            ? QString()
-            : QStringLiteral("Not calibrated for this screen (%1). Using 500 pixels per 150 mm: "
-                             "calibrate this screen before measuring.")
-                  .arg(why);
+        QFETCH(QString, note);
         if (!file.isEmpty())
             m_folder->writeSettings(file);
         frmstart *window = open();
         const auto *label = window->findChild<QLabel *>(QStringLiteral("caliNote"));
         QVERIFY(label);
-        QCOMPARE(label->isVisible(), !note.isEmpty());
+        QCOMPARE(label->isVisibleTo(window), !note.isEmpty());
         if (!note.isEmpty()) {
             QCOMPARE(label->text(), note);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
             // The whole note is read: its lines fit the label's box.
             QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
                 qPrintable(QStringLiteral("%1 rows of text in a box of %2")
@@ -270,6 +318,157 @@ private Q_SLOTS:
         }
         QVERIFY(testsupport::labelText(window, "cali")
                     .startsWith(QStringLiteral("   Calibration Value   ")));
+    }
+
+    // Saving the fall-back never makes an uncalibrated screen look calibrated: after "Exit" on
+    // a fresh install the file holds 500 and 500, and the next start still says so.
+    void fallbackSavedIsStillNotCalibrated()
+    {
+        frmstart *window = open();
+        QCOMPARE(note(window), kNeverCalibrated);
+        click(window, "Command2");
+        QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
+        restartProgram();
+        window = open();
+        QCOMPARE(note(window), kNeverCalibrated);
+        QVERIFY(testsupport::labelText(window, "cali").endsWith(QStringLiteral("500 x 500")));
+    }
+
+    // A calibration too large for this screen is never lost, whichever way the start screen
+    // is left: one made on another monitor keeps its record, which comes back on that monitor,
+    // while this monitor's own comes back here; one of an older file without a record is set
+    // aside before the fall-back is written.
+    void storedCalibrationIsKept_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("recorded");
+        for (const char *way : {"Start", "Exit", "Calibrate and Cancel"}) {
+            QTest::addRow("%s, made on another monitor", way) << QString::fromLatin1(way) << true;
+            QTest::addRow("%s, older file", way) << QString::fromLatin1(way) << false;
+        }
+    }
+    void storedCalibrationIsKept()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, recorded);
+        // 2400 pixels down is more than any of the test screens can make: more than three
+        // times its largest mark.
+        const QByteArray elsewhere
+            = testsupport::calibrationRecord(true, "eDP-1", 3840, 2400, 2400, 2400);
+        m_folder->writeSettings(kFilter + screenSection("2400", "2400")
+            + (recorded ? testsupport::calibrationRecord(false, "eDP-1", 3840, 2400, 2400, 2400)
+                        + elsewhere + recordHere(true, 567, 567)
+                        : QByteArray()));
+
+        frmstart *window = open();
+        if (way == QLatin1String("Start")) {
+            click(window, "Command1");
+            QTest::keyClick(m_program->current(), Qt::Key_Escape);
+        } else if (way == QLatin1String("Exit")) {
+            click(window, "Command2");
+            QVERIFY(m_program->ended());
+            restartProgram();
+            open();
+        } else {
+            click(window, "Command3");
+            QVERIFY(currentWindow<FrmCali>());
+            click(m_program->current(), "Cancel");
+        }
+        window = currentWindow<frmstart>();
+        QVERIFY(window);
+        const QByteArray saved = m_folder->settings();
+        if (recorded) {
+            // This monitor's record is in use, with no note, and the other's is kept whole.
+            QCOMPARE(note(window), QString());
+            QVERIFY(testsupport::labelText(window, "cali").endsWith(QStringLiteral("567 x 567")));
+            QCOMPARE(testsupport::withoutRecords(saved), kFilter + screenSection("567", "567"));
+            QVERIFY2(saved.contains(elsewhere), saved.constData());
+            QVERIFY2(saved.contains(recordHere(false, 567, 567)), saved.constData());
+            // On the monitor it was made on, the other calibration comes back with no note.
+            clinic::Monitor other;
+            other.output = QStringLiteral("eDP-1");
+            other.resolution = QSize(3840, 2400);
+            const clinic::StartCalibration there = clinic::startCalibration(
+                m_folder->nativePath(), 567, 567, other, 3840, 2400, QDate::currentDate());
+            QCOMPARE(there.screenH, 2400.0);
+            QCOMPARE(there.screenV, 2400.0);
+            QCOMPARE(there.judgement.note, clinic::NoteCase::None);
+        } else {
+            QCOMPARE(note(window), kNeverCalibrated);
+            const QByteArray setAside
+                = "[Calibration unrecorded]\nSCREENH= 2400\nSCREENV= 2400\nDATE="
+                + QDate::currentDate().toString(Qt::ISODate).toLatin1() + "\n";
+            QVERIFY2(saved.endsWith(setAside), saved.constData());
+            QCOMPARE(saved.count("[Calibration"), 1);
+            // The wider screen can use the value across, which stays in use.
+            QCOMPARE(testsupport::withoutRecords(saved),
+                kFilter + screenSection(wideScreen() ? "2400" : "500", "500"));
+        }
+    }
+
+    // A save that fails says so on the start screen. "Start" and "Calibrate" stay with the
+    // options as chosen, since the other window would read others from the file; "Exit" and
+    // Esc let the user leave without saving or stay. Whoever stays can try again.
+    void failedSaveSaysSo_data()
+    {
+        QTest::addColumn<QString>("way"); // a button, or empty for Esc
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("Start") << QStringLiteral("Command1") << QStringLiteral("OK") << false;
+        QTest::newRow("Calibrate") << QStringLiteral("Command3") << QStringLiteral("OK") << false;
+        QTest::newRow("Exit, then stay")
+            << QStringLiteral("Command2") << QStringLiteral("Stay") << false;
+        QTest::newRow("Exit without saving")
+            << QStringLiteral("Command2") << QStringLiteral("Exit without saving") << true;
+        QTest::newRow("Esc, then stay") << QString() << QStringLiteral("Stay") << false;
+        QTest::newRow("Esc, exit without saving")
+            << QString() << QStringLiteral("Exit without saving") << true;
+    }
+    void failedSaveSaysSo()
+    {
+        QFETCH(QString, way);
+        QFETCH(QString, answer);
+        QFETCH(bool, ends);
+        const QByteArray file = kFilter + screenSection("567", "567") + recordsHere(567, 567);
+        m_folder->writeSettings(file);
+        // A file without write permission is refused to every user, root included.
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        QCOMPARE(::chmod(path.constData(), 0444), 0);
+        frmstart *window = open();
+        QTest::mouseClick(option(window, 4), Qt::LeftButton);
+        const auto leave = [&] {
+            if (way.isEmpty())
+                QTest::keyClick(window, Qt::Key_Escape);
+            else
+                click(window, way.toLatin1().constData());
+        };
+        {
+            testsupport::MessageBoxAnswer box(answer);
+            leave();
+            QVERIFY(box.seen());
+            QVERIFY2(box.text().contains(QStringLiteral("Permission denied"))
+                    && box.text().contains(m_folder->settingsFile()),
+                qPrintable(box.text()));
+        }
+        QCOMPARE(m_program->ended(), ends);
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        QCOMPARE(m_folder->settings(), file);
+        if (ends)
+            return;
+        QCOMPARE(currentWindow<frmstart>(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {4, 5, 9}));
+        // Once the file can be written, the same way saves and goes on.
+        testsupport::MessageBoxAnswer none(QStringLiteral("OK"));
+        leave();
+        QVERIFY(!none.seen());
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            QByteArray("[Filter]\nFILTER= 4\nTARGET= 1\nFIXEYE= 2\n")
+                + screenSection("567", "567"));
+        if (way == QLatin1String("Command1") || way == QLatin1String("Command3"))
+            QVERIFY(currentWindow<frmstart>() != window);
+        else
+            QVERIFY(m_program->ended());
     }
 };
 

@@ -961,6 +961,54 @@ private Q_SLOTS:
         QCOMPARE(read, number);
     }
 
+    // The sections a reader of the calibration's records walks through: each once, as the
+    // header spells it, in the order the file holds them, whatever its encoding; values read
+    // from the same moment of the file as ReadINI finds them.
+    void snapshotSections_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("sections");
+        QTest::newRow("no file") << QByteArray() << QStringList();
+        QTest::newRow("as written")
+            << QByteArray("[Filter]\nFILTER= 1\n[Screen]\nSCREENH= 567\n[Calibration]\n")
+            << QStringList {"Filter", "Screen", "Calibration"};
+        QTest::newRow("blanks, letter case, a second header of a name, no closing bracket")
+            << QByteArray("\xEF\xBB\xBF; note\r\n  [ Screen ] x\r\n[SCREEN]\r\n[Calibration eDP-1 "
+                          "1920x1080]\r\n[Open\r\n[]\r\n")
+            << QStringList {"Screen", "Calibration eDP-1 1920x1080", "Open"};
+        QTest::newRow("UTF-16") << testsupport::utf16("[Screen]\r\nSCREENH= 567\r\n[Caf\xe9]\r\n")
+                                << QStringList {"Screen", QStringLiteral("Caf\u00e9")};
+    }
+    void snapshotSections()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, sections);
+        if (!content.isNull())
+            m_folder->writeSettings(content);
+        const settings::Snapshot snapshot(m_folder->nativePath());
+        QCOMPARE(snapshot.sections(), sections);
+        QCOMPARE(snapshot.value(QStringLiteral("Screen"), QStringLiteral("ScreenH")),
+            ReadINI(QStringLiteral("Screen"), QStringLiteral("ScreenH"), path()));
+    }
+
+    // A save that cannot be done says why, in the system's words, and leaves the file as it
+    // was; one that is done says nothing.
+    void saveReportsWhyItFailed()
+    {
+        const QByteArray folder = m_folder->nativePath();
+        QCOMPARE(settings::save(folder, {{settings::Key::Filter, 2}}), QString());
+        QCOMPARE(::chmod(path().constData(), 0444), 0);
+        QCOMPARE(settings::save(folder, {{settings::Key::Filter, 3}}),
+            QStringLiteral("Permission denied"));
+        QCOMPARE(::chmod(path().constData(), 0644), 0);
+        QCOMPARE(m_folder->settings(), QByteArray("[Filter]\nFILTER= 2\n"));
+        QVERIFY(QFile::remove(file()) && QDir().rmdir(m_folder->path()));
+        QCOMPARE(settings::save(folder, {{settings::Key::Filter, 3}}),
+            QStringLiteral("No such file or directory"));
+        QCOMPARE(settings::save(QByteArray(), {{settings::Key::Filter, 3}}),
+            QStringLiteral("the program's folder cannot be found"));
+    }
+
     void halfCalibrationValues()
     {
         m_folder->writeSettings("[Screen]\nSCREENH=300.5\nSCREENV=300.5\n");
@@ -969,9 +1017,10 @@ private Q_SLOTS:
         QCOMPARE(values.ScreenH, 300.5);
         QCOMPARE(values.ScreenV, qint16(300));
 
-        settings::save(m_folder->nativePath(),
-            {{settings::Key::ScreenH, values.ScreenH},
-                {settings::Key::ScreenV, double(values.ScreenV)}});
+        QCOMPARE(settings::save(m_folder->nativePath(),
+                     {{settings::Key::ScreenH, values.ScreenH},
+                         {settings::Key::ScreenV, double(values.ScreenV)}}),
+            QString());
         QCOMPARE(m_folder->settings(), QByteArray("[Screen]\nSCREENH= 300.5\nSCREENV= 300\n"));
     }
 };

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -123,6 +125,69 @@ TestScreen testScreen()
     if (parts.size() != 3)
         return {};
     return {parts[0].toInt(), parts[1].toInt(), parts[2].chopped(3).toInt()};
+}
+
+MessageBoxAnswer::MessageBoxAnswer(const QString &button)
+    : m_button(button)
+{
+    // A program that ended before, in an earlier step or test, asked the application to quit,
+    // and every event loop started since returns at once: a message box would close unseen.
+    // The application's own loop clears that as it ends.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    // A message box runs its own event loop; the timer runs in it.
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswer::answer);
+    m_timer.start();
+}
+
+void MessageBoxAnswer::answer()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+        return;
+    m_timer.stop();
+    m_seen = true;
+    m_text = box->text();
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->text().remove(QLatin1Char('&')) == m_button) {
+            button->click();
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the message box").arg(m_button)));
+}
+
+QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
+    int screenH, int screenV, const QByteArray &date)
+{
+    const QByteArray section = archive ? "[Calibration " + output + ' ' + QByteArray::number(width)
+            + 'x' + QByteArray::number(height) + "]\n"
+                                       : QByteArray("[Calibration]\n");
+    return section
+        + QStringLiteral("SCREENH= %1\nSCREENV= %2\nMANUFACTURER=\nMODEL=\nSERIAL=\nOUTPUT=%3\n"
+                         "RESOLUTION=%4 x %5\nDATE=%6\n")
+              .arg(screenH)
+              .arg(screenV)
+              .arg(QString::fromLatin1(output))
+              .arg(width)
+              .arg(height)
+              .arg(QString::fromLatin1(date))
+              .toLatin1();
+}
+
+QByteArray calibrationRecords(const QByteArray &output, int width, int height, int screenH,
+    int screenV, const QByteArray &date)
+{
+    return calibrationRecord(false, output, width, height, screenH, screenV, date)
+        + calibrationRecord(true, output, width, height, screenH, screenV, date);
+}
+
+QByteArray withoutRecords(const QByteArray &content)
+{
+    const qsizetype at = content.indexOf("[Calibration");
+    return at < 0 ? content : content.left(at);
 }
 
 QList<int> selectedOptions(QWidget *window)

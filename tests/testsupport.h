@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -118,6 +119,40 @@ private:
 
     QTemporaryDir m_guardFolder;
 };
+
+// Answers the message box that a step of the test opens, while it is open: keeps its text and
+// presses the button of that caption ("&" marks left out: "Exit without saving", "OK").
+class MessageBoxAnswer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MessageBoxAnswer(const QString &button);
+
+    // Whether a message box came up, and its text.
+    bool seen() const { return m_seen; }
+    QString text() const { return m_text; }
+
+private:
+    void answer();
+
+    QString m_button;
+    bool m_seen = false;
+    QString m_text;
+    QTimer m_timer;
+};
+
+// A calibration's record as "Done" writes it, for a monitor named only by its output (as the
+// offscreen screens are): in [Calibration], the record of the values in use, or in the
+// monitor's archive section.
+QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
+    int screenH, int screenV, const QByteArray &date = "2026-01-15");
+// Both, as "Done" leaves them in a file that held none.
+QByteArray calibrationRecords(const QByteArray &output, int width, int height, int screenH,
+    int screenV, const QByteArray &date = "2026-01-15");
+
+// The file's content up to its first calibration record: what a reader of the five settings
+// sees of it.
+QByteArray withoutRecords(const QByteArray &content);
 
 // The numbers of the start screen's selected option buttons (1 to 9), in order.
 QList<int> selectedOptions(QWidget *window);

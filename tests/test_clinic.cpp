@@ -1,0 +1,333 @@
+// The calibration's records without a window or an application object: which case the
+// calibration in use is on a monitor, what the start screen puts into use and what it keeps,
+// and what "Done" records. Files are written by hand into a fresh folder.
+#include "clinic/calibration.h"
+#include "clinic/calibrationrecord.h"
+#include "settings/ini.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using clinic::NoteCase;
+
+Q_DECLARE_METATYPE(clinic::NoteCase)
+Q_DECLARE_METATYPE(clinic::Monitor)
+
+namespace {
+
+const QDate kToday(2026, 12, 8);
+
+// The monitor the tests stand at: 1920 x 1080 on a screen that reports 508 x 286 mm, which
+// makes 566.9 pixels per 150 mm across and 566.4 down.
+clinic::Monitor here()
+{
+    clinic::Monitor monitor;
+    monitor.manufacturer = QStringLiteral("Dell Inc.");
+    monitor.model = QStringLiteral("DELL U2412M");
+    monitor.serialNumber = QStringLiteral("ABC123");
+    monitor.output = QStringLiteral("DP-1");
+    monitor.resolution = QSize(1920, 1080);
+    monitor.physicalSizeMm = QSizeF(508, 286);
+    return monitor;
+}
+
+// A record's keys as "Done" writes them, for this monitor or for a laptop's own screen.
+QByteArray keysHere(int screenH, int screenV, const char *resolution = "1920 x 1080")
+{
+    return QStringLiteral("SCREENH= %1\nSCREENV= %2\nMANUFACTURER=Dell Inc.\nMODEL=DELL U2412M\n"
+                          "SERIAL=ABC123\nOUTPUT=DP-1\nRESOLUTION=%3\nDATE=2026-01-15\n")
+        .arg(screenH)
+        .arg(screenV)
+        .arg(QLatin1String(resolution))
+        .toLatin1();
+}
+QByteArray keysLaptop(int screenH, int screenV)
+{
+    return QStringLiteral("SCREENH= %1\nSCREENV= %2\nMANUFACTURER=Sharp\nMODEL=LQ156D1\n"
+                          "SERIAL=\nOUTPUT=eDP-1\nRESOLUTION=3840 x 2160\nDATE=2026-02-20\n")
+        .arg(screenH)
+        .arg(screenV)
+        .toLatin1();
+}
+const QByteArray kArchiveHere("[Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080]\n");
+const QByteArray kArchiveLaptop("[Calibration Sharp LQ156D1 eDP-1 3840x2160]\n");
+
+QByteArray screen(int screenH, int screenV)
+{
+    return QStringLiteral("[Screen]\nSCREENH= %1\nSCREENV= %2\n")
+        .arg(screenH)
+        .arg(screenV)
+        .toLatin1();
+}
+
+// Entries one to a line, "[section] KEY=value", to compare with lines written out by hand.
+QByteArray linesOf(const QList<profile::Entry> &entries)
+{
+    QByteArray lines;
+    for (const profile::Entry &entry : entries)
+        lines += '[' + entry.section + "] " + entry.key + '=' + entry.value + '\n';
+    return lines;
+}
+
+QByteArray recordLines(const QByteArray &section, const QByteArray &keys)
+{
+    QByteArray lines;
+    for (const QByteArray &line : keys.split('\n')) {
+        if (!line.isEmpty())
+            lines += '[' + section + "] " + line + '\n';
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestClinic final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QByteArray folder() const { return QFile::encodeName(m_dir->path()); }
+    void write(const QByteArray &content)
+    {
+        QFile file(m_dir->path() + QStringLiteral("/Kelvane.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(content), content.size());
+    }
+
+private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    // The start screen loads on this monitor with the values it read: what goes into use, what
+    // its next save writes beside the five values, and which case the note names. After that
+    // save, the measurement screen judges the same case, and the next start changes nothing.
+    void startCalibration_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<double>("readH"); // as the start screen read (or held) them
+        QTest::addColumn<double>("readV");
+        QTest::addColumn<double>("inUseH");
+        QTest::addColumn<double>("inUseV");
+        QTest::addColumn<NoteCase>("note");
+        QTest::addColumn<bool>("calibratedHere");
+        QTest::addColumn<QByteArray>("written");
+
+        QTest::newRow("never calibrated") << QByteArray() << 0.0 << 0.0 << 500.0 << 500.0
+                                          << NoteCase::NeverCalibrated << false << QByteArray();
+        QTest::newRow("fall-back saved") << screen(500, 500) << 500.0 << 500.0 << 500.0 << 500.0
+                                         << NoteCase::NeverCalibrated << false << QByteArray();
+        QTest::newRow("other monitor") << screen(1671, 1671) + "[Calibration]\n"
+                + keysLaptop(1671, 1671) + kArchiveLaptop + keysLaptop(1671, 1671)
+                                       << 1671.0 << 1671.0 << 1671.0 << 1671.0
+                                       << NoteCase::OtherMonitor << false << QByteArray();
+        QTest::newRow("other resolution")
+            << screen(567, 567) + "[Calibration]\n" + keysHere(567, 567, "2560 x 1440") << 567.0
+            << 567.0 << 567.0 << 567.0 << NoteCase::OtherResolution << false << QByteArray();
+        QTest::newRow("changed outside")
+            << screen(600, 567) + "[Calibration]\n" + keysHere(567, 567) + kArchiveHere
+                + keysHere(567, 567)
+            << 600.0 << 567.0 << 600.0 << 567.0 << NoteCase::ChangedOutside << true << QByteArray();
+        QTest::newRow("changed outside: an older file")
+            << screen(567, 567) << 567.0 << 567.0 << 567.0 << 567.0 << NoteCase::ChangedOutside
+            << false << QByteArray();
+        QTest::newRow("far from reported") << screen(700, 567) + "[Calibration]\n"
+                + keysHere(700, 567) + kArchiveHere + keysHere(700, 567)
+                                           << 700.0 << 567.0 << 700.0 << 567.0
+                                           << NoteCase::FarFromReported << true << QByteArray();
+        QTest::newRow("calibrated here")
+            << screen(567, 567) + "[Calibration]\n" + keysHere(567, 567) + kArchiveHere
+                + keysHere(567, 567)
+            << 567.0 << 567.0 << 567.0 << 567.0 << NoteCase::None << true << QByteArray();
+        QTest::newRow("record restored")
+            << screen(1671, 1671) + "[Calibration]\n" + keysLaptop(1671, 1671) + kArchiveLaptop
+                + keysLaptop(1671, 1671) + kArchiveHere + keysHere(567, 567)
+            << 1671.0 << 1671.0 << 567.0 << 567.0 << NoteCase::None << true
+            << recordLines("Calibration", keysHere(567, 567));
+        // 2600 down is more than a 1080-row screen can make (829 x 3 = 2487).
+        QTest::newRow("too large, restored over the fall-back")
+            << screen(1671, 2600) + "[Calibration]\n" + keysLaptop(1671, 2600) + kArchiveLaptop
+                + keysLaptop(1671, 2600) + kArchiveHere + keysHere(567, 567)
+            << 1671.0 << 2600.0 << 567.0 << 567.0 << NoteCase::None << true
+            << recordLines("Calibration", keysHere(567, 567));
+        QTest::newRow("too large, kept in its own record")
+            << screen(1671, 2600) + "[Calibration]\n" + keysLaptop(1671, 2600) + kArchiveLaptop
+                + keysLaptop(1671, 2600)
+            << 1671.0 << 2600.0 << 1671.0 << 500.0 << NoteCase::NeverCalibrated << false
+            << QByteArray();
+        QTest::newRow("too large, no record: set aside")
+            << screen(1671, 2600) << 1671.0 << 2600.0 << 1671.0 << 500.0
+            << NoteCase::NeverCalibrated << false
+            << QByteArray("[Calibration unrecorded] SCREENH= 1671\n"
+                          "[Calibration unrecorded] SCREENV= 2600\n"
+                          "[Calibration unrecorded] DATE=2026-12-08\n");
+        QTest::newRow("too large, set aside beside an earlier one")
+            << screen(1671, 2600) + "[Calibration unrecorded]\nSCREENH= 3000\nDATE=2026-01-01\n"
+            << 1671.0 << 2600.0 << 1671.0 << 500.0 << NoteCase::NeverCalibrated << false
+            << QByteArray("[Calibration unrecorded 2] SCREENH= 1671\n"
+                          "[Calibration unrecorded 2] SCREENV= 2600\n"
+                          "[Calibration unrecorded 2] DATE=2026-12-08\n");
+        QTest::newRow("below the minimum: no calibration anywhere, not kept")
+            << screen(50, 567) << 50.0 << 567.0 << 500.0 << 567.0 << NoteCase::NeverCalibrated
+            << false << QByteArray();
+    }
+    void startCalibration()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(double, readH);
+        QFETCH(double, readV);
+        QFETCH(double, inUseH);
+        QFETCH(double, inUseV);
+        QFETCH(NoteCase, note);
+        QFETCH(bool, calibratedHere);
+        QFETCH(QByteArray, written);
+        if (!file.isEmpty())
+            write(file);
+
+        const clinic::StartCalibration start
+            = clinic::startCalibration(folder(), readH, readV, here(), 1920, 1080, kToday);
+        QCOMPARE(start.screenH, inUseH);
+        QCOMPARE(start.screenV, inUseV);
+        QCOMPARE(start.judgement.note, note);
+        QCOMPARE(start.judgement.calibratedHere, calibratedHere);
+        QCOMPARE(start.judgement.text.isEmpty(), note == NoteCase::None);
+        QCOMPARE(linesOf(start.entries), written);
+
+        QCOMPARE(settings::save(folder(),
+                     {{settings::Key::ScreenH, inUseH}, {settings::Key::ScreenV, inUseV}},
+                     start.entries),
+            QString());
+        const clinic::CalibrationJudgement measured
+            = clinic::judgeCalibration(folder(), inUseH, inUseV, here());
+        QCOMPARE(measured.note, note);
+        QCOMPARE(measured.text, start.judgement.text);
+        const clinic::StartCalibration again
+            = clinic::startCalibration(folder(), inUseH, inUseV, here(), 1920, 1080, kToday);
+        QCOMPARE(again.screenH, inUseH);
+        QCOMPARE(again.screenV, inUseV);
+        QCOMPARE(again.judgement.note, note);
+        QCOMPARE(linesOf(again.entries), QByteArray());
+    }
+
+    // The notes name their case in a few words, with numbers of their own only.
+    void noteTexts_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<double>("screenH");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("never calibrated")
+            << QByteArray() << 500.0
+            << QStringLiteral("This screen is not calibrated: results are wrong until it is. "
+                              "Calibrate before measuring.");
+        QTest::newRow("other monitor")
+            << "[Calibration]\n" + keysLaptop(567, 567) << 567.0
+            << QStringLiteral("Calibrated on another monitor: calibrate this one before "
+                              "measuring.");
+        QTest::newRow("other resolution")
+            << "[Calibration]\n" + keysHere(567, 567, "2560 x 1440") << 567.0
+            << QStringLiteral("Calibrated at another resolution (2560 x 1440): calibrate at this "
+                              "one before measuring.");
+        QTest::newRow("changed outside")
+            << QByteArray() << 567.0
+            << QStringLiteral("The calibration was changed outside the calibration screen: "
+                              "calibrate before measuring.");
+        // 700 against 566.9 reported: 23 % off.
+        QTest::newRow("far from reported")
+            << kArchiveHere + keysHere(700, 567) << 700.0
+            << QStringLiteral("The calibration is 23 % off the size this monitor reports: check "
+                              "it with a ruler.");
+        QTest::newRow("within a tenth of the reported size")
+            << kArchiveHere + keysHere(620, 567) << 620.0 << QString();
+    }
+    void noteTexts()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(double, screenH);
+        QFETCH(QString, text);
+        if (!file.isEmpty())
+            write(file);
+        QCOMPARE(clinic::judgeCalibration(folder(), screenH, 567, here()).text, text);
+    }
+
+    // "Done" records the calibration as the one in use and in its monitor's own section: the
+    // one the file holds for that monitor at that resolution, whatever its name, or a new one
+    // named after the monitor, readable and safe to keep in a section header.
+    void doneEntries_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<clinic::Monitor>("monitor");
+        QTest::addColumn<QByteArray>("archive");
+        clinic::Monitor odd = here();
+        odd.manufacturer = QStringLiteral("\"ACME\"");
+        odd.model = QStringLiteral("View[1]\tPro\n");
+        odd.serialNumber.clear();
+        odd.output = QStringLiteral("DP-2 \u8868");
+
+        QTest::newRow("a new file")
+            << QByteArray() << here()
+            << QByteArray("Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080");
+        QTest::newRow("the monitor's section, renamed by hand") << "[Calibration desk screen]\n"
+                + keysHere(540, 540) << here() << QByteArray("Calibration desk screen");
+        QTest::newRow("its name taken by another monitor")
+            << kArchiveHere + keysLaptop(1671, 1671) << here()
+            << QByteArray("Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080 2");
+        QTest::newRow("names without brackets, control characters or quotes")
+            << QByteArray() << odd << QByteArray("Calibration ACME View 1 Pro DP-2 ? 1920x1080");
+    }
+    void doneEntries()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(clinic::Monitor, monitor);
+        QFETCH(QByteArray, archive);
+        if (!file.isEmpty())
+            write(file);
+        const clinic::CalibrationRecord record {567, 566, monitor, kToday};
+        const QList<profile::Entry> entries = clinic::doneEntries(folder(), record);
+        const QByteArray keys = "SCREENH= 567\nSCREENV= 566\nMANUFACTURER="
+            + clinic::recordedText(monitor.manufacturer).toLatin1()
+            + "\nMODEL=" + clinic::recordedText(monitor.model).toLatin1()
+            + "\nSERIAL=" + clinic::recordedText(monitor.serialNumber).toLatin1()
+            + "\nOUTPUT=" + clinic::recordedText(monitor.output).toLatin1()
+            + "\nRESOLUTION=1920 x 1080\nDATE=2026-12-08\n";
+        QCOMPARE(linesOf(entries), recordLines("Calibration", keys) + recordLines(archive, keys));
+
+        // Stored, it is the calibration made here, and its record is found again.
+        QCOMPARE(settings::save(folder(),
+                     {{settings::Key::ScreenH, 567}, {settings::Key::ScreenV, 566}}, entries),
+            QString());
+        const clinic::CalibrationJudgement judgement
+            = clinic::judgeCalibration(folder(), 567, 566, monitor);
+        QCOMPARE(judgement.note, NoteCase::None);
+        QVERIFY(judgement.calibratedHere);
+        const std::optional<clinic::ArchivedRecord> found
+            = clinic::archivedRecord(folder(), monitor);
+        QVERIFY(found);
+        QCOMPARE(found->section.toLatin1(), archive);
+        QCOMPARE(found->record.screenH, 567.0);
+        QCOMPARE(found->record.date, kToday);
+    }
+
+    void recordedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("as it is") << QStringLiteral("Dell Inc.") << QStringLiteral("Dell Inc.");
+        QTest::newRow("brackets and controls become blanks")
+            << QStringLiteral("A]\r\n[B\x01") << QStringLiteral("A B");
+        QTest::newRow("quotes the reader would drop")
+            << QStringLiteral("'\"LG\"'") << QStringLiteral("LG");
+        QTest::newRow("beyond the code page")
+            << QStringLiteral("\u00c9cran \u8868") << QStringLiteral("\u00c9cran ?");
+        QTest::newRow("blanks simplified") << QStringLiteral("  a \t b  ") << QStringLiteral("a b");
+    }
+    void recordedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, recorded);
+        QCOMPARE(clinic::recordedText(text), recorded);
+        QCOMPARE(clinic::recordedText(recorded), recorded);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClinic)
+#include "test_clinic.moc"
