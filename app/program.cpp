@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -66,7 +67,32 @@ void Program::showFrmstart()
             window->raise();
             window->activateWindow();
         }
+        followMonitors(window);
     }
+}
+
+// The clinician moves the start screen onto the patient's monitor before starting, or the
+// monitors change while it is open: what it shows and saves (the calibration in use, its note,
+// the resolution) becomes that monitor's, as the measurement will be. Several signals in a row
+// tell one change of the display, so the start screen looks again once they have all arrived.
+void Program::followMonitors(frmstart *window)
+{
+    const QPointer<frmstart> open = window;
+    const auto follow = [this, open] {
+        if (!open || m_current != open)
+            return;
+        takePatientScreenFromStart();
+        open->followScreen();
+    };
+    if (QWindow *handle = window->windowHandle())
+        QObject::connect(handle, &QWindow::screenChanged, window, follow, Qt::QueuedConnection);
+    const auto *application = qGuiApp;
+    QObject::connect(
+        application, &QGuiApplication::screenAdded, window, follow, Qt::QueuedConnection);
+    QObject::connect(
+        application, &QGuiApplication::screenRemoved, window, follow, Qt::QueuedConnection);
+    for (const QScreen *screen : QGuiApplication::screens())
+        QObject::connect(screen, &QScreen::geometryChanged, window, follow, Qt::QueuedConnection);
 }
 
 void Program::showForm1()

@@ -50,6 +50,7 @@ public:
 private:
     template<typename Window, typename Values> Window *load(Values &values);
     void takePatientScreenFromStart();
+    void followMonitors(frmstart *window);
     void leaveOnScreenChange(QWidget *window, std::function<void()> wayBack);
 
     QByteArray m_programFolder;

@@ -73,12 +73,24 @@ void frmstart::Form_Load()
     setOption(ui.Option8, m_values.FixEye == 1);
     setOption(ui.Option9, m_values.FixEye == 2);
 
+    m_readH = m_values.ScreenH;
+    m_readV = m_values.ScreenV;
+    applyCalibration();
+}
+
+void frmstart::followScreen()
+{
+    applyCalibration();
+}
+
+void frmstart::applyCalibration()
+{
     // The values accepted here, or the fall-back, or the record of this monitor at this
     // resolution when the values read were made elsewhere; stored values that are replaced
     // are kept in the file by the next save.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
-    const clinic::StartCalibration calibration = clinic::startCalibration(folder, m_values.ScreenH,
-        m_values.ScreenV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
+    const clinic::StartCalibration calibration = clinic::startCalibration(m_program.programFolder(),
+        m_readH, m_readV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
         QDate::currentDate());
     m_values.ScreenH = calibration.screenH;
     m_values.ScreenV

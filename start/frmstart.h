@@ -30,7 +30,12 @@ public:
     void Command2_Click();
     void Command3_Click();
 
+    // The window stands on another monitor now, or its monitor changed: the calibration in use,
+    // its note and the captions are those of the patient's monitor as it is now.
+    void followScreen();
+
 private:
+    void applyCalibration();
     // Returns why the save failed, in the system's words; empty when it is done.
     QString SaveSettings();
     void showCalibrationNote(const clinic::CalibrationJudgement &judgement);
@@ -43,4 +48,7 @@ private:
     // What the next save writes beside the five values: a calibration record put back into
     // use, stored values set aside.
     QList<profile::Entry> m_calibrationEntries;
+    // The calibration as the file held it at loading, before this monitor's rules applied.
+    double m_readH = 0;
+    qint16 m_readV = 0;
 };

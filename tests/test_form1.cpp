@@ -566,16 +566,29 @@ private Q_SLOTS:
             QSKIP("one monitor: the start screen names none");
         QScreen *first = screens.at(0);
         QScreen *second = screens.at(1);
-        m_folder->writeSettings(settingsFile(1, 1, 2, 567, 567));
+        // Each monitor calibrated on its own; the first one's calibration is in use.
+        m_folder->writeSettings(settingsFile(1, 1, 2, 567, 567)
+            + testsupport::calibrationRecords(first->name().toLatin1(), 1024, 768, 567, 567)
+            + testsupport::calibrationRecord(
+                true, second->name().toLatin1(), 1280, 1024, 600, 610, "2026-01-15"));
         m_program->showFrmstart();
         auto *start = currentWindow<frmstart>();
         QVERIFY(start && QTest::qWaitForWindowExposed(start));
         QCOMPARE(testsupport::labelText(start, "resolu"),
             QStringLiteral("Screen Resolution 1024 x 768 (%1)").arg(first->name()));
+        QCOMPARE(testsupport::labelText(start, "cali"),
+            QStringLiteral("   Calibration Value   567 x 567"));
 
+        // Moved onto the other monitor, the start screen shows that monitor and takes its
+        // calibration into use before anything is saved or measured.
         start->showNormal();
         start->setGeometry(QRect(second->geometry().topLeft() + QPoint(40, 40), start->size()));
         QTRY_COMPARE(start->screen(), second);
+        QTRY_COMPARE(testsupport::labelText(start, "resolu"),
+            QStringLiteral("Screen Resolution 1280 x 1024 (%1)").arg(second->name()));
+        QCOMPARE(testsupport::labelText(start, "cali"),
+            QStringLiteral("   Calibration Value   600 x 610"));
+        QVERIFY(!start->findChild<QLabel *>(QStringLiteral("caliNote"))->isVisible());
         // The pointer stays on the first monitor: the first click measures at the nearest edge
         // of the second.
         QCursor::setPos(first, QPoint(500, 397));
@@ -584,9 +597,9 @@ private Q_SLOTS:
         QCOMPARE(window->geometry(), second->geometry());
         QCOMPARE(target(window)->pos(), QPoint(619, 491)); // 1280 x 1024
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
-        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 27.6")); // 625 pixels left
-        // 100 pixels up, with the 567 stored.
-        QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 4.4"));
+        // 625 pixels left and 100 up, with the second monitor's own calibration.
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 26.0"));
+        QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 4.1"));
 
         QTest::keyClick(window, Qt::Key_Escape);
         start = currentWindow<frmstart>();
