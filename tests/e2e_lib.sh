@@ -69,6 +69,16 @@ wait_window() {
     return 1
 }
 
+# Waits (up to 10 s) until no visible window has this title; returns 1 if one still does.
+wait_no_window() {
+    local title=$1 i
+    for ((i = 0; i < 200; i++)); do
+        [[ -z $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true) ]] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
 # Waits (up to 10 s) until the process has ended; fails the test otherwise.
 wait_exit() {
     local pid=$1 i

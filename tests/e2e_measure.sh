@@ -119,11 +119,7 @@ echo "ok: Ctrl+C copied the last result and left the screen as it was"
 # Esc: the start screen again, with the options it saved; the measurement wrote nothing.
 send_keys "$form1" Escape
 start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
-for ((i = 0; i < 200; i++)); do
-    [[ -z $(xdotool search --onlyvisible --name '^Form1$') ]] && break
-    sleep 0.05
-done
-((i < 200)) || fail "the measurement screen is still open"
+wait_no_window Form1 || fail "the measurement screen is still open"
 xdotool mousemove 1023 767
 settled_shot start-after
 expect_same start-before start-after "the start screen came back different"
@@ -162,11 +158,7 @@ xrandr --newmode 800x600 0 800 0 0 0 600 0 0 0
 xrandr --addmode screen 800x600
 xrandr --output screen --mode 800x600 --fb 800x600
 start=$(wait_window Kelvane) || fail "a new resolution did not bring back the start screen"
-for ((i = 0; i < 200; i++)); do
-    [[ -z $(xdotool search --onlyvisible --name '^Form1$') ]] && break
-    sleep 0.05
-done
-((i < 200)) || fail "the measurement screen stayed open on a new resolution"
+wait_no_window Form1 || fail "the measurement screen stayed open on a new resolution"
 [[ $(xdotool getwindowgeometry "$start") == *"Geometry: 800x600"* ]] ||
     fail "the start screen does not cover the new screen: $(xdotool getwindowgeometry "$start")"
 [[ $(md5sum <"$SETTINGS") == "$saved" ]] || fail "the return on a new resolution changed the settings file"

@@ -33,14 +33,19 @@ echo "ok: the measurement screen covers exactly the primary monitor"
 
 # Without a settings file the left eye fixes behind the blue filter: the blue ring, 43 pixels
 # across, stands in the middle of the primary monitor, (1280 / 2 - 21, 1024 / 2 - 21) inside it.
-ring=
-for ((i = 0; i < 100; i++)); do
-    import -window root "$E2E_WORK/measurement.png"
-    ring=$(convert "$E2E_WORK/measurement.png" -crop 1280x1024+1024+0 +repage \
-        -fill black +opaque '#0000FF' -trim -format '%wx%h%O' info:)
-    [[ $ring == 43x43* ]] && break
-    sleep 0.05
-done
+# The blue ring's box within one monitor's part of the screen, once it is drawn whole.
+ring_on() { # ring_on <WxH+X+Y of the monitor>
+    local ring=
+    for ((i = 0; i < 100; i++)); do
+        import -window root "$E2E_WORK/shot.png"
+        ring=$(convert "$E2E_WORK/shot.png" -crop "$1" +repage \
+            -fill black +opaque '#0000FF' -trim -format '%wx%h%O' info:)
+        [[ $ring == 43x43* ]] && break
+        sleep 0.05
+    done
+    echo "$ring"
+}
+ring=$(ring_on 1280x1024+1024+0)
 [[ $ring == 43x43+619+491 ]] || fail "the ring stands at $ring on the primary monitor, not 43x43+619+491"
 echo "ok: the ring stands in the middle of the primary monitor"
 
@@ -58,11 +63,7 @@ echo "ok: the calibration screen covers exactly the primary monitor"
 saved=$(md5sum <"$SETTINGS")
 xrandr --delmonitor Left >/dev/null
 window=$(wait_window Kelvane) || fail "a monitor taken away did not bring back the start screen"
-for ((i = 0; i < 200; i++)); do
-    [[ -z $(xdotool search --onlyvisible --name '^Form2$') ]] && break
-    sleep 0.05
-done
-((i < 200)) || fail "the calibration screen stayed open when a monitor was taken away"
+wait_no_window Form2 || fail "the calibration screen stayed open when a monitor was taken away"
 [[ $(md5sum <"$SETTINGS") == "$saved" ]] || fail "the return on a monitor taken away saved"
 echo "ok: a monitor taken away brought back the start screen from the calibration, saving nothing"
 
@@ -79,13 +80,7 @@ measurement=$(wait_window Form1) || fail "\"Start\" did not open the measurement
 LEFT='0 0 1024 768'
 [[ $(geometry "$measurement") == "$LEFT" ]] ||
     fail "measurement screen covers $(geometry "$measurement"), not the left monitor $LEFT"
-for ((i = 0; i < 100; i++)); do
-    import -window root "$E2E_WORK/left.png"
-    ring=$(convert "$E2E_WORK/left.png" -crop 1024x768+0+0 +repage \
-        -fill black +opaque '#0000FF' -trim -format '%wx%h%O' info:)
-    [[ $ring == 43x43* ]] && break
-    sleep 0.05
-done
+ring=$(ring_on 1024x768+0+0)
 [[ $ring == 43x43+491+363 ]] || fail "the ring stands at $ring on the left monitor, not 43x43+491+363"
 echo "ok: the measurement opened on the monitor the start screen was moved to"
 
