@@ -28,7 +28,7 @@ remove_users() {
     groupdel "$outsider" 2>/dev/null || true
     groupdel "$group" 2>/dev/null || true
 }
-trap 'remove_users; e2e_cleanup' EXIT
+trap 'rm -rf "/tmp/runtime-$alice"; remove_users; e2e_cleanup' EXIT
 
 # The install: a folder the group may write, reachable by everyone.
 chmod 755 "$E2E_WORK"
@@ -147,3 +147,18 @@ grep -q "$lock is not its lock file but a pipe" "$E2E_WORK/$alice.log" ||
     fail "with a pipe for a lock: $(cat "$E2E_WORK/$alice.log")"
 rm -f "$lock"
 echo "ok: a pipe in the lock's place refuses the start with a message naming it"
+
+# Without XDG_RUNTIME_DIR, Qt's fall-back runtime folder is /tmp/runtime-<user>: another user
+# who makes it first leaves the user with no folder of their own but a home that may be
+# read-only. The program still starts, guarded by the folder's lock alone.
+install -d -m 700 -o "$outsider" "/tmp/runtime-$alice"
+install -d -m 555 -o "$alice" "$E2E_WORK/home-$alice"
+(exec setpriv --reuid="$alice" --regid="$group" --init-groups env -i DISPLAY="$DISPLAY" \
+    HOME="$E2E_WORK/home-$alice" USER="$alice" DBUS_SESSION_BUS_ADDRESS=disabled: \
+    "$KELVANE" 2>/dev/null) &
+KELVANE_PID=$!
+E2E_PIDS+=("$KELVANE_PID")
+window=$(wait_window Kelvane) || fail "no start screen without a runtime folder of the user's own"
+send_keys "$window" Escape
+wait_exit "$KELVANE_PID"
+echo "ok: with the runtime folder taken by another user and a read-only home, the program starts"
