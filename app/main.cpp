@@ -6,6 +6,7 @@
 #include "settings/ini.h"
 
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -27,18 +28,13 @@ int main(int argc, char *argv[])
     // the running program and ends; another user of a shared install is told who uses the
     // program, or they would take it for broken.
     if (program.anotherInstanceRunning()) {
-        if (program.instanceHolder() != platform::InstanceGuard::Holder::OtherUser) {
+        if (program.instanceHolder() == platform::InstanceGuard::Holder::SameUser) {
             askToRaise(runtimeFolder);
             return 0;
         }
-        const QString holder = program.inUseBy();
-        const QString message
-            = QStringLiteral(
-                "Kelvane is in use on this computer by %1. One person at a time can use it: try "
-                "again when it has been closed.")
-                  .arg(holder.isEmpty() ? QStringLiteral("another user") : holder);
+        const QString message = program.turnedAway();
         std::fprintf(stderr, "kelvane: %s\n", qPrintable(message));
-        QMessageBox::information(nullptr, QStringLiteral("Kelvane"), message);
+        noticeBox(message)->exec();
         return 1;
     }
     settings::removeLeftovers(program.programFolder());
@@ -46,5 +42,17 @@ int main(int argc, char *argv[])
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
+    // The program folder's lock is looked at every second (see InstanceGuard::keep()).
+    QTimer guardCheck;
+    QObject::connect(&guardCheck, &QTimer::timeout, &guardCheck, [&program, &guardCheck] {
+        QString why;
+        if (program.keepInstanceGuard(why))
+            return;
+        guardCheck.stop();
+        std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
+        noticeBox(why, program.current())->exec();
+        QCoreApplication::exit(1);
+    });
+    guardCheck.start(1000);
     return app.exec();
 }

@@ -4,7 +4,9 @@
 #include "forms/frmpicture.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QWindow>
 
@@ -184,6 +186,37 @@ bool Program::anotherInstanceRunning()
 {
     m_holder = m_guard.take();
     return m_holder != platform::InstanceGuard::Holder::Nobody;
+}
+
+QString Program::turnedAway() const
+{
+    if (m_holder == platform::InstanceGuard::Holder::Refused)
+        return m_guard.refusal();
+    const QString holder = inUseBy();
+    return QStringLiteral("Kelvane is in use on this computer by %1. One person at a time can use "
+                          "it: try again when it has been closed.")
+        .arg(holder.isEmpty() ? QStringLiteral("another user") : holder);
+}
+
+bool Program::keepInstanceGuard(QString &why)
+{
+    if (m_guard.keep() != platform::InstanceGuard::Holder::OtherUser)
+        return true;
+    const QString holder = inUseBy();
+    why = QStringLiteral("The lock file %1 was removed or replaced while Kelvane was running, "
+                         "and %2 has started Kelvane since. Kelvane ends now without saving, so "
+                         "that the two do not overwrite each other's settings.")
+              .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
+                  holder.isEmpty() ? QStringLiteral("another user") : holder);
+    return false;
+}
+
+std::unique_ptr<QMessageBox> noticeBox(const QString &text, QWidget *parent)
+{
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Information, QStringLiteral("Kelvane"), text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
 }
 
 void Program::endProgram()

@@ -10,7 +10,9 @@
 #include <QScreen>
 
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 // The running program: the values each window holds from one opening to the next, the window
@@ -30,8 +32,15 @@ public:
     bool ended() const { return m_ended; }
     // Who holds the instance guard, as the last instance check found it.
     platform::InstanceGuard::Holder instanceHolder() const { return m_holder; }
-    // The other user who runs the program from this folder, and since when (untrusted text).
+    // The user who runs the program from this folder, and since when, as the kernel tells it.
     QString inUseBy() const { return m_guard.folderHolder(); }
+    // What the user is told when this instance may not run (instanceHolder() OtherUser or
+    // Refused).
+    QString turnedAway() const;
+    // For the running instance, every little while: puts the program folder's lock back where a
+    // user removed or replaced it. False, with `why` set for the user, when someone else has
+    // started the program from the folder meanwhile: this instance must end without saving.
+    bool keepInstanceGuard(QString &why);
     // The working window now open, or none.
     QWidget *current() const { return m_current; }
     bool frmpictureLoaded() const { return !m_frmpicture.isNull(); }
@@ -69,3 +78,7 @@ private:
     QPointer<FrmCali> m_frmCali;
     QPointer<frmpicture> m_frmpicture;
 };
+
+// A message for the user who is turned away or must stop. Shown as plain text: the names in it
+// come from the system and from file names, which may hold anything.
+std::unique_ptr<QMessageBox> noticeBox(const QString &text, QWidget *parent = nullptr);

@@ -2,7 +2,6 @@
 
 #include "app/program.h"
 
-#include <QSocketNotifier>
 #include <QWidget>
 
 namespace {
@@ -34,59 +33,24 @@ void bringToFront(QWidget *window)
     window->activateWindow();
 }
 
-// A second start's call, read as its bytes arrive so that a caller that stops half-way never
-// holds up the windows.
-struct RaiseListener::Call
-{
-    explicit Call(int fd)
-        : socket(fd)
-        , notifier(fd, QSocketNotifier::Read)
-    {
-    }
-    platform::LocalCall socket;
-    QSocketNotifier notifier;
-};
-
 RaiseListener::RaiseListener(const Program &program, const QByteArray &folder)
     : m_program(program)
-    , m_listener(socketPath(folder))
-{
+    // A second start waits kRaiseWaitMs for its answer: a call still silent by then is hung up.
     // A socket that cannot be had (a folder name too long for one) leaves the second start
     // ending unseen, as it would without this.
-    if (!m_listener.listening())
-        return;
-    auto *notifier = new QSocketNotifier(m_listener.descriptor(), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &RaiseListener::acceptCalls);
+    , m_server(socketPath(folder),
+          {.longest = kLongestRequest, .maxCalls = 16, .idleMs = kRaiseWaitMs, .pauseMs = 100},
+          [this](const QByteArray &line) { return answer(line); })
+{
 }
 
 RaiseListener::~RaiseListener() = default;
 
-void RaiseListener::acceptCalls()
+QByteArray RaiseListener::answer(const QByteArray &line) const
 {
-    for (int fd; (fd = m_listener.acceptCall()) >= 0;) {
-        Call *call = m_calls.emplace_back(std::make_unique<Call>(fd)).get();
-        connect(&call->notifier, &QSocketNotifier::activated, this, [this, call] { answer(call); });
-    }
-}
-
-void RaiseListener::answer(Call *call)
-{
-    QByteArray line;
-    const platform::LocalCall::Request request = call->socket.readLine(line, kLongestRequest);
-    if (request == platform::LocalCall::Request::Waiting)
-        return;
-    if (request == platform::LocalCall::Request::Line && line == kRequest) {
-        if (QWidget *window = m_program.current())
-            bringToFront(window);
-        call->socket.answer(kAnswer);
-    }
-    // Not deleted here: this runs inside the notifier's own signal.
-    call->notifier.setEnabled(false);
-    QMetaObject::invokeMethod(
-        this,
-        [this, call] {
-            std::erase_if(
-                m_calls, [call](const std::unique_ptr<Call> &c) { return c.get() == call; });
-        },
-        Qt::QueuedConnection);
+    if (line != kRequest)
+        return {};
+    if (QWidget *window = m_program.current())
+        bringToFront(window);
+    return kAnswer;
 }

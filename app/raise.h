@@ -5,11 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 
-#include <memory>
-#include <vector>
-
 class Program;
-class QSocketNotifier;
 class QWidget;
 
 // A second start by the same user shows the running program instead of ending unseen: users
@@ -43,11 +39,8 @@ public:
     ~RaiseListener() override;
 
 private:
-    struct Call;
-    void acceptCalls();
-    void answer(Call *call);
+    QByteArray answer(const QByteArray &line) const;
 
     const Program &m_program;
-    platform::LocalListener m_listener;
-    std::vector<std::unique_ptr<Call>> m_calls;
+    platform::LocalServer m_server;
 };

@@ -1,5 +1,7 @@
 #include "platform/localcall.h"
 
+#include <QSocketNotifier>
+
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -118,6 +120,89 @@ void LocalCall::answer(QByteArrayView text)
     // An answer of a line fits an empty socket buffer whole; a caller that left misses it.
     while (::send(m_fd, text.data(), size_t(text.size()), MSG_NOSIGNAL | MSG_DONTWAIT) < 0
         && errno == EINTR) { }
+}
+
+// One call, read as its bytes arrive so that a caller that stops half-way never holds up the
+// windows. Deleted later, as it ends inside its own notifier's or timer's signal.
+class LocalServer::Call final : public QObject
+{
+public:
+    Call(int fd, QObject *server)
+        : QObject(server)
+        , socket(fd)
+        , notifier(fd, QSocketNotifier::Read)
+    {
+        idle.setSingleShot(true);
+    }
+    LocalCall socket;
+    QSocketNotifier notifier;
+    QTimer idle;
+};
+
+LocalServer::LocalServer(QByteArray path, Limits limits, Handler handler)
+    : m_listener(std::move(path))
+    , m_limits(limits)
+    , m_handler(std::move(handler))
+{
+    if (!m_listener.listening())
+        return;
+    m_notifier = new QSocketNotifier(m_listener.descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &LocalServer::acceptCalls);
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(m_limits.pauseMs);
+    connect(&m_pause, &QTimer::timeout, m_notifier, [this] { m_notifier->setEnabled(true); });
+}
+
+LocalServer::~LocalServer() = default;
+
+void LocalServer::acceptCalls()
+{
+    ++m_wakeUps;
+    // A bounded number at each wake-up, so that a flood of calls leaves the windows their turn;
+    // the notifier wakes again for the rest.
+    for (int accepted = 0; accepted < 4 * m_limits.maxCalls; ++accepted) {
+        const int fd = m_listener.acceptCall();
+        if (fd < 0) {
+            // The call stays waiting and would wake the listener at once again.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                m_notifier->setEnabled(false);
+                m_pause.start();
+            }
+            return;
+        }
+        if (m_calls.size() >= m_limits.maxCalls) {
+            closeSocket(fd);
+            continue;
+        }
+        auto *call = new Call(fd, this);
+        m_calls.append(call);
+        connect(&call->notifier, &QSocketNotifier::activated, call, [this, call] { serve(call); });
+        connect(&call->idle, &QTimer::timeout, call, [this, call] { hangUp(call); });
+        call->idle.start(m_limits.idleMs);
+    }
+}
+
+void LocalServer::serve(Call *call)
+{
+    QByteArray line;
+    const LocalCall::Request request = call->socket.readLine(line, m_limits.longest);
+    if (request == LocalCall::Request::Waiting)
+        return;
+    if (request == LocalCall::Request::Line) {
+        const QByteArray answer = m_handler(line);
+        if (!answer.isEmpty())
+            call->socket.answer(answer);
+    }
+    hangUp(call);
+}
+
+void LocalServer::hangUp(Call *call)
+{
+    if (!m_calls.removeOne(call))
+        return;
+    call->notifier.setEnabled(false);
+    call->idle.stop();
+    call->deleteLater();
 }
 
 QByteArray callLocal(const QByteArray &path, QByteArrayView request, QDeadlineTimer deadline)

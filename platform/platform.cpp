@@ -21,7 +21,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,66 +98,172 @@ QByteArray runtimeFolder()
 }
 
 namespace {
-// Opens a lock file without following a link or hanging on a pipe put in its place. `mode` is
-// the mode of a new file; the umask is not allowed to narrow it, since members of a shared
-// install's group must be able to open the lock of the folder too.
-int openLockFile(const QByteArray &path, mode_t mode)
+// Opens the lock at `path` for writing, making it with `mode` when it is missing (the umask is
+// not allowed to narrow the mode: every member of a shared install's group must be able to open
+// the folder's lock). A lock is opened for writing, never for reading alone, so that only a user
+// who may write it, and with it the settings, can hold it. Returns -1 with `refusal` empty when
+// no lock can be had at all (no such folder, or one this user may not write and that holds no
+// lock yet): nobody else can lock there either, and the program runs. Returns -1 with `refusal`
+// set when something is at the name that this user may not open, or that is not a plain file
+// of one name: a link, a pipe, a folder, a device or a second name of someone's file is never
+// opened, let alone locked or written.
+int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
 {
-    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | flags, mode);
-    if (fd >= 0) {
-        (void)::fchmod(fd, mode);
+    const QString name = QFile::decodeName(path);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = ::open(
+            path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0) {
+            (void)::fchmod(fd, mode);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+        // Looked at through a descriptor that opens nothing (a pipe or a device acts when
+        // opened), then opened again through that descriptor: the file opened is the one
+        // looked at, whatever is put at the name meanwhile.
+        const int pathFd = ::open(path.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (pathFd < 0) {
+            if (errno == ENOENT)
+                continue; // removed meanwhile: make it anew
+            return -1;
+        }
+        struct stat status
+        {
+        };
+        if (::fstat(pathFd, &status) != 0) {
+            ::close(pathFd);
+            return -1;
+        }
+        if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
+            ::close(pathFd);
+            refusal = QStringLiteral("Kelvane cannot start: %1 is not its lock file but %2. Ask "
+                                     "whoever looks after this computer to remove it.")
+                          .arg(name,
+                              S_ISLNK(status.st_mode)       ? QStringLiteral("a link")
+                                  : S_ISDIR(status.st_mode) ? QStringLiteral("a folder")
+                                  : S_ISREG(status.st_mode)
+                                  ? QStringLiteral("a file with more than one name (a hard link)")
+                                  : QStringLiteral("a pipe, a socket or a device"));
+            return -1;
+        }
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(pathFd);
+        fd = ::open(self.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        const int error = errno;
+        ::close(pathFd);
+        if (fd < 0) {
+            if (error == EACCES || error == EPERM)
+                refusal = QStringLiteral(
+                    "Kelvane in this folder is not for this user: its lock file %1 may be used "
+                    "only by the users who may save its settings. Ask whoever looks after this "
+                    "computer to add this user to the folder's group.")
+                              .arg(name);
+            return -1;
+        }
+        // A lock left by an older version may be open to everybody, who could then hold it
+        // for reading: its owner narrows it.
+        if ((status.st_mode & 07777) != mode && status.st_uid == ::geteuid())
+            (void)::fchmod(fd, mode);
         return fd;
     }
-    fd = ::open(path.constData(), O_RDWR | flags);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(path.constData(), O_RDONLY | flags); // a lock needs no write permission
-    if (fd < 0)
-        return -1;
+    return -1;
+}
+
+// The lock is an open-file-description lock on the file's first byte: it belongs to this
+// descriptor, so two guards in one process exclude each other as two processes do, and a file
+// lock taken on the same file by anything else (flock) does not count. Beside it, the holder
+// takes a process lock on the second byte, which the kernel reports with the holder's process
+// id: that is how the next user learns who holds the program, whatever the file says.
+// 1 taken, 0 held by another, -1 no lock can be had.
+int lock(int fd)
+{
+    struct flock range
+    {
+    };
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    if (::fcntl(fd, F_OFD_SETLK, &range) != 0)
+        return errno == EAGAIN || errno == EACCES ? 0 : -1;
+    range.l_start = 1;
+    (void)::fcntl(fd, F_SETLK, &range);
+    return 1;
+}
+
+// The process that holds the lock on `fd`'s file, as the kernel tells it; 0 when it does not.
+pid_t lockHolder(int fd)
+{
+    struct flock range
+    {
+    };
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = 1;
+    range.l_len = 1;
+    if (::fcntl(fd, F_GETLK, &range) != 0 || range.l_type == F_UNLCK || range.l_pid <= 0)
+        return 0;
+    return range.l_pid;
+}
+
+// When process `pid` started, from the kernel's count of clock ticks since the system booted.
+QDateTime processStart(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile system(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly) || !system.open(QIODevice::ReadOnly))
+        return {};
+    // The command name in parentheses may hold anything, blanks and parentheses too.
+    const QByteArray line = stat.read(4096);
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return {};
+    const qint64 ticks = fields.at(19).toLongLong(); // the 22nd field of the line
+    for (QByteArray entry = system.readLine(); !entry.isEmpty(); entry = system.readLine()) {
+        if (entry.startsWith("btime "))
+            return QDateTime::fromSecsSinceEpoch(
+                entry.mid(6).trimmed().toLongLong() + ticks / ::sysconf(_SC_CLK_TCK));
+    }
+    return {};
+}
+
+// "name since 2026-12-08 10:31": the user who holds the lock on `fd`'s file, and since when,
+// from the kernel alone. Empty when it cannot tell.
+QString holderOf(int fd)
+{
+    const pid_t pid = lockHolder(fd);
+    if (pid == 0)
+        return {};
     struct stat status
     {
     };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    if (::stat(QByteArray("/proc/" + QByteArray::number(pid)).constData(), &status) != 0)
+        return {};
+    const QDateTime since = processStart(pid);
+    // The holder may have ended meanwhile and its number gone to another process.
+    if (lockHolder(fd) != pid)
+        return {};
+    QString name = QString::number(status.st_uid);
+    if (const passwd *entry = ::getpwuid(status.st_uid))
+        name = QString::fromLocal8Bit(entry->pw_name);
+    if (!since.isValid())
+        return name;
+    return name + QStringLiteral(" since ") + since.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-// Takes the lock on `fd`: 1 taken, 0 held by another process, -1 no lock can be had.
-int lock(int fd)
+// Whether the file locked through `fd` is still the lock at `path`: a lock file removed or
+// replaced by another is no lock for the next user, who finds a new file there.
+bool lockedAtName(const QByteArray &path, int fd)
 {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return 1;
-    return errno == EWOULDBLOCK ? 0 : -1;
+    struct stat locked
+    {
+    }, named {};
+    return ::fstat(fd, &locked) == 0 && ::lstat(path.constData(), &named) == 0
+        && locked.st_dev == named.st_dev && locked.st_ino == named.st_ino && S_ISREG(named.st_mode)
+        && named.st_nlink == 1;
 }
 
-// "name since 2026-12-08 10:31", written into the folder lock for the next user to read.
-QByteArray holderText()
-{
-    QByteArray name = qgetenv("USER");
-    if (const passwd *entry = ::getpwuid(::getuid()))
-        name = entry->pw_name;
-    if (name.isEmpty())
-        name = QByteArray::number(::getuid());
-    return name + " since "
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toLatin1()
-        + '\n';
-}
-
-// What an instance wrote into the lock, cut short and stripped of anything but plain
-// printable characters: the file may hold anything.
-QString readHolder(int fd)
-{
-    char buffer[128] = {};
-    const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
-    QString text;
-    for (ssize_t i = 0; i < n && buffer[i] != '\n'; ++i) {
-        const auto c = static_cast<unsigned char>(buffer[i]);
-        text += (c >= 0x20 && c < 0x7f) ? QLatin1Char(char(c)) : QLatin1Char('?');
-    }
-    return text;
-}
+constexpr mode_t kFolderLockMode = 0660;
 } // namespace
 
 InstanceGuard::InstanceGuard(QByteArray userFolder, QByteArray programFolder)
@@ -177,11 +282,21 @@ InstanceGuard::~InstanceGuard()
 
 InstanceGuard::Holder InstanceGuard::take()
 {
-    if (m_userFd >= 0)
-        return Holder::Nobody;
+    // Locking again would open the file again and find it locked, by this very process.
+    if (!m_taken) {
+        m_taken = true;
+        m_holder = takeOnce();
+    }
+    return m_holder;
+}
+
+InstanceGuard::Holder InstanceGuard::takeOnce()
+{
     // No guard can be had (no such folder, no permission): better to run than to refuse a
     // clinician the program.
-    const int userFd = openLockFile(m_userFolder + '/' + kGuardName, 0600);
+    QString refusal;
+    const QByteArray userLock = m_userFolder + '/' + kGuardName;
+    const int userFd = openLockFile(userLock, 0600, refusal);
     if (userFd >= 0) {
         const int locked = lock(userFd);
         if (locked == 0) {
@@ -193,31 +308,76 @@ InstanceGuard::Holder InstanceGuard::take()
         else
             m_userFd = userFd;
     }
+    if (!refusal.isEmpty()) {
+        m_refusal = refusal;
+        return Holder::Refused;
+    }
     if (m_programFolder.isEmpty())
         return Holder::Nobody;
-    // The folder's lock is group-writable, so that every member of a shared install's group
-    // can take it in turn; in a folder that gives new files its group, the lock has it too.
-    const int folderFd = openLockFile(m_programFolder + '/' + kFolderLockName, 0664);
-    if (folderFd < 0)
-        return Holder::Nobody;
-    const int locked = lock(folderFd);
-    if (locked == 0) {
-        m_folderHolder = readHolder(folderFd);
-        ::close(folderFd);
-        if (m_userFd >= 0) {
-            ::close(m_userFd);
-            m_userFd = -1;
-        }
-        return Holder::OtherUser;
-    }
-    if (locked < 0) {
-        ::close(folderFd);
-        return Holder::Nobody;
+    int folderFd = -1;
+    const Holder holder = takeFolderLock(folderFd);
+    if (holder != Holder::Nobody && m_userFd >= 0) {
+        ::close(m_userFd);
+        m_userFd = -1;
     }
     m_folderFd = folderFd;
-    const QByteArray text = holderText();
-    if (::ftruncate(folderFd, 0) == 0)
-        (void)::pwrite(folderFd, text.constData(), size_t(text.size()), 0);
+    return holder;
+}
+
+// Locks the folder's lock at its name into `fd`. A file replaced between opening and locking
+// is tried again: a lock is only a lock while it is the file at the name.
+InstanceGuard::Holder InstanceGuard::takeFolderLock(int &fd)
+{
+    const QByteArray path = m_programFolder + '/' + kFolderLockName;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QString refusal;
+        const int opened = openLockFile(path, kFolderLockMode, refusal);
+        if (opened < 0) {
+            m_refusal = refusal;
+            return refusal.isEmpty() ? Holder::Nobody : Holder::Refused;
+        }
+        const int locked = lock(opened);
+        if (locked == 0) {
+            m_folderHolder = holderOf(opened);
+            ::close(opened);
+            return Holder::OtherUser;
+        }
+        if (locked < 0) {
+            ::close(opened);
+            return Holder::Nobody;
+        }
+        if (lockedAtName(path, opened)) {
+            fd = opened;
+            return Holder::Nobody;
+        }
+        ::close(opened);
+    }
+    m_folderHolder.clear();
+    return Holder::OtherUser; // someone keeps replacing the lock: not a start to go on with
+}
+
+// A user of the group may remove the lock, or put another file in its place, while the program
+// runs; the next start would find the name free. The holder looks at the name every little
+// while and puts a lock of its own back; a start that came in between holds that new lock,
+// which this finds held, and this instance is then the one to end. The kernel drops a lock
+// with its process, so the name is the only thing to watch.
+InstanceGuard::Holder InstanceGuard::keep()
+{
+    const QByteArray path = m_programFolder + '/' + kFolderLockName;
+    if (m_folderFd < 0 || lockedAtName(path, m_folderFd))
+        return Holder::Nobody;
+    // Something that is no lock at the name refuses every start, as nobody can lock it: the
+    // lock held is kept.
+    int fd = -1;
+    const QString refusal = m_refusal;
+    const Holder holder = takeFolderLock(fd);
+    m_refusal = refusal;
+    if (holder == Holder::OtherUser)
+        return holder;
+    if (fd >= 0) {
+        ::close(m_folderFd);
+        m_folderFd = fd;
+    }
     return Holder::Nobody;
 }
 

@@ -47,18 +47,32 @@ public:
         Nobody, // this instance holds the guard (or none could be had: the program runs)
         SameUser, // another instance of this user runs
         OtherUser, // someone else runs the program from the same folder
+        Refused, // a lock is there that this user may not take, or that is no lock: refusal()
     };
+    // Locks once; every later call gives the first call's answer, as each window asks again.
     Holder take();
-    // Who holds the folder lock and since when, as that instance wrote it: for a message to
-    // the user, never to be trusted for anything else.
+    // For the holder, every little while: puts the folder's lock back where a user removed or
+    // replaced it. OtherUser when someone else has started the program from the folder since.
+    Holder keep();
+    // Who holds the folder lock and since when ("name since 2026-12-08 10:31"), as the kernel
+    // tells it: the user who owns the process that holds the lock, and when it started. Empty
+    // when the kernel does not say (the holder runs in another process namespace).
     QString folderHolder() const { return m_folderHolder; }
+    // Why the folder's lock may not be taken: one or two sentences for the user, naming the file.
+    QString refusal() const { return m_refusal; }
 
 private:
+    Holder takeOnce();
+    Holder takeFolderLock(int &fd);
+
     QByteArray m_userFolder;
     QByteArray m_programFolder;
     int m_userFd = -1;
     int m_folderFd = -1;
+    bool m_taken = false;
+    Holder m_holder = Holder::Nobody;
     QString m_folderHolder;
+    QString m_refusal;
 };
 
 // The name of the program folder's lock file.

@@ -2,6 +2,8 @@
 # A shared install: two users of one group, one program folder (mode 2775). While one uses the
 # program the other is turned away with a message naming them, and the file is untouched; the
 # calibration the first one saves, with a strict umask, stays the group's to read and write.
+# A user outside the group can neither hold the lock nor run the program from the folder; a
+# member who removes the lock, or puts a pipe in its place, switches nothing off.
 # Needs root (it makes the users); skipped otherwise.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
@@ -17,12 +19,16 @@ bob=${tag}b
 groupadd "$group"
 useradd -M -N -g "$group" -s /bin/sh "$alice"
 useradd -M -N -g "$group" -s /bin/sh "$bob"
+outsider=${tag}c
+useradd -M -U -s /bin/sh "$outsider"
 remove_users() {
     userdel "$alice" 2>/dev/null || true
     userdel "$bob" 2>/dev/null || true
+    userdel "$outsider" 2>/dev/null || true
+    groupdel "$outsider" 2>/dev/null || true
     groupdel "$group" 2>/dev/null || true
 }
-trap 'remove_users; e2e_cleanup' EXIT
+trap 'rm -rf "/tmp/runtime-$alice"; remove_users; e2e_cleanup' EXIT
 
 # The install: a folder the group may write, reachable by everyone.
 chmod 755 "$E2E_WORK"
@@ -31,7 +37,7 @@ chmod 2775 "$E2E_WORK/program"
 printf '%s\n' "$DEFAULT_SETTINGS" >"$SETTINGS"
 chgrp "$group" "$SETTINGS"
 chmod 664 "$SETTINGS"
-xhost "+SI:localuser:$alice" "+SI:localuser:$bob" >/dev/null
+xhost "+SI:localuser:$alice" "+SI:localuser:$bob" "+SI:localuser:$outsider" >/dev/null
 
 # Runs the program as a user, with a runtime folder of that user's own and the given umask.
 as_user() { # as_user <user> <umask> [log]
@@ -39,7 +45,7 @@ as_user() { # as_user <user> <umask> [log]
     install -d -m 700 -o "$user" "$runtime"
     # setpriv execs the program itself, so that its process id is the program's. Without a
     # session bus Qt would start one through X, which would outlive the program.
-    (umask "$2" && exec setpriv --reuid="$user" --regid="$group" --init-groups env -i \
+    (umask "$2" && exec setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups env -i \
         DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$runtime" HOME="$runtime" USER="$user" \
         DBUS_SESSION_BUS_ADDRESS=disabled: "$KELVANE" 2>"${3:-/dev/null}") &
     KELVANE_PID=$!
@@ -51,33 +57,63 @@ first=$KELVANE_PID
 window=$(wait_window Kelvane) || fail "no start screen for the first user"
 before=$(md5sum <"$SETTINGS")
 
-as_user "$bob" 022 "$E2E_WORK/bob.log"
-second=$KELVANE_PID
-for ((i = 0; i < 200; i++)); do
-    dialog=$(xdotool search --all --onlyvisible --pid "$second" --name '^Kelvane$' 2>/dev/null | head -n1 || true)
-    [[ -n $dialog ]] && break
-    kill -0 "$second" 2>/dev/null || break
-    sleep 0.05
-done
-[[ -n $dialog ]] || fail "the second user was not told why the program did not start"
-# The dialog takes the keyboard once it is shown; Return presses its button.
-for ((i = 0; i < 20; i++)); do
-    send_keys "$dialog" Return 2>/dev/null || true
-    for ((j = 0; j < 10; j++)); do
-        kill -0 "$second" 2>/dev/null || break 2
+# Starts the program as a user who must be turned away: a message is shown, which Return
+# dismisses, and the start ends with status 1. Its words are in $E2E_WORK/<user>.log.
+turned_away() { # turned_away <user>
+    local user=$1 second dialog= status i j
+    as_user "$user" 022 "$E2E_WORK/$user.log"
+    second=$KELVANE_PID
+    for ((i = 0; i < 200; i++)); do
+        dialog=$(xdotool search --all --onlyvisible --pid "$second" --name '^Kelvane$' 2>/dev/null | head -n1 || true)
+        [[ -n $dialog ]] && break
+        kill -0 "$second" 2>/dev/null || break
         sleep 0.05
     done
-done
-set +e
-wait "$second"
-status=$?
-set -e
-[[ $status -eq 1 ]] || fail "the second user's start ended with status $status"
-grep -q "in use on this computer by $alice since " "$E2E_WORK/bob.log" ||
-    fail "the second user's message: $(cat "$E2E_WORK/bob.log")"
+    [[ -n $dialog ]] || fail "$user was not told why the program did not start"
+    # The dialog takes the keyboard once it is shown; Return presses its button.
+    for ((i = 0; i < 20; i++)); do
+        send_keys "$dialog" Return 2>/dev/null || true
+        for ((j = 0; j < 10; j++)); do
+            kill -0 "$second" 2>/dev/null || break 2
+            sleep 0.05
+        done
+    done
+    set +e
+    wait "$second"
+    status=$?
+    set -e
+    [[ $status -eq 1 ]] || fail "$user's start ended with status $status"
+}
+
+turned_away "$bob"
+grep -q "in use on this computer by $alice since " "$E2E_WORK/$bob.log" ||
+    fail "the second user's message: $(cat "$E2E_WORK/$bob.log")"
 [[ $(md5sum <"$SETTINGS") == "$before" ]] || fail "the second user's start touched the settings"
 kill -0 "$first" || fail "the first user's program ended"
 echo "ok: the second user was turned away with a message naming the first; the file is untouched"
+
+# A user outside the group cannot open the lock, so cannot hold it against the group, and is
+# told that the folder is not theirs.
+lock=$E2E_WORK/program/Kelvane.lock
+[[ $(stat -c '%a %G' "$lock") == "660 $group" ]] || fail "the lock is $(stat -c '%a %G' "$lock")"
+if setpriv --reuid="$outsider" --regid="$outsider" --init-groups flock -n -s "$lock" true 2>/dev/null; then
+    fail "a user outside the group could open the lock"
+fi
+turned_away "$outsider"
+grep -q "not for this user: its lock file $lock" "$E2E_WORK/$outsider.log" ||
+    fail "the outsider's message: $(cat "$E2E_WORK/$outsider.log")"
+echo "ok: a user outside the group can neither hold the lock nor start the program"
+
+# A member removes the lock while the first user runs: it is back within a second or two, and
+# the next start is still turned away by the first user.
+setpriv --reuid="$bob" --regid="$group" --init-groups rm "$lock"
+sleep 2.5
+[[ -f $lock ]] || fail "the removed lock was not put back"
+turned_away "$bob"
+grep -q "in use on this computer by $alice since " "$E2E_WORK/$bob.log" ||
+    fail "after the lock was removed, the second user's message: $(cat "$E2E_WORK/$bob.log")"
+kill -0 "$first" || fail "the first user's program ended"
+echo "ok: a lock removed while the program runs is put back; the next user is still turned away"
 
 # The first user saves with umask 077: the file stays the group's.
 send_keys "$window" Escape
@@ -101,3 +137,28 @@ send_keys "$window" Escape
 wait_exit "$KELVANE_PID"
 expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
 echo "ok: the second user runs the program once the first has left, and saves"
+
+# A member puts a pipe in the lock's place: the next start neither hangs nor runs unlocked, and
+# names the file.
+rm -f "$lock"
+setpriv --reuid="$bob" --regid="$group" --init-groups mkfifo -m 660 "$lock"
+turned_away "$alice"
+grep -q "$lock is not its lock file but a pipe" "$E2E_WORK/$alice.log" ||
+    fail "with a pipe for a lock: $(cat "$E2E_WORK/$alice.log")"
+rm -f "$lock"
+echo "ok: a pipe in the lock's place refuses the start with a message naming it"
+
+# Without XDG_RUNTIME_DIR, Qt's fall-back runtime folder is /tmp/runtime-<user>: another user
+# who makes it first leaves the user with no folder of their own but a home that may be
+# read-only. The program still starts, guarded by the folder's lock alone.
+install -d -m 700 -o "$outsider" "/tmp/runtime-$alice"
+install -d -m 555 -o "$alice" "$E2E_WORK/home-$alice"
+(exec setpriv --reuid="$alice" --regid="$group" --init-groups env -i DISPLAY="$DISPLAY" \
+    HOME="$E2E_WORK/home-$alice" USER="$alice" DBUS_SESSION_BUS_ADDRESS=disabled: \
+    "$KELVANE" 2>/dev/null) &
+KELVANE_PID=$!
+E2E_PIDS+=("$KELVANE_PID")
+window=$(wait_window Kelvane) || fail "no start screen without a runtime folder of the user's own"
+send_keys "$window" Escape
+wait_exit "$KELVANE_PID"
+echo "ok: with the runtime folder taken by another user and a read-only home, the program starts"
