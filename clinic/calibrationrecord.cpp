@@ -350,6 +350,26 @@ StartCalibration startCalibration(const QByteArray &folder, double screenH, doub
         settings::Snapshot(folder), screenH, screenV, monitor, width, height, today);
 }
 
+bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now)
+{
+    const auto calibration = [](const settings::Snapshot &file) {
+        QStringList values;
+        for (const char *key : {kKeyScreenH, kKeyScreenV})
+            values << file.value(QLatin1String(settings::kSectionScreen), QLatin1String(key));
+        for (const QString &section : file.sections()) {
+            if (section.compare(QLatin1String(kRecordSection), Qt::CaseInsensitive) != 0
+                && !section.startsWith(archivePrefix(), Qt::CaseInsensitive))
+                continue;
+            values << section.toLower();
+            for (const char *key : {kKeyScreenH, kKeyScreenV, kKeyManufacturer, kKeyModel,
+                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate})
+                values << file.value(section, QLatin1String(key));
+        }
+        return values;
+    };
+    return calibration(then) != calibration(now);
+}
+
 StartCalibration startCalibration(const settings::Snapshot &file, double screenH, double screenV,
     const Monitor &monitor, float width, float height, const QDate &today)
 {

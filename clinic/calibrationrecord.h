@@ -111,5 +111,8 @@ StartCalibration startCalibration(const QByteArray &folder, double screenH, doub
 StartCalibration startCalibration(const settings::Snapshot &file, double screenH, double screenV,
     const Monitor &monitor, float width, float height, const QDate &today);
 
+// Whether the calibration in `now` differs from that in `then`: the two values of [Screen] or
+// any record, as a reader finds them (letter case of names and the file's layout aside).
+bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now);
 
 } // namespace clinic

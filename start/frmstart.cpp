@@ -143,7 +143,18 @@ QString frmstart::SaveSettings()
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
 
+    // The options are what the user sees and chooses here: they are written as shown. The
+    // calibration is only shown here: it belongs to the calibration screen, and an
+    // administrator or another user of a shared install may have changed it in the file since
+    // this screen read it. Writing this screen's copy back would undo that change, so when the
+    // file's [Screen] values or records are no longer those read at loading, the save leaves
+    // the file's calibration as it stands now and writes the three options alone.
     const QByteArray folder = m_program.programFolder();
+    if (clinic::calibrationChanged(m_loaded, settings::Snapshot(folder))) {
+        return settings::save(folder,
+            {{settings::Key::Filter, m_values.Filter}, {settings::Key::Target, m_values.Target},
+                {settings::Key::FixEye, m_values.FixEye}});
+    }
     return settings::saveAll(folder, m_values, m_calibrationEntries);
 }
 
