@@ -230,10 +230,10 @@ QList<profile::Entry> recordEntries(const QString &section, const CalibrationRec
 
 // A stored value that the start screen is about to replace in [Screen], worth keeping: a
 // number that some screen could use (one below the minimum is no calibration anywhere).
-std::optional<double> replacedValue(const QByteArray &folder, settings::Key key, double inUse)
+std::optional<double> replacedValue(const settings::Snapshot &file, settings::Key key, double inUse)
 {
     double stored = 0;
-    if (settings::read(folder, key, stored) != settings::Stored::Number
+    if (settings::read(file, key, stored) != settings::Stored::Number
         || stored < kCalibrationMinimum)
         return std::nullopt;
     const bool replaced = key == settings::Key::ScreenV
@@ -244,20 +244,20 @@ std::optional<double> replacedValue(const QByteArray &folder, settings::Key key,
 
 // Entries that keep the stored values of [Screen] that the start screen's next save replaces,
 // unless an archive section already holds them.
-QList<profile::Entry> setAside(const QByteArray &folder, const Records &records, double screenH,
-    double screenV, const QDate &today)
+QList<profile::Entry> setAside(const settings::Snapshot &file, const Records &records,
+    double screenH, double screenV, const QDate &today)
 {
-    const std::optional<double> h = replacedValue(folder, settings::Key::ScreenH, screenH);
-    const std::optional<double> v = replacedValue(folder, settings::Key::ScreenV, screenV);
+    const std::optional<double> h = replacedValue(file, settings::Key::ScreenH, screenH);
+    const std::optional<double> v = replacedValue(file, settings::Key::ScreenV, screenV);
     if (!h && !v)
         return {};
     // The pair as stored, both axes: a value that stays in [Screen] is kept with its partner.
     double storedH = 0;
     double storedV = 0;
     const bool numberH
-        = settings::read(folder, settings::Key::ScreenH, storedH) == settings::Stored::Number;
+        = settings::read(file, settings::Key::ScreenH, storedH) == settings::Stored::Number;
     const bool numberV
-        = settings::read(folder, settings::Key::ScreenV, storedV) == settings::Stored::Number;
+        = settings::read(file, settings::Key::ScreenV, storedV) == settings::Stored::Number;
     const auto holds = [](const std::optional<double> &kept, bool number, double stored) {
         return number ? kept && *kept == stored : !kept;
     };
@@ -346,7 +346,34 @@ QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRec
 StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
     const Monitor &monitor, float width, float height, const QDate &today)
 {
-    Records records = readRecords(settings::Snapshot(folder));
+    return startCalibration(
+        settings::Snapshot(folder), screenH, screenV, monitor, width, height, today);
+}
+
+bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now)
+{
+    const auto calibration = [](const settings::Snapshot &file) {
+        QStringList values;
+        for (const char *key : {kKeyScreenH, kKeyScreenV})
+            values << file.value(QLatin1String(settings::kSectionScreen), QLatin1String(key));
+        for (const QString &section : file.sections()) {
+            if (section.compare(QLatin1String(kRecordSection), Qt::CaseInsensitive) != 0
+                && !section.startsWith(archivePrefix(), Qt::CaseInsensitive))
+                continue;
+            values << section.toLower();
+            for (const char *key : {kKeyScreenH, kKeyScreenV, kKeyManufacturer, kKeyModel,
+                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate})
+                values << file.value(section, QLatin1String(key));
+        }
+        return values;
+    };
+    return calibration(then) != calibration(now);
+}
+
+StartCalibration startCalibration(const settings::Snapshot &file, double screenH, double screenV,
+    const Monitor &monitor, float width, float height, const QDate &today)
+{
+    Records records = readRecords(file);
     StartCalibration start;
     start.screenH = screenH;
     start.screenV = screenV;
@@ -376,7 +403,7 @@ StartCalibration startCalibration(const QByteArray &folder, double screenH, doub
             fellBack = true;
         }
     }
-    start.entries << setAside(folder, records, start.screenH, start.screenV, today);
+    start.entries << setAside(file, records, start.screenH, start.screenV, today);
     start.judgement = judge(records, start.screenH, start.screenV, monitor, fellBack);
     return start;
 }

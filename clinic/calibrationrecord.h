@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clinic/monitor.h"
+#include "settings/ini.h"
 #include "settings/profiletext.h"
 
 #include <QByteArray>
@@ -105,5 +106,13 @@ struct StartCalibration
 };
 StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
     const Monitor &monitor, float width, float height, const QDate &today);
+// The same from the file as the start screen read it while loading, so that the five values,
+// the records and what is set aside all come from one moment of the file.
+StartCalibration startCalibration(const settings::Snapshot &file, double screenH, double screenV,
+    const Monitor &monitor, float width, float height, const QDate &today);
+
+// Whether the calibration in `now` differs from that in `then`: the two values of [Screen] or
+// any record, as a reader finds them (letter case of names and the file's layout aside).
+bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now);
 
 } // namespace clinic

@@ -2,6 +2,8 @@
 
 #include "settings/profile.h"
 
+#include <QFile>
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -186,14 +188,6 @@ std::optional<qint16> textToInteger16(const QString &text)
 }
 
 namespace {
-QString readText(const QByteArray &folder, Key key)
-{
-    const QByteArray path = settingsPath(folder);
-    if (path.isEmpty())
-        return {};
-    return ReadINI(QLatin1String(sectionOf(key)), QLatin1String(nameOf(key)), path);
-}
-
 // Whether a number stands at the start of the text, after its blanks: a sign, then a digit or
 // a point and a digit.
 bool startsWithNumber(const QString &text)
@@ -209,10 +203,10 @@ bool startsWithNumber(const QString &text)
 }
 
 template<typename Number>
-Stored readNumber(const QByteArray &folder, Key key, Number &value,
-    std::optional<Number> (*convert)(const QString &))
+Stored readNumber(
+    const Snapshot &file, Key key, Number &value, std::optional<Number> (*convert)(const QString &))
 {
-    const QString text = readText(folder, key);
+    const QString text = file.value(QLatin1String(sectionOf(key)), QLatin1String(nameOf(key)));
     const std::optional<Number> number = convert(text);
     if (number)
         value = *number;
@@ -222,21 +216,62 @@ Stored readNumber(const QByteArray &folder, Key key, Number &value,
 }
 } // namespace
 
+Stored read(const Snapshot &file, Key key, double &value)
+{
+    return readNumber(file, key, value, textToDouble);
+}
+
+Stored read(const Snapshot &file, Key key, qint16 &value)
+{
+    return readNumber(file, key, value, textToInteger16);
+}
+
 Stored read(const QByteArray &folder, Key key, double &value)
 {
-    return readNumber(folder, key, value, textToDouble);
+    return read(Snapshot(folder), key, value);
 }
 
 Stored read(const QByteArray &folder, Key key, qint16 &value)
 {
-    return readNumber(folder, key, value, textToInteger16);
+    return read(Snapshot(folder), key, value);
+}
+
+std::array<Stored, 5> readAll(const Snapshot &file, Values &values)
+{
+    return {read(file, Key::Filter, values.Filter), read(file, Key::Target, values.Target),
+        read(file, Key::FixEye, values.FixEye), read(file, Key::ScreenH, values.ScreenH),
+        read(file, Key::ScreenV, values.ScreenV)};
 }
 
 std::array<Stored, 5> readAll(const QByteArray &folder, Values &values)
 {
-    return {read(folder, Key::Filter, values.Filter), read(folder, Key::Target, values.Target),
-        read(folder, Key::FixEye, values.FixEye), read(folder, Key::ScreenH, values.ScreenH),
-        read(folder, Key::ScreenV, values.ScreenV)};
+    return readAll(Snapshot(folder), values);
+}
+
+QString refusalText(int error, const QByteArray &path)
+{
+    QString why;
+    switch (error) {
+    case profile::kRefusedLink:
+        why = QStringLiteral("a symbolic link, which the program never follows");
+        break;
+    case profile::kRefusedHardLink:
+        why = QStringLiteral("a second name (a hard link) of a file stored elsewhere");
+        break;
+    case profile::kRefusedNotPlain:
+        why = QStringLiteral("not a plain file but a pipe, a device or a socket");
+        break;
+    case EISDIR:
+        why = QStringLiteral("a folder");
+        break;
+    case profile::kRefusedTooLarge:
+        why = QStringLiteral("larger than any settings file (over %1 bytes)")
+                  .arg(profile::kMaximumSize);
+        break;
+    default:
+        return {};
+    }
+    return QFile::decodeName(path) + QStringLiteral(" is ") + why;
 }
 
 QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
@@ -257,13 +292,18 @@ QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
     int error = 0;
     if (profile::writePrivateProfileStrings(entries, path, &error))
         return {};
-    return qt_error_string(error);
+    const QString refused = refusalText(error, path);
+    return refused.isEmpty() ? qt_error_string(error) : refused;
 }
 
 Snapshot::Snapshot(const QByteArray &folder)
 {
-    if (const QByteArray path = settingsPath(folder); !path.isEmpty())
-        m_content = profile::getPrivateProfileContent(path);
+    const QByteArray path = settingsPath(folder);
+    if (path.isEmpty())
+        return;
+    int error = 0;
+    m_content = profile::getPrivateProfileContent(path, &error);
+    m_refusal = refusalText(error, path);
 }
 
 QString Snapshot::value(const QString &section, const QString &key) const

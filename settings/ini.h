@@ -49,13 +49,21 @@ enum class Stored {
 // `value` as it was, so that the window keeps what it held.
 Stored read(const QByteArray &folder, Key key, double &value);
 Stored read(const QByteArray &folder, Key key, qint16 &value);
-// Reads the five in order, each a step of its own. Says what was found for each, in the order
-// of Key.
+// Reads the five in order, each a step of its own, from one read of the file. Says what was
+// found for each, in the order of Key.
 std::array<Stored, 5> readAll(const QByteArray &folder, Values &values);
+
+class Snapshot;
+// The same from a file already read, for a window that reads more than the five.
+Stored read(const Snapshot &file, Key key, double &value);
+Stored read(const Snapshot &file, Key key, qint16 &value);
+std::array<Stored, 5> readAll(const Snapshot &file, Values &values);
 
 // One save: the values in the order given, then `more` entries (the calibration's records),
 // all in one replacement of the file. A save that cannot be done has no effect on the file and
 // returns why, in the system's words, for the window to tell the user; empty when it is done.
+// Anything at the file's name but a plain file of one name and of a settings file's size is
+// refused, and the reason names the file.
 struct Setting
 {
     Key key;
@@ -72,16 +80,26 @@ struct Setting
 class Snapshot
 {
 public:
+    Snapshot() = default; // no file
     explicit Snapshot(const QByteArray &folder);
 
     // The value of `key` in `section`, as ReadINI returns it; empty when missing.
     QString value(const QString &section, const QString &key) const;
     // The sections in the order they stand, each once.
     QStringList sections() const;
+    // Why the file at the settings name was not read (a link, a second name, a pipe, a folder,
+    // a file too large), naming it, for the window to tell the user; empty when the file was
+    // read or is missing. A refused file reads as missing.
+    QString refusal() const { return m_refusal; }
 
 private:
     QByteArray m_content;
+    QString m_refusal;
 };
+
+// Why the file at `path` is refused, given a read's or a save's error number: "<path> is a
+// symbolic link, ...". Empty for an error that is no refusal.
+QString refusalText(int error, const QByteArray &path);
 
 // Removes what saves cut short by a crash left beside the settings file. For the start of an
 // instance that holds the instance guard, when no save of another can be under way.

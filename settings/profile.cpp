@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 // The calibration in this file is what every result depends on: a save replaces the file in one
 // step, so that a crash, a kill or a full disk during it leaves the old file whole.
@@ -40,6 +40,7 @@ public:
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
     // Closes now, reporting the error a network file system may only give here.
     bool close()
     {
@@ -60,6 +61,18 @@ QByteArray folderOf(const QByteArray &path)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
+QByteArray nameOf(const QByteArray &path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// The folder of the settings file, opened once for a whole read or save: every name is then
+// looked up in this one folder, whatever is renamed or linked around it meanwhile.
+Descriptor openFolder(const QByteArray &path)
+{
+    return Descriptor(::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
 // What stands at the file's place on disk.
 struct Existing
 {
@@ -72,12 +85,33 @@ struct Existing
     };
 };
 
-bool readAll(int fd, qsizetype sizeHint, QByteArray &content)
+// Why what stands at the file's name is not taken for the settings file: 0 for a plain file
+// that has no other name and is no larger than a settings file can be. A link is never followed
+// and a second name never written through: in a shared program folder either may have been put
+// there by another user, to have this user's save overwrite a file of theirs.
+int refusalOf(const struct stat &status)
 {
-    content.reserve(sizeHint + 1);
+    if (S_ISLNK(status.st_mode))
+        return kRefusedLink;
+    if (S_ISDIR(status.st_mode))
+        return EISDIR;
+    if (!S_ISREG(status.st_mode))
+        return kRefusedNotPlain;
+    if (status.st_nlink != 1)
+        return kRefusedHardLink;
+    if (status.st_size > kMaximumSize)
+        return kRefusedTooLarge;
+    return 0;
+}
+
+// Reads at most `limit` + 1 bytes, so that a file grown past the limit since it was looked at
+// is told from one that is not, without reading it whole.
+bool readAll(int fd, qsizetype limit, QByteArray &content)
+{
     char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    while (content.size() <= limit) {
+        const ssize_t n = ::read(
+            fd, chunk, size_t(std::min<qsizetype>(sizeof chunk, limit + 1 - content.size())));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -86,49 +120,45 @@ bool readAll(int fd, qsizetype sizeHint, QByteArray &content)
             return true;
         content.append(chunk, n);
     }
+    return true;
 }
 
-Existing readExisting(const QByteArray &path)
+Existing readExisting(int folder, const QByteArray &name)
 {
     Existing existing;
-    // O_NONBLOCK: a FIFO put where the file should be must not hang the program.
-    const Descriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.isOpen()) {
+    // Looked at before it is opened: opening a device can do things of its own.
+    if (::fstatat(folder, name.constData(), &existing.status, AT_SYMLINK_NOFOLLOW) != 0) {
         existing.error = errno;
         if (errno == ENOENT)
             existing.state = Existing::Missing;
         return existing;
     }
+    if ((existing.error = refusalOf(existing.status)) != 0)
+        return existing;
+    // O_NONBLOCK: a FIFO put in its place since the look must not hang the program.
+    const Descriptor fd(::openat(
+        folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isOpen()) {
+        existing.error = errno == ELOOP ? kRefusedLink : errno;
+        return existing;
+    }
+    // What was opened is judged again: the name may have been replaced since the look.
     if (::fstat(fd.get(), &existing.status) != 0) {
         existing.error = errno;
         return existing;
     }
-    if (!S_ISREG(existing.status.st_mode)) {
-        existing.error = S_ISDIR(existing.status.st_mode) ? EISDIR : EINVAL;
+    if ((existing.error = refusalOf(existing.status)) != 0)
         return existing;
-    }
-    if (readAll(fd.get(), qsizetype(existing.status.st_size), existing.content))
-        existing.state = Existing::Regular;
-    else
+    existing.content.reserve(qsizetype(existing.status.st_size) + 1);
+    if (!readAll(fd.get(), kMaximumSize, existing.content))
         existing.error = errno;
+    else if (existing.content.size() > kMaximumSize)
+        existing.error = kRefusedTooLarge;
+    else
+        existing.state = Existing::Regular;
+    if (existing.state != Existing::Regular)
+        existing.content.clear();
     return existing;
-}
-
-// The file a save replaces: the settings file, or the file its link points to, so that the
-// link stays a link. Empty for a link that points nowhere.
-std::optional<QByteArray> fileToReplace(const QByteArray &path)
-{
-    struct stat status
-    {
-    };
-    if (::lstat(path.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
-        return path;
-    char *resolved = ::realpath(path.constData(), nullptr);
-    if (!resolved)
-        return std::nullopt;
-    const QByteArray target(resolved);
-    std::free(resolved);
-    return target;
 }
 
 // Returns 0, or the error number of the write that failed.
@@ -160,19 +190,25 @@ int lastError()
 // append-only folder) while the file itself may be written: the file is rewritten where it
 // stands, as Windows would. This is not atomic, so it guards what it can: the room for the new
 // content is claimed before the first old byte is overwritten, and a write that fails halfway
-// puts the old content back. Returns 0, or the error number of what failed.
-int writeInPlace(const QByteArray &path, const QByteArray &oldContent, const QByteArray &newContent)
+// puts the old content back. Only the very file that was read is rewritten. Returns 0, or the
+// error number of what failed.
+int writeInPlace(
+    int folder, const QByteArray &name, const Existing &existing, const QByteArray &newContent)
 {
-    const Descriptor fd(::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    const QByteArray &oldContent = existing.content;
+    const Descriptor fd(
+        ::openat(folder, name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.isOpen())
-        return lastError();
+        return errno == ELOOP ? kRefusedLink : lastError();
     struct stat status
     {
     };
     if (::fstat(fd.get(), &status) != 0)
         return lastError();
-    if (!S_ISREG(status.st_mode))
-        return EINVAL;
+    if (const int refused = refusalOf(status); refused != 0)
+        return refused;
+    if (status.st_dev != existing.status.st_dev || status.st_ino != existing.status.st_ino)
+        return EAGAIN; // replaced since it was read: its content is not what the save changed
     if (newContent.size() > oldContent.size()
         && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, off_t(newContent.size())) != 0
         && errno != EOPNOTSUPP && errno != ENOSYS)
@@ -187,30 +223,22 @@ int writeInPlace(const QByteArray &path, const QByteArray &oldContent, const QBy
     return error;
 }
 
-// A new file of the save's own naming pattern beside `target`, created so that no other file
-// can be taken for it. Its name goes to `name`.
-Descriptor createTemporary(const QByteArray &target, mode_t mode, QByteArray &name)
+// A new file of the save's own naming pattern beside the file `name`, created so that no other
+// file can be taken for it. Its name goes to `temporary`.
+Descriptor createTemporary(int folder, const QByteArray &name, mode_t mode, QByteArray &temporary)
 {
     QRandomGenerator *random = QRandomGenerator::global();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target;
-        name.append(kTemporaryInfix);
+        temporary = name;
+        temporary.append(kTemporaryInfix);
         for (qsizetype i = 0; i < kTemporarySuffixLength; ++i)
-            name += kSuffixCharacters[random->bounded(int(kSuffixCharacters.size()))];
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            temporary += kSuffixCharacters[random->bounded(int(kSuffixCharacters.size()))];
+        const int fd = ::openat(folder, temporary.constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return Descriptor(fd);
     }
     return Descriptor();
-}
-
-// The rename is an entry in the folder: syncing the folder makes the new file, not the old
-// one, what a power cut brings back. Best effort: some file systems cannot sync a folder.
-void syncFolderOf(const QByteArray &path)
-{
-    const Descriptor fd(::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.isOpen())
-        (void)::fsync(fd.get());
 }
 
 // A shared install: a program folder that its group may write, with the setgid bit that gives
@@ -251,28 +279,29 @@ bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
     return ::fstat(fd, &now) == 0 && (now.st_mode & wanted) == wanted;
 }
 
-// A temporary file in the same folder, flushed to disk and renamed over the old file. Returns
-// 0, or the error number of what failed.
-int replaceFile(const QByteArray &target, const Existing &existing, const QByteArray &content)
+// A temporary file in the same folder, flushed to disk and renamed over the old file's name.
+// Returns 0, or the error number of what failed.
+int replaceFile(
+    int folder, const QByteArray &name, const Existing &existing, const QByteArray &content)
 {
-    struct stat folder
+    struct stat folderStatus
     {
     };
-    if (::stat(folderOf(target).constData(), &folder) != 0)
-        return lastError(); // the folder is gone: no other folder is ever used
+    if (::fstat(folder, &folderStatus) != 0)
+        return lastError();
     const bool exists = existing.state == Existing::Regular;
     QByteArray temporary;
     Descriptor fd
-        = createTemporary(target, exists ? existing.status.st_mode & 07777 : 0666, temporary);
+        = createTemporary(folder, name, exists ? existing.status.st_mode & 07777 : 0666, temporary);
     if (!fd.isOpen()) {
         const int refused = lastError();
-        return exists ? writeInPlace(target, existing.content, content) : refused;
+        return exists ? writeInPlace(folder, name, existing, content) : refused;
     }
-    if (!setPermissions(fd.get(), existing, folder)) {
+    if (!setPermissions(fd.get(), existing, folderStatus)) {
         // Rewriting the file where it stands keeps its permissions as they are.
         fd.close();
-        ::unlink(temporary.constData());
-        return exists ? writeInPlace(target, existing.content, content) : EPERM;
+        ::unlinkat(folder, temporary.constData(), 0);
+        return exists ? writeInPlace(folder, name, existing, content) : EPERM;
     }
     // An error from the flush means the disk may not hold the new content: the old file stays.
     int error = writeAllAt(fd.get(), content);
@@ -280,13 +309,16 @@ int replaceFile(const QByteArray &target, const Existing &existing, const QByteA
         error = lastError();
     if (!fd.close() && error == 0)
         error = lastError();
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+    // The rename replaces the name, never what a link there points to.
+    if (error == 0 && ::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
         error = lastError();
     if (error != 0) {
-        ::unlink(temporary.constData());
+        ::unlinkat(folder, temporary.constData(), 0);
         return error;
     }
-    syncFolderOf(target);
+    // The rename is an entry in the folder: syncing the folder makes the new file, not the old
+    // one, what a power cut brings back. Best effort: some file systems cannot sync a folder.
+    (void)::fsync(folder);
     return 0;
 }
 
@@ -295,15 +327,20 @@ int replaceFile(const QByteArray &target, const Existing &existing, const QByteA
 qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path)
 {
-    const Existing existing = readExisting(path);
-    const QByteArrayView content
-        = existing.state == Existing::Regular ? QByteArrayView(existing.content) : QByteArrayView();
+    const QByteArray content = getPrivateProfileContent(path);
     return getProfileString(content, section, key, defaultValue, buffer, size);
 }
 
-QByteArray getPrivateProfileContent(const QByteArray &path)
+QByteArray getPrivateProfileContent(const QByteArray &path, int *error)
 {
-    Existing existing = readExisting(path);
+    const Descriptor folder = openFolder(path);
+    Existing existing;
+    if (folder.isOpen())
+        existing = readExisting(folder.get(), nameOf(path));
+    else
+        existing.error = errno;
+    if (error)
+        *error = existing.state == Existing::Regular ? 0 : existing.error;
     return existing.state == Existing::Regular ? std::move(existing.content) : QByteArray();
 }
 
@@ -315,10 +352,11 @@ int writeEntries(const QList<Entry> &entries, const QByteArray &path)
         if (!isStorable(entry.section, entry.key, entry.value))
             return EINVAL;
     }
-    const std::optional<QByteArray> target = fileToReplace(path);
-    if (!target)
-        return lastError();
-    const Existing existing = readExisting(*target);
+    const Descriptor folder = openFolder(path);
+    if (!folder.isOpen())
+        return lastError(); // the folder is gone: no other folder is ever used
+    const QByteArray name = nameOf(path);
+    const Existing existing = readExisting(folder.get(), name);
     if (existing.state == Existing::Unusable)
         return existing.error != 0 ? existing.error : EIO;
     if (existing.state == Existing::Regular) {
@@ -327,13 +365,13 @@ int writeEntries(const QList<Entry> &entries, const QByteArray &path)
         // and a file this user may not write is not replaced behind its owner's back.
         if ((existing.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             return EACCES;
-        if (::faccessat(AT_FDCWD, target->constData(), W_OK, AT_EACCESS) != 0)
+        if (::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS) != 0)
             return lastError();
     }
     const std::optional<QByteArray> content = withValues(existing.content, entries);
     if (!content)
         return EINVAL;
-    return replaceFile(*target, existing, *content);
+    return replaceFile(folder.get(), name, existing, *content);
 }
 } // namespace
 
@@ -347,12 +385,15 @@ bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &p
 
 int removeStaleTemporaries(const QByteArray &path)
 {
-    const QByteArray target = fileToReplace(path).value_or(path);
-    QByteArray prefix = target.mid(target.lastIndexOf('/') + 1);
+    QByteArray prefix = nameOf(path);
     prefix.append(kTemporaryInfix);
-    DIR *folder = ::opendir(folderOf(target).constData());
+    Descriptor opened = openFolder(path);
+    if (!opened.isOpen())
+        return 0;
+    DIR *folder = ::fdopendir(opened.get());
     if (!folder)
         return 0;
+    (void)opened.release(); // the folder's stream closes it
     int removed = 0;
     while (const dirent *entry = ::readdir(folder)) {
         const QByteArrayView name(entry->d_name);

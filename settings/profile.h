@@ -6,10 +6,25 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <cerrno>
+
 // The private-profile file functions: the layout of settings/profiletext.h read from and written
 // to a file. Paths are the system's own bytes, so a folder whose name is in no known encoding
 // works like any other.
 namespace profile {
+
+// The largest file taken for a settings file. The program writes a few hundred bytes, a file of
+// many monitors' records a few kilobytes; anything larger is no settings file, and reading it
+// whole could take all the memory there is. Such a file is neither read nor replaced.
+inline constexpr qint64 kMaximumSize = qint64(1) << 20;
+
+// Why what stands at the settings file's name is refused, given as the error number of a read
+// or a save beside the system's own (a folder there gives EISDIR). See settings::refusalText.
+inline constexpr int kRefusedLink = ELOOP; // a symbolic link: never followed
+inline constexpr int kRefusedHardLink = EMLINK; // a file with another name elsewhere
+inline constexpr int kRefusedNotPlain = ENODEV; // a pipe, a device, a socket
+inline constexpr int kRefusedTooLarge
+    = EOVERFLOW; // larger than kMaximumSize (EFBIG is a full disk)
 
 // Copies the value of `key` in `section` of the file at `path` into `buffer` (at most size - 1
 // bytes, then a NUL) and returns the number of bytes copied. A missing file, section or key
@@ -18,8 +33,9 @@ qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path);
 
 // The whole content of the file at `path`, for a reader of many values at once; empty when the
-// file is missing or cannot be read, as for the reads above.
-QByteArray getPrivateProfileContent(const QByteArray &path);
+// file is missing, cannot be read or is refused, as for the reads above. `error`, when given,
+// gets 0 for a file that was read, or the error number of why not (ENOENT for none).
+QByteArray getPrivateProfileContent(const QByteArray &path, int *error = nullptr);
 
 // Stores every entry, in order, in one replacement of the file whose bytes are exactly those
 // that storing them one after another would leave, flushed to disk once. Creates keys,

@@ -51,9 +51,10 @@ void frmstart::Form_Load()
         return;
     }
 
-    // Each read is a step of its own: one that fails keeps the value held before.
-    const QByteArray folder = m_program.programFolder();
-    settings::readAll(folder, m_values);
+    // Each read is a step of its own: one that fails keeps the value held before. The file is
+    // read once; the calibration's records come from the same moment of it.
+    m_loaded = settings::Snapshot(m_program.programFolder());
+    settings::readAll(m_loaded, m_values);
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -89,8 +90,8 @@ void frmstart::applyCalibration()
     // resolution when the values read were made elsewhere; stored values that are replaced
     // are kept in the file by the next save.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
-    const clinic::StartCalibration calibration = clinic::startCalibration(m_program.programFolder(),
-        m_readH, m_readV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
+    const clinic::StartCalibration calibration = clinic::startCalibration(m_loaded, m_readH,
+        m_readV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
         QDate::currentDate());
     m_values.ScreenH = calibration.screenH;
     m_values.ScreenV
@@ -110,11 +111,18 @@ void frmstart::applyCalibration()
 // too large, on a laptop's screen far more; nor is a calibration made on another monitor or at
 // another resolution. Where the calibration in use is not one made here, the start screen says
 // so and why, across its top, until a calibration is made here; the caption stays as it is.
+// A file refused at the settings name (a link, a file far too large) comes first: every value
+// shown is a fall-back, and no save will replace it until someone removes it.
 void frmstart::showCalibrationNote(const clinic::CalibrationJudgement &judgement)
 {
+    const QString refusal = m_loaded.refusal();
+    const QString text = refusal.isEmpty() ? judgement.text
+                                           : refusal
+            + QStringLiteral(": it is not used, the fall-backs are, and no save replaces it. "
+                             "Remove it and calibrate before measuring.");
     ui.caliNote->setTextFormat(Qt::PlainText);
-    ui.caliNote->setText(judgement.text);
-    ui.caliNote->setVisible(!judgement.text.isEmpty());
+    ui.caliNote->setText(text);
+    ui.caliNote->setVisible(!text.isEmpty());
 }
 
 QString frmstart::SaveSettings()
@@ -135,7 +143,19 @@ QString frmstart::SaveSettings()
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
 
-    return settings::saveAll(m_program.programFolder(), m_values, m_calibrationEntries);
+    // The options are what the user sees and chooses here: they are written as shown. The
+    // calibration is only shown here: it belongs to the calibration screen, and an
+    // administrator or another user of a shared install may have changed it in the file since
+    // this screen read it. Writing this screen's copy back would undo that change, so when the
+    // file's [Screen] values or records are no longer those read at loading, the save leaves
+    // the file's calibration as it stands now and writes the three options alone.
+    const QByteArray folder = m_program.programFolder();
+    if (clinic::calibrationChanged(m_loaded, settings::Snapshot(folder))) {
+        return settings::save(folder,
+            {{settings::Key::Filter, m_values.Filter}, {settings::Key::Target, m_values.Target},
+                {settings::Key::FixEye, m_values.FixEye}});
+    }
+    return settings::saveAll(folder, m_values, m_calibrationEntries);
 }
 
 namespace {

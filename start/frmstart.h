@@ -48,6 +48,8 @@ private:
     // What the next save writes beside the five values: a calibration record put back into
     // use, stored values set aside.
     QList<profile::Entry> m_calibrationEntries;
+    // The file as it was read at loading: the five values, the records, why it was refused.
+    settings::Snapshot m_loaded;
     // The calibration as the file held it at loading, before this monitor's rules applied.
     double m_readH = 0;
     qint16 m_readV = 0;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -121,13 +122,14 @@ private Q_SLOTS:
         QVERIFY(junk.contains('\0'));
         QTest::newRow("binary junk with NUL bytes")
             << junk << fallbacks << fallbackCali << junk + testsupport::kDefaultSettings;
-        const QByteArray big = textJunk(20 * kMegabyte);
-        QTest::newRow("20 MB without the program's sections")
+        const QByteArray big = textJunk(kMegabyte - 1024);
+        QTest::newRow("nearly 1 MiB without the program's sections")
             << big << fallbacks << fallbackCali << big + testsupport::kDefaultSettings;
 
-        // A line of a megabyte hides neither the keys before it nor those after it.
-        const QByteArray longLine(kMegabyte, 'x');
-        QTest::newRow("a line of 1 MB among the settings")
+        // A line of nearly a megabyte (the largest settings file is one) hides neither the keys
+        // before it nor those after it.
+        const QByteArray longLine(kMegabyte - 1024, 'x');
+        QTest::newRow("a line of nearly 1 MiB among the settings")
             << "[Filter]\nFILTER= 3\n" + longLine + "\nTARGET= 2\n[Screen]\nSCREENH= 600\n"
             << QList<int> {3, 6, 9} << QStringLiteral("600 x 500")
             << "[Filter]\nFILTER= 3\n" + longLine
@@ -178,28 +180,83 @@ private Q_SLOTS:
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
     }
 
-    // Whatever stands where the file should be, the screen comes up with the fall-backs and
-    // "Exit" still ends the program once the user chooses to leave without saving; the thing
-    // in the file's place stays as it was.
-    void folderInPlaceOfTheFile()
+    // Whatever stands where the file should be (a folder, a link another user planted, a file
+    // far larger than any settings file), the screen comes up quickly with the fall-backs and
+    // says across its top which file is not used and why; "Exit" says the save was refused and
+    // why, and still ends the program once the user chooses to leave without saving; the thing
+    // in the file's place, and any file behind it, stays as it was.
+    void refusedFileOpensWithTheFallbacks_data()
     {
-        QVERIFY(QDir().mkdir(m_folder->settingsFile()));
-        QFile inside(m_folder->settingsFile() + QStringLiteral("/kept.txt"));
-        QVERIFY(inside.open(QIODevice::WriteOnly));
-        inside.close();
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why"); // after "<file> is "
+        QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral("a folder");
+        QTest::newRow("a link to another user's file") << QStringLiteral(
+            "link") << QStringLiteral("a symbolic link, which the program never follows");
+        const QString tooLarge
+            = QStringLiteral("larger than any settings file (over 1048576 bytes)");
+        QTest::newRow("20 MB without the program's sections")
+            << QStringLiteral("20 MB") << tooLarge;
+        QTest::newRow("a sparse file of 64 GiB") << QStringLiteral("64 GiB") << tooLarge;
+    }
+    void refusedFileOpensWithTheFallbacks()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString file = m_folder->settingsFile();
+        const QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath(QStringLiteral(".bashrc"));
+        const QByteArray victimContent = layout(" 3", " 2", " 1", " 600", " 450");
+        {
+            QFile target(victim);
+            QVERIFY(target.open(QIODevice::WriteOnly));
+            target.write(victimContent);
+        }
+        QByteArray content;
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(file));
+            QFile inside(file + QStringLiteral("/kept.txt"));
+            QVERIFY(inside.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(QFile::link(victim, file));
+        } else if (kind == QLatin1String("20 MB")) {
+            content = textJunk(20 * kMegabyte);
+            m_folder->writeSettings(content);
+        } else {
+            m_folder->writeSettings(victimContent);
+            QFile sparse(file);
+            QVERIFY(sparse.resize(qint64(64) << 30)); // no block of it is ever written
+        }
+        const QString refusal = file + QStringLiteral(" is ") + why;
+
         frmstart *window = open();
         QVERIFY(window);
         QCOMPARE(testsupport::selectedOptions(window), (QList<int> {1, 5, 9}));
         QCOMPARE(testsupport::labelText(window, "cali"),
             QStringLiteral("   Calibration Value   500 x 500"));
+        const auto *note = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->textFormat(), Qt::PlainText);
+        QVERIFY2(note->text().startsWith(refusal + QLatin1Char(':')), qPrintable(note->text()));
+
         testsupport::MessageBoxAnswer answer(QStringLiteral("Exit without saving"));
         exitProgram(window);
-        QVERIFY(answer.text().contains(QStringLiteral("Is a directory")));
+        QVERIFY2(answer.text().contains(QLatin1Char('\n') + refusal + QLatin1Char('.')),
+            qPrintable(answer.text()));
         QVERIFY(m_program->ended());
-        QVERIFY(QFileInfo(m_folder->settingsFile()).isDir());
-        QCOMPARE(QDir(m_folder->settingsFile()).entryList(QDir::Files),
-            QStringList {QStringLiteral("kept.txt")});
+
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
+        QFile behind(victim);
+        QVERIFY(behind.open(QIODevice::ReadOnly));
+        QCOMPARE(behind.readAll(), victimContent);
+        if (kind == QLatin1String("folder")) {
+            QCOMPARE(QDir(file).entryList(QDir::Files), QStringList {QStringLiteral("kept.txt")});
+        } else if (kind == QLatin1String("link")) {
+            QCOMPARE(QFileInfo(file).symLinkTarget(), victim);
+        } else if (kind == QLatin1String("20 MB")) {
+            QVERIFY2(m_folder->settings() == content, "the 20 MB file changed");
+        } else {
+            QCOMPARE(QFileInfo(file).size(), qint64(64) << 30);
+        }
     }
 
     void unreadableFile()

@@ -406,6 +406,51 @@ private Q_SLOTS:
         }
     }
 
+    // Another writer (an administrator, the calibration screen of another user of a shared
+    // install) changes the file while the start screen is open; the user picks a filter and
+    // leaves. The options are saved as chosen; the calibration the start screen only showed
+    // never overwrites a newer one in the file, nor do the records or the set-aside values it
+    // worked out from the older file. An edit that leaves the calibration alone is kept too.
+    void editWhileOpenIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("meanwhile");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray chosen("[Filter]\nFILTER= 2\nTARGET= 1\nFIXEYE= 2\n");
+        QTest::newRow("a new calibration")
+            << kFilter + screenSection("400", "400") + recordsHere(400, 400)
+            << kFilter + screenSection("450", "450") + recordsHere(450, 450)
+            << chosen + screenSection("450", "450") + recordsHere(450, 450);
+        QTest::newRow("a new calibration where the screen set an old one aside")
+            << kFilter + screenSection("2400", "2400")
+            << kFilter + screenSection("450", "450") + recordsHere(450, 450)
+            << chosen + screenSection("450", "450") + recordsHere(450, 450);
+        // Loading put this monitor's own record back into use over a value too large for the
+        // screen; meanwhile the record was made anew.
+        QTest::newRow("only a record changed")
+            << kFilter + screenSection("2400", "2400") + recordHere(true, 400, 400)
+            << kFilter + screenSection("2400", "2400") + recordHere(true, 450, 450)
+            << chosen + screenSection("2400", "2400") + recordHere(true, 450, 450);
+        QTest::newRow("an edit beside the calibration")
+            << kFilter + screenSection("400", "400") + recordsHere(400, 400)
+            << kFilter + screenSection("400", "400") + recordsHere(400, 400) + "[Notes]\nWHO=A\n"
+            << chosen + screenSection("400", "400") + recordsHere(400, 400) + "[Notes]\nWHO=A\n";
+    }
+    void editWhileOpenIsKept()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, meanwhile);
+        QFETCH(QByteArray, after);
+        m_folder->writeSettings(before);
+        frmstart *window = open();
+        QVERIFY(window);
+        m_folder->writeSettings(meanwhile);
+        QTest::mouseClick(option(window, 2), Qt::LeftButton);
+        click(window, "Command2");
+        QVERIFY(m_program->ended());
+        QCOMPARE(m_folder->settings(), after);
+    }
+
     // A save that fails says so on the start screen. "Start" and "Calibrate" stay with the
     // options as chosen, since the other window would read others from the file; "Exit" and
     // Esc let the user leave without saving or stay. Whoever stays can try again.

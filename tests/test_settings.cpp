@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <clocale>
 #include <sys/inotify.h>
@@ -638,18 +639,47 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
     }
 
+    // Anything at the file's name but a plain file of one name and of a settings file's size:
+    // in a shared program folder, another user may have put it there to have this user's save
+    // write into a file of theirs (a link to ~/.bashrc, a second name of a file in /etc), or to
+    // stop every start (a sparse file of 64 GiB). Reading gives what a missing file gives and
+    // says why, naming the file; a save is refused with that reason; nothing is written through
+    // it, and the file behind it stays byte for byte.
     void somethingElseInPlaceOfTheFile_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("a folder") << QStringLiteral("folder");
-        QTest::newRow("a named pipe") << QStringLiteral("fifo");
-        QTest::newRow("a file nobody may read") << QStringLiteral("unreadable");
-        QTest::newRow("a link to nowhere") << QStringLiteral("dangling link");
+        QTest::addColumn<QString>("why"); // after "<file> is ", empty for no refusal
+        const QString link = QStringLiteral("a symbolic link, which the program never follows");
+        QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral("a folder");
+        QTest::newRow("a named pipe") << QStringLiteral(
+            "fifo") << QStringLiteral("not a plain file but a pipe, a device or a socket");
+        QTest::newRow("a file nobody may read") << QStringLiteral("unreadable") << QString();
+        QTest::newRow("a link to nowhere") << QStringLiteral("dangling link") << link;
+        QTest::newRow("a link to another user's file") << QStringLiteral("link") << link;
+        QTest::newRow("a link to a folder") << QStringLiteral("folder link") << link;
+        QTest::newRow("a second name of another file")
+            << QStringLiteral("hard link")
+            << QStringLiteral("a second name (a hard link) of a file stored elsewhere");
+        const QString tooLarge
+            = QStringLiteral("larger than any settings file (over 1048576 bytes)");
+        QTest::newRow("a sparse file of 64 GiB") << QStringLiteral("64 GiB") << tooLarge;
+        QTest::newRow("one byte over 1 MiB") << QStringLiteral("1 MiB + 1") << tooLarge;
     }
     void somethingElseInPlaceOfTheFile()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, why);
         const QByteArray native = path();
+        // The file a link or a second name stands for, outside the program's folder.
+        const QTemporaryDir elsewhere;
+        const QString victim = elsewhere.filePath(QStringLiteral("victim.txt"));
+        const QByteArray victimContent("export PATH=/usr/bin\n[Screen]\nSCREENH= 567\n");
+        {
+            QFile file(victim);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(victimContent);
+        }
+        qint64 size = -1;
         if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(file()));
         } else if (kind == QLatin1String("fifo")) {
@@ -659,31 +689,65 @@ private Q_SLOTS:
                 QSKIP("Root reads every file, so no file is unreadable here.");
             m_folder->writeSettings(testsupport::kDefaultSettings);
             QCOMPARE(::chmod(native.constData(), 0200), 0);
-        } else {
+        } else if (kind == QLatin1String("dangling link")) {
             QVERIFY(QFile::link(m_folder->path() + QStringLiteral("/missing/Kelvane.ini"), file()));
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(QFile::link(victim, file()));
+        } else if (kind == QLatin1String("folder link")) {
+            QVERIFY(QFile::link(elsewhere.path(), file()));
+        } else if (kind == QLatin1String("hard link")) {
+            QCOMPARE(::link(QFile::encodeName(victim).constData(), native.constData()), 0);
+        } else {
+            size = kind == QLatin1String("64 GiB") ? qint64(64) << 30 : (qint64(1) << 20) + 1;
+            m_folder->writeSettings(testsupport::kDefaultSettings);
+            QFile file(this->file());
+            QVERIFY(file.resize(size)); // sparse: no block of it is ever written
         }
+        const QString refusal = why.isEmpty() ? QString() : file() + QStringLiteral(" is ") + why;
+
         QCOMPARE(ReadINI(QStringLiteral("Filter"), QStringLiteral("Filter"), native), QString());
+        settings::Values values;
+        QCOMPARE(settings::readAll(m_folder->nativePath(), values),
+            (std::array<settings::Stored, 5> {settings::Stored::Nothing, settings::Stored::Nothing,
+                settings::Stored::Nothing, settings::Stored::Nothing, settings::Stored::Nothing}));
+        const settings::Snapshot snapshot(m_folder->nativePath());
+        QCOMPARE(snapshot.refusal(), refusal);
+        QCOMPARE(snapshot.sections(), QStringList());
+
         QVERIFY(!write("Filter", "FILTER", " 1"));
         WriteINI(QStringLiteral("Filter"), QStringLiteral("Filter"), QStringLiteral(" 1"), native);
+        const QString saved = settings::save(m_folder->nativePath(), {{settings::Key::Filter, 1}});
+        QCOMPARE(saved, why.isEmpty() ? QStringLiteral("Permission denied") : refusal);
+        QCOMPARE(profile::removeStaleTemporaries(native), 0);
+
         QCOMPARE(m_folder->entries(), QStringList {QStringLiteral("Kelvane.ini")});
+        QFile behind(victim);
+        QVERIFY(behind.open(QIODevice::ReadOnly));
+        QCOMPARE(behind.readAll(), victimContent);
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+            QStringList {QStringLiteral("victim.txt")});
+        if (kind == QLatin1String("link"))
+            QCOMPARE(QFileInfo(file()).symLinkTarget(), victim);
+        if (size >= 0)
+            QCOMPARE(QFileInfo(file()).size(), size);
         if (kind == QLatin1String("unreadable")) {
             ::chmod(native.constData(), 0600);
             QCOMPARE(m_folder->settings(), QByteArray(testsupport::kDefaultSettings));
         }
     }
 
-    void writesThroughALink()
+    // The largest file taken for a settings file is read and saved as any other.
+    void fileOfTheLargestSizeIsUsed()
     {
-        const QString target = m_folder->path() + QStringLiteral("/real.ini");
-        QFile real(target);
-        QVERIFY(real.open(QIODevice::WriteOnly));
-        real.write(testsupport::kDefaultSettings);
-        real.close();
-        QVERIFY(QFile::link(target, file()));
+        QByteArray content = "[Filter]\nFILTER= 3\n";
+        content.append(QByteArray(profile::kMaximumSize - content.size() - 1, ';')).append('\n');
+        m_folder->writeSettings(content);
+        const settings::Snapshot snapshot(m_folder->nativePath());
+        QCOMPARE(snapshot.refusal(), QString());
+        QCOMPARE(snapshot.value(QStringLiteral("Filter"), QStringLiteral("Filter")),
+            QStringLiteral("3"));
         QVERIFY(write("Filter", "FILTER", " 4"));
-        QVERIFY(QFileInfo(file()).isSymLink());
-        QCOMPARE(m_folder->settings(),
-            QByteArray(testsupport::kDefaultSettings).replace("FILTER= 1", "FILTER= 4"));
+        QCOMPARE(m_folder->settings(), QByteArray(content).replace("FILTER= 3", "FILTER= 4"));
     }
 
     // A program folder renamed or removed while the program runs (a reinstall): the file is
