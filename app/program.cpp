@@ -208,7 +208,6 @@ QByteArray Program::programFolder() const
 // the program's folder (and Qt's plugins beside the executable) can stay root's and read-only.
 QByteArray Program::installedSettingsFolder()
 {
-    if (const QByteArray configured(KELVANE_SETTINGS_DIR); !configured.isEmpty())
-        return configured;
-    return platform::programFolder();
+    constexpr char configured[] = KELVANE_SETTINGS_DIR;
+    return configured[0] != '\0' ? QByteArray(configured) : platform::programFolder();
 }

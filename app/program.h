@@ -20,7 +20,8 @@ class Program final : public Navigation
 {
 public:
     // `programFolder` is the folder of the settings file and the folder lock; empty: the
-    // installed one (installedSettingsFolder()), found anew for every read and write. `guardFolder` is where the instance guard lives.
+    // installed one (installedSettingsFolder()), found anew for every read and write.
+    // `guardFolder` is where the instance guard lives.
     explicit Program(
         QByteArray programFolder = {}, QByteArray guardFolder = platform::runtimeFolder());
     ~Program() override;
