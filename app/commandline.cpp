@@ -1,9 +1,11 @@
 #include "app/commandline.h"
 
+#include "app/program.h"
 #include "app/version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -35,10 +37,17 @@ std::optional<int> handleCommandLine(int argc, char *argv[])
     QCommandLineParser parser;
     // "-platform" is then one unknown option, not eight unknown letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Measures the angle of a squint in prism dioptres.\n"
-        "All settings, the screen calibration among them, are kept in the file Kelvane.ini\n"
-        "in the program's folder; the program takes no other options."));
+    // The settings file's place as this install has it: beside the program, or in the shared
+    // folder the build was given.
+    const QByteArray folder = Program::installedSettingsFolder();
+    const QString file = folder.isEmpty()
+        ? QStringLiteral("Kelvane.ini in the program's folder")
+        : QFile::decodeName(folder == "/" ? folder + "Kelvane.ini" : folder + "/Kelvane.ini");
+    parser.setApplicationDescription(
+        QStringLiteral("Measures the angle of a squint in prism dioptres.\n"
+                       "All settings, the screen calibration among them, are kept in the file\n"
+                       "%1; the program takes no other options.")
+            .arg(file));
     const QCommandLineOption help(
         {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
     const QCommandLineOption version(

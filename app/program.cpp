@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include "app/installation.h"
+
 #include "forms/design.h"
 #include "forms/frmpicture.h"
 
@@ -232,5 +234,13 @@ QScreen *Program::patientScreen() const
 
 QByteArray Program::programFolder() const
 {
-    return m_programFolder.isEmpty() ? platform::programFolder() : m_programFolder;
+    return m_programFolder.isEmpty() ? installedSettingsFolder() : m_programFolder;
+}
+
+// A shared install keeps its settings in a folder of their own, set when it was built, so that
+// the program's folder (and Qt's plugins beside the executable) can stay root's and read-only.
+QByteArray Program::installedSettingsFolder()
+{
+    constexpr char configured[] = KELVANE_SETTINGS_DIR;
+    return configured[0] != '\0' ? QByteArray(configured) : platform::programFolder();
 }

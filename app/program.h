@@ -21,8 +21,9 @@ class QWidget;
 class Program final : public Navigation
 {
 public:
-    // `programFolder` empty: the running executable's folder, found anew for every read and
-    // write of the settings. `guardFolder` is where the instance guard lives.
+    // `programFolder` is the folder of the settings file and the folder lock; empty: the
+    // installed one (installedSettingsFolder()), found anew for every read and write.
+    // `guardFolder` is where the instance guard lives.
     explicit Program(
         QByteArray programFolder = {}, QByteArray guardFolder = platform::runtimeFolder());
     ~Program() override;
@@ -54,6 +55,9 @@ public:
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QByteArray programFolder() const override;
+    // The build's settings folder (KELVANE_SETTINGS_DIR) when it has one, else the running
+    // executable's folder; empty when neither can be found.
+    static QByteArray installedSettingsFolder();
     QScreen *patientScreen() const override;
 
 private:

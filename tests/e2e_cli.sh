@@ -25,6 +25,8 @@ for option in --help -h; do
     [[ $RC -eq 0 && -z $ERR ]] || fail "$option: exit $RC, stderr: $ERR"
     { grep -q -- '--version' <<<"$OUT" && grep -q 'Kelvane.ini' <<<"$OUT"; } ||
         fail "$option printed no help: $OUT"
+    # A build without a settings folder of its own keeps the file beside the real executable.
+    grep -qF "$SETTINGS;" <<<"$OUT" || fail "$option does not say that the settings are in $SETTINGS: $OUT"
     untouched "$option"
 done
 for option in --version -v; do
