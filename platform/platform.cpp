@@ -169,6 +169,19 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
     return -1;
 }
 
+// A write lock on one byte of the file, counted from its start.
+struct flock byteRange(off_t byte)
+{
+    struct flock range
+    {
+    };
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = byte;
+    range.l_len = 1;
+    return range;
+}
+
 // The lock is an open-file-description lock on the file's first byte: it belongs to this
 // descriptor, so two guards in one process exclude each other as two processes do, and a file
 // lock taken on the same file by anything else (flock) does not count. Beside it, the holder
@@ -177,13 +190,7 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
 // 1 taken, 0 held by another, -1 no lock can be had.
 int lock(int fd)
 {
-    struct flock range
-    {
-    };
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;
-    range.l_start = 0;
-    range.l_len = 1;
+    struct flock range = byteRange(0);
     if (::fcntl(fd, F_OFD_SETLK, &range) != 0)
         return errno == EAGAIN || errno == EACCES ? 0 : -1;
     range.l_start = 1;
@@ -194,13 +201,7 @@ int lock(int fd)
 // The process that holds the lock on `fd`'s file, as the kernel tells it; 0 when it does not.
 pid_t lockHolder(int fd)
 {
-    struct flock range
-    {
-    };
-    range.l_type = F_WRLCK;
-    range.l_whence = SEEK_SET;
-    range.l_start = 1;
-    range.l_len = 1;
+    struct flock range = byteRange(1);
     if (::fcntl(fd, F_GETLK, &range) != 0 || range.l_type == F_UNLCK || range.l_pid <= 0)
         return 0;
     return range.l_pid;
