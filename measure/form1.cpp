@@ -40,15 +40,17 @@ constexpr int kKeyCopy = 3;
 constexpr int kNoteGap = 12;
 
 // What the measurement screen says of the calibration in use, beside the results and in the
-// copied line; empty where it was made on this monitor at this resolution. A calibration made
-// here that differs from the size the monitor reports is still this screen's: the start screen
-// tells the clinician about it, while the patient's screen says only what it is.
+// copied line; empty where it was made on this monitor at this resolution and agrees with the
+// size the monitor reports.
 QString calibrationNote(clinic::NoteCase note)
 {
     switch (note) {
     case clinic::NoteCase::None:
-    case clinic::NoteCase::FarFromReported:
         return {};
+    case clinic::NoteCase::FarFromReported:
+        // Made here, but far from what the monitor says of itself: a mark set wrongly reads
+        // wrongly, so the numbers are not to be trusted until checked with a ruler.
+        return QStringLiteral("calibration far from the monitor's size");
     case clinic::NoteCase::NeverCalibrated:
     case clinic::NoteCase::OtherMonitor:
     case clinic::NoteCase::OtherResolution:
