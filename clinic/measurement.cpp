@@ -58,8 +58,9 @@ std::optional<Deviation> across(float offset, double screenH)
     const double dioptres = double(magnitude * kDioptresPer150Mm) / screenH;
     if (!(screenH > 0) || !std::isfinite(dioptres))
         return std::nullopt;
-    return Deviation {offset < 0 ? QStringLiteral("BR") : QStringLiteral("BL"),
-        localised(oneDecimal(dioptres, kDoubleDigits))};
+    const QByteArray size = oneDecimal(dioptres, kDoubleDigits);
+    return Deviation {
+        offset < 0 ? QStringLiteral("BR") : QStringLiteral("BL"), localised(size), size.toDouble()};
 }
 
 std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
@@ -72,7 +73,7 @@ std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
         *rounded = value;
     // Up to seven digits, no trailing zeros: a whole result shows without a decimal.
     return Deviation {offset < 0 ? QStringLiteral("BD") : QStringLiteral("BU"),
-        localised(QByteArray::number(value, 'g', kSingleDigits))};
+        localised(QByteArray::number(value, 'g', kSingleDigits)), double(value)};
 }
 
 } // namespace clinic

@@ -21,6 +21,8 @@ struct Deviation
 {
     QString base;
     QString size;
+    // The size as a number, as the text shows it.
+    double value = 0;
     // As the screen shows it: "BR: 3.4".
     QString shown() const { return base + QStringLiteral(": ") + size; }
     // As the copied line writes it: "BR 3.4".

@@ -236,15 +236,30 @@ void Form1::Form_Load()
 
     // Whether the calibration was made for this monitor at this resolution; in small grey text
     // left of the results, on the same line as the first, far from every place of the ring.
-    const clinic::CalibrationJudgement judgement
-        = clinic::judgeCalibration(m_program.programFolder(), m_values.ScreenH,
-            double(m_values.ScreenV), describeMonitor(m_program.patientScreen()));
-    m_calibrationNote = calibrationNote(judgement.note);
-    ui.caliNote->setText(m_calibrationNote);
+    const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
+    const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
+        m_program.programFolder(), m_values.ScreenH, double(m_values.ScreenV), monitor);
+    m_result = {};
+    m_result.calibrationNote = calibrationNote(judgement.note);
+    ui.caliNote->setText(m_result.calibrationNote);
     const int noteWidth = ui.caliNote->sizeHint().width();
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],
         noteWidth, ui.HPD->height());
-    ui.caliNote->setVisible(!m_calibrationNote.isEmpty());
+    ui.caliNote->setVisible(!m_result.calibrationNote.isEmpty());
+
+    // What every result of this opening is measured with.
+    m_result.glasses = m_values.Filter;
+    m_result.target = m_values.Target;
+    m_result.fixingEye = m_values.FixEye;
+    m_result.seeingEye = ui.PDEye->text();
+    m_result.screenH = m_values.ScreenH;
+    m_result.screenV = double(m_values.ScreenV);
+    m_result.monitor = monitor;
+    m_result.screenSize = QSizeF(double(m_values.ScrWidth), double(m_values.ScrHeight));
+    if (judgement.calibratedHere) {
+        if (const auto archived = clinic::archivedRecord(m_program.programFolder(), monitor))
+            m_result.calibrationDate = archived->record.date;
+    }
 
     // The first click of an opening measures where the pointer stands, although it may not
     // have moved since the window opened: it moved over the start screen, and the place the
@@ -298,7 +313,7 @@ void Form1::target_MouseDown(Qt::MouseButton Button)
 // The click is measured where the pointer was last recorded, not where the press reports it.
 void Form1::MeasureDeviation()
 {
-    m_measuredAt = QDateTime::currentDateTimeUtc();
+    m_result.measuredAt = QDateTime::currentDateTimeUtc();
     const float hDiff = m_values.MouseX - float(ui.target->x()) - kReferenceOffset;
     const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
     m_values.VDiff = vDiff;
@@ -310,11 +325,13 @@ void Form1::MeasureDeviation()
     // an infinite or mirrored deviation.
     if (const auto across = clinic::across(hDiff, m_values.ScreenH)) {
         ui.HPD->setText(across->shown());
-        m_across = across->copied();
+        m_result.across = across;
+        m_result.acrossDioptres = hDiff < 0 ? -across->value : across->value;
     }
     if (const auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
         ui.VPD->setText(down->shown());
-        m_down = down->copied();
+        m_result.down = down;
+        m_result.downDioptres = vDiff < 0 ? -down->value : down->value;
     }
 }
 
@@ -329,38 +346,8 @@ void Form1::ReturnToStart()
 // with. Only the clipboard changes: the patient, who looks at the screen, sees nothing.
 void Form1::CopyResult()
 {
-    if (!m_measuredAt.isValid())
-        return;
-    static const char *const kGlasses[]
-        = {"OD red, OS blue", "OD red, OS green", "OD blue, OS red", "OD green, OS red"};
-    QString glasses = QStringLiteral("not chosen");
-    for (int k = 1; k <= 4; ++k) {
-        if (m_values.Filter == k)
-            glasses = QLatin1String(kGlasses[k - 1]);
-    }
-    const auto number = [](double value) {
-        return localised(QByteArray::number(value, 'g', clinic::kDoubleDigits));
-    };
-    const QString fixes = m_values.FixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
-    static const char *const kPlaces[] = {"Center", "Right", "Left"};
-    QString place = QStringLiteral("not chosen");
-    for (int k = 1; k <= 3; ++k) {
-        if (m_values.Target == k)
-            place = QLatin1String(kPlaces[k - 1]);
-    }
-    QString line = QStringLiteral("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
-                       .arg(m_measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                           ui.PDEye->text(), m_across, m_down, glasses, fixes)
-        + QStringLiteral("calibration %1 x %2 px per 150 mm; screen %3 x %4")
-              .arg(number(m_values.ScreenH), number(m_values.ScreenV), number(m_values.ScrWidth),
-                  number(m_values.ScrHeight))
-        // A prism dioptre is a size on the screen only at a given distance: the record says
-        // which one the numbers assume.
-        + QStringLiteral("; target %1; viewing distance %2 cm")
-              .arg(place, QString::number(clinic::kViewingDistanceCm));
-    if (!m_calibrationNote.isEmpty())
-        line += QStringLiteral("; ") + m_calibrationNote;
-    QGuiApplication::clipboard()->setText(line);
+    if (m_result.measured())
+        QGuiApplication::clipboard()->setText(clinic::copyLine(m_result));
 }
 
 void Form1::showEvent(QShowEvent *event)

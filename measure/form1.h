@@ -1,10 +1,9 @@
 #pragma once
 
+#include "clinic/visit.h"
 #include "forms/form1_design.h"
 #include "forms/formwindow.h"
 #include "settings/ini.h"
-
-#include <QDateTime>
 
 class Navigation;
 
@@ -56,12 +55,8 @@ private:
     Form1Values &m_values;
     Navigation &m_program;
     Form1Design ui;
-    // The last result of this opening, for the clinic's record: it vanishes with the screen, as
-    // the results shown do. No time until the first click.
-    QDateTime m_measuredAt;
-    QString m_across = QStringLiteral("--");
-    QString m_down = QStringLiteral("--");
-    // Why the calibration may not fit this monitor, as the screen shows it; empty when it fits.
-    QString m_calibrationNote;
+    // The last result of this opening with what it was measured with, for the clinic's record;
+    // not measured until the first click.
+    clinic::VisitResult m_result;
     bool m_pointerConfined = false;
 };

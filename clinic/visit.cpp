@@ -1,0 +1,166 @@
+#include "clinic/visit.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace clinic {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("clinic", text);
+}
+
+// A calibration or screen size as the record writes it: the number as held, all its digits,
+// with the user's decimal separator.
+QString number(double value)
+{
+    return localised(QByteArray::number(value, 'g', kDoubleDigits));
+}
+
+// Free text on one line of one cell: tabs and line breaks would split the spreadsheet's columns
+// and rows.
+QString oneCell(const QString &text)
+{
+    QString cell = text;
+    for (QChar &c : cell) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    }
+    return cell;
+}
+
+QString monitorName(const Monitor &monitor)
+{
+    QStringList parts;
+    for (const QString &part : {monitor.manufacturer, monitor.model, monitor.output}) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+QString glassesName(double filter)
+{
+    static const char *const kGlasses[] = {QT_TRANSLATE_NOOP("clinic", "OD red, OS blue"),
+        QT_TRANSLATE_NOOP("clinic", "OD red, OS green"),
+        QT_TRANSLATE_NOOP("clinic", "OD blue, OS red"),
+        QT_TRANSLATE_NOOP("clinic", "OD green, OS red")};
+    for (int k = 1; k <= 4; ++k) {
+        if (filter == k)
+            return tr(kGlasses[k - 1]);
+    }
+    return tr("not chosen");
+}
+
+QString targetName(double target)
+{
+    static const char *const kPlaces[] = {QT_TRANSLATE_NOOP("clinic", "Center"),
+        QT_TRANSLATE_NOOP("clinic", "Right"), QT_TRANSLATE_NOOP("clinic", "Left")};
+    for (int k = 1; k <= 3; ++k) {
+        if (target == k)
+            return tr(kPlaces[k - 1]);
+    }
+    return tr("not chosen");
+}
+
+QString fixingEyeName(double fixEye)
+{
+    return fixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
+}
+
+QString copiedText(const std::optional<Deviation> &deviation)
+{
+    return deviation ? deviation->copied() : QStringLiteral("--");
+}
+
+QString copyLine(const VisitResult &result)
+{
+    QString line
+        = tr("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
+              .arg(result.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                  result.seeingEye, copiedText(result.across), copiedText(result.down),
+                  glassesName(result.glasses), fixingEyeName(result.fixingEye))
+        + tr("calibration %1 x %2 px per 150 mm; screen %3 x %4")
+              .arg(number(result.screenH), number(result.screenV),
+                  number(result.screenSize.width()), number(result.screenSize.height()))
+        // A prism dioptre is a size on the screen only at a given distance: the record says
+        // which one the numbers assume.
+        + tr("; target %1; viewing distance %2 cm")
+              .arg(targetName(result.target), QString::number(result.viewingDistanceCm));
+    if (!result.calibrationNote.isEmpty())
+        line += QStringLiteral("; ") + result.calibrationNote;
+    return line;
+}
+
+void Visit::add(const VisitResult &result)
+{
+    if (result.measured())
+        m_results.append(result);
+}
+
+void Visit::remove(qsizetype index)
+{
+    if (index >= 0 && index < m_results.size())
+        m_results.remove(index);
+}
+
+void Visit::clear()
+{
+    m_results.clear();
+    identifier.clear();
+    note.clear();
+}
+
+const VisitResult *Visit::latest(double target, double fixingEye) const
+{
+    for (auto it = m_results.crbegin(); it != m_results.crend(); ++it) {
+        // The screen takes any FixEye but 1 as OS: so does the grid.
+        if (it->target == target && (it->fixingEye == 1) == (fixingEye == 1))
+            return &*it;
+    }
+    return nullptr;
+}
+
+QString Visit::plainText() const
+{
+    QStringList lines;
+    if (!identifier.isEmpty())
+        lines << tr("Patient: %1").arg(oneCell(identifier));
+    if (!note.isEmpty())
+        lines << tr("Note: %1").arg(oneCell(note));
+    for (const VisitResult &result : m_results)
+        lines << copyLine(result);
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString Visit::tabSeparated() const
+{
+    const QStringList header = {tr("Patient"), tr("Time"), tr("Glasses"), tr("Target"),
+        tr("Fixing eye"), tr("Eye seeing the cross"), tr("Horizontal base"),
+        tr("Horizontal (prism dioptres)"), tr("Vertical base"), tr("Vertical (prism dioptres)"),
+        tr("Calibration across (px per 150 mm)"), tr("Calibration down (px per 150 mm)"),
+        tr("Calibration note"), tr("Calibrated on"), tr("Monitor"), tr("Screen (px)"),
+        tr("Viewing distance (cm)"), tr("Note")};
+    QStringList rows = {header.join(QLatin1Char('\t'))};
+    for (const VisitResult &r : m_results) {
+        const QStringList cells = {oneCell(identifier),
+            r.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+            glassesName(r.glasses), targetName(r.target), fixingEyeName(r.fixingEye), r.seeingEye,
+            r.across ? r.across->base : QStringLiteral("--"), r.across ? r.across->size : QString(),
+            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->size : QString(),
+            number(r.screenH), number(r.screenV), r.calibrationNote,
+            r.calibrationDate.isValid() ? r.calibrationDate.toString(Qt::ISODate) : QString(),
+            oneCell(monitorName(r.monitor)),
+            QStringLiteral("%1 x %2").arg(
+                number(r.screenSize.width()), number(r.screenSize.height())),
+            QString::number(r.viewingDistanceCm), oneCell(note)};
+        rows << cells.join(QLatin1Char('\t'));
+    }
+    return rows.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace clinic

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "clinic/measurement.h"
+#include "clinic/monitor.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QSizeF>
+#include <QString>
+
+#include <optional>
+
+// The results of one patient's visit: what each opening of the measurement screen showed when
+// the clinician left it. Kept in memory only: a patient's results reach the disk only in a
+// report the clinician saves.
+namespace clinic {
+
+// The start screen's choices as they read in the clinic's record. Out-of-range values (a file
+// edited by hand) read "not chosen".
+// They are numbers as the file holds them, and a value between two choices is none of them.
+QString glassesName(double filter); // 1 to 4: "OD red, OS blue", ...
+QString targetName(double target); // 1 to 3: "Center", "Right", "Left"
+QString fixingEyeName(double fixEye); // 1: "OD", anything else: "OS", as the screen takes it
+
+// One result, with everything it was measured with.
+struct VisitResult
+{
+    QDateTime measuredAt; // UTC; invalid until the first click of the opening
+    double glasses = 0; // the start screen's Filter
+    double target = 0; // its Target
+    double fixingEye = 0; // its FixEye
+    QString seeingEye; // the eye that saw the cross, as the screen named it
+    // As the screen showed them; none where the calibration gave nothing to divide by ("--").
+    std::optional<Deviation> across;
+    std::optional<Deviation> down;
+    // Where the cross stood from the target, in prism dioptres as the screen rounded them:
+    // positive to the right of it and below it on the screen. 0 where the direction is "--".
+    double acrossDioptres = 0;
+    double downDioptres = 0;
+    // The calibration in use, in pixels per 150 mm, and the day it was made on this monitor
+    // (invalid where none was).
+    double screenH = 0;
+    double screenV = 0;
+    QDate calibrationDate;
+    // Why the calibration may not fit this screen, as the measurement screen said it; empty
+    // where it was made for it.
+    QString calibrationNote;
+    Monitor monitor;
+    // The screen's size in pixels as the measurement screen took it.
+    QSizeF screenSize;
+    int viewingDistanceCm = kViewingDistanceCm;
+
+    bool measured() const { return measuredAt.isValid(); }
+    bool calibratedForScreen() const { return calibrationNote.isEmpty(); }
+};
+
+// A direction of a result as the copy writes it, "BR 3.4", or "--" where there is none.
+QString copiedText(const std::optional<Deviation> &deviation);
+
+// The one line Ctrl+C on the measurement screen puts on the clipboard for the clinic's record:
+// the result with the glasses, fixing eye, calibration, screen, target and viewing distance,
+// and the calibration's note where there is one. The time is local, to the minute.
+QString copyLine(const VisitResult &result);
+
+// The visit: results in the order they were measured, newest last, and the clinician's free
+// text for the copy and the report.
+class Visit
+{
+public:
+    const QList<VisitResult> &results() const { return m_results; }
+    bool isEmpty() const { return m_results.isEmpty(); }
+    // A result that was never measured (no click) is not added.
+    void add(const VisitResult &result);
+    void remove(qsizetype index);
+    // A new patient: results and free text go.
+    void clear();
+
+    // The latest result at `target` (1 to 3) with `fixingEye` (1 OD, 2 OS) fixing; none where
+    // there is none.
+    const VisitResult *latest(double target, double fixingEye) const;
+
+    // The patient identifier and the note, as the clinician typed them.
+    QString identifier;
+    QString note;
+
+    // The whole visit as the copy gives it: one copy line per result, and as tab-separated
+    // values with a header row, one column per field, for a spreadsheet.
+    QString plainText() const;
+    QString tabSeparated() const;
+
+private:
+    QList<VisitResult> m_results;
+};
+
+} // namespace clinic
