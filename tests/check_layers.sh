@@ -12,7 +12,8 @@ declare -A allowed=(
     [start]="platform settings pictures clinic forms"
     [measure]="platform settings pictures clinic forms"
     [calibrate]="platform settings pictures clinic forms"
-    [app]="platform settings pictures clinic forms start measure calibrate"
+    [results]="platform settings pictures clinic forms"
+    [app]="platform settings pictures clinic forms start measure calibrate results"
 )
 failed=0
 for folder in "${!allowed[@]}"; do

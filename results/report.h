@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QPagedPaintDevice;
+class QWidget;
+
+namespace clinic {
+class Visit;
+}
+
+// The visit's report: one page for the patient's record, on the paper size of the user's locale
+// (Letter where the locale measures in US units, A4 elsewhere).
+
+// Draws the report on `device`, whose page size and resolution the caller has set. False, with
+// `error` set for the user, where the device cannot be painted on.
+bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString &error);
+
+// Writes the report as a PDF file at `path`. False, with `error` set for the user, where the file
+// cannot be written; nothing is left at `path` then.
+bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error);
+
+// Asks with the system's print dialog over `parent` and prints the report. False, with `error`
+// set for the user, where printing failed; a dialog the user cancelled is not a failure.
+bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error);
