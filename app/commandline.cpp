@@ -41,29 +41,30 @@ std::optional<int> handleCommandLine(int argc, char *argv[])
     // folder the build was given.
     const QByteArray folder = Program::installedSettingsFolder();
     const QString file = folder.isEmpty()
-        ? QStringLiteral("Kelvane.ini in the program's folder")
+        ? QCoreApplication::translate("commandline", "Kelvane.ini in the program's folder")
         : QFile::decodeName(folder == "/" ? folder + "Kelvane.ini" : folder + "/Kelvane.ini");
-    parser.setApplicationDescription(
-        QStringLiteral("Measures the angle of a squint in prism dioptres.\n"
-                       "All settings, the screen calibration among them, are kept in the file\n"
-                       "%1; the program takes no other options.")
-            .arg(file));
-    const QCommandLineOption help(
-        {QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help."));
-    const QCommandLineOption version(
-        {QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Displays the version."));
+    parser.setApplicationDescription(QCoreApplication::translate("commandline",
+        "Measures the angle of a squint in prism dioptres.\n"
+        "All settings, the screen calibration among them, are kept in the file\n"
+        "%1; the program takes no other options.")
+                                         .arg(file));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+        QCoreApplication::translate("commandline", "Displays this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+        QCoreApplication::translate("commandline", "Displays the version."));
     parser.addOption(help);
     parser.addOption(version);
 
     if (!parser.parse(QCoreApplication::arguments())) {
         print(stderr,
-            QStringLiteral("kelvane: %1 Try 'kelvane --help'.\n")
+            QCoreApplication::translate("commandline", "kelvane: %1 Try 'kelvane --help'.\n")
                 .arg(parser.errorText().simplified()));
         return kUsageError;
     }
     if (!parser.positionalArguments().isEmpty()) {
         print(stderr,
-            QStringLiteral("kelvane: unexpected argument '%1'. Try 'kelvane --help'.\n")
+            QCoreApplication::translate(
+                "commandline", "kelvane: unexpected argument '%1'. Try 'kelvane --help'.\n")
                 .arg(parser.positionalArguments().constFirst()));
         return kUsageError;
     }

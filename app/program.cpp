@@ -195,9 +195,10 @@ QString Program::turnedAway() const
     if (m_holder == platform::InstanceGuard::Holder::Refused)
         return m_guard.refusal();
     const QString holder = inUseBy();
-    return QStringLiteral("Kelvane is in use on this computer by %1. One person at a time can use "
-                          "it: try again when it has been closed.")
-        .arg(holder.isEmpty() ? QStringLiteral("another user") : holder);
+    return QCoreApplication::translate("Program",
+        "Kelvane is in use on this computer by %1. One person at a time can use "
+        "it: try again when it has been closed.")
+        .arg(holder.isEmpty() ? QCoreApplication::translate("Program", "another user") : holder);
 }
 
 bool Program::keepInstanceGuard(QString &why)
@@ -205,18 +206,20 @@ bool Program::keepInstanceGuard(QString &why)
     if (m_guard.keep() != platform::InstanceGuard::Holder::OtherUser)
         return true;
     const QString holder = inUseBy();
-    why = QStringLiteral("The lock file %1 was removed or replaced while Kelvane was running, "
-                         "and %2 has started Kelvane since. Kelvane ends now without saving, so "
-                         "that the two do not overwrite each other's settings.")
+    why = QCoreApplication::translate("Program",
+        "The lock file %1 was removed or replaced while Kelvane was running, "
+        "and %2 has started Kelvane since. Kelvane ends now without saving, so "
+        "that the two do not overwrite each other's settings.")
               .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
-                  holder.isEmpty() ? QStringLiteral("another user") : holder);
+                  holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
+                                   : holder);
     return false;
 }
 
 std::unique_ptr<QMessageBox> noticeBox(const QString &text, QWidget *parent)
 {
-    auto box = std::make_unique<QMessageBox>(
-        QMessageBox::Information, QStringLiteral("Kelvane"), text, QMessageBox::Ok, parent);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Information,
+        QCoreApplication::translate("Program", "Kelvane"), text, QMessageBox::Ok, parent);
     box->setTextFormat(Qt::PlainText);
     return box;
 }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
@@ -49,11 +50,11 @@ bool setBar(QScrollBar *bar, double mark)
 // the column between the axis and the picture.
 QString lengthAcross(int mm)
 {
-    return QStringLiteral("Set this mark at %1 mm").arg(mm);
+    return QCoreApplication::translate("FrmCali", "Set this mark at %1 mm").arg(mm);
 }
 QString lengthDown(int mm)
 {
-    return QStringLiteral("Set this mark\nat %1 mm").arg(mm);
+    return QCoreApplication::translate("FrmCali", "Set this mark\nat %1 mm").arg(mm);
 }
 
 // Between controls moved to fit a small screen, and between them and the marks.
@@ -243,10 +244,12 @@ void FrmCali::Form_Load()
         ui.VPO->setText(settings::captionText(loadedV));
     }
 
-    ui.cali->setText(QStringLiteral("Calibration Value ") + settings::captionText(m_values.ScreenH)
-        + QStringLiteral(" x ") + settings::captionText(m_values.ScreenV));
-    ui.resolu->setText(QStringLiteral("Screen Resolution ") + settings::captionText(screen.width)
-        + QStringLiteral(" x ") + settings::captionText(screen.height));
+    ui.cali->setText(
+        tr("Calibration Value %1 x %2")
+            .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
+    ui.resolu->setText(
+        tr("Screen Resolution %1 x %2")
+            .arg(settings::captionText(screen.width), settings::captionText(screen.height)));
 }
 
 void FrmCali::HScroll1_Change()
@@ -294,9 +297,9 @@ void FrmCali::Done_Click()
     if (!error.isEmpty()) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
         // written stores them, "Cancel" leaves the file as it was.
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Calibration not stored"),
-            QStringLiteral("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
-                           "to try again, or \"Cancel\" to leave without storing it.")
+        QMessageBox box(QMessageBox::Warning, tr("Calibration not stored"),
+            tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
+               "to try again, or \"Cancel\" to leave without storing it.")
                 .arg(QFile::decodeName(settings::settingsPath(folder)), error),
             QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);

@@ -3,6 +3,7 @@
 #include "clinic/calibration.h"
 #include "settings/ini.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -173,29 +174,33 @@ CalibrationJudgement judge(
         const double off = offReported(screenH, screenV, monitor);
         if (off > kReportedTolerance) {
             judgement.note = NoteCase::FarFromReported;
-            judgement.text = QStringLiteral("The calibration is %1 % off the size this monitor "
-                                            "reports: check it with a ruler.")
+            judgement.text = QCoreApplication::translate("clinic",
+                "The calibration is %1 % off the size this monitor "
+                "reports: check it with a ruler.")
                                  .arg(std::lround(off * 100));
         }
     } else if (isCurrent && !fellBack) {
         if (sameMonitor(current->monitor, monitor)) {
             judgement.note = NoteCase::OtherResolution;
-            judgement.text = QStringLiteral("Calibrated at another resolution (%1): calibrate "
-                                            "at this one before measuring.")
+            judgement.text = QCoreApplication::translate("clinic",
+                "Calibrated at another resolution (%1): calibrate "
+                "at this one before measuring.")
                                  .arg(resolutionText(current->monitor.resolution));
         } else {
             judgement.note = NoteCase::OtherMonitor;
-            judgement.text = QStringLiteral(
-                "Calibrated on another monitor: calibrate this one before measuring.");
+            judgement.text = QCoreApplication::translate(
+                "clinic", "Calibrated on another monitor: calibrate this one before measuring.");
         }
     } else if (fellBack || screenH == kCalibrationFallback || screenV == kCalibrationFallback) {
         judgement.note = NoteCase::NeverCalibrated;
-        judgement.text = QStringLiteral("This screen is not calibrated: results are wrong until "
-                                        "it is. Calibrate before measuring.");
+        judgement.text = QCoreApplication::translate("clinic",
+            "This screen is not calibrated: results are wrong until "
+            "it is. Calibrate before measuring.");
     } else {
         judgement.note = NoteCase::ChangedOutside;
-        judgement.text = QStringLiteral("The calibration was changed outside the calibration "
-                                        "screen: calibrate before measuring.");
+        judgement.text = QCoreApplication::translate("clinic",
+            "The calibration was changed outside the calibration "
+            "screen: calibrate before measuring.");
     }
     return judgement;
 }

@@ -5,6 +5,7 @@
 #include "forms/stepbar.h"
 #include "pictures/picture.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
@@ -20,14 +21,22 @@ namespace design {
 
 namespace {
 
+// The texts of a window's table are marked for translation in the window's own context, its
+// name, so that a translator sees them beside the texts the window's code sets.
+QString translated(const char *context, const char *text)
+{
+    return QCoreApplication::translate(context, text);
+}
+
 // The face before the caption: a caption given first is measured in the default face, which
 // no window here shows, and loading that face is about 5 % of the program's start-up.
-template<typename Captioned> Captioned *captioned(const Control &row, QWidget *container)
+template<typename Captioned>
+Captioned *captioned(const Control &row, QWidget *container, const char *context)
 {
     auto *control = new Captioned(container);
     if (row.points != kDefaultFont)
         control->setFont(boldFont(row.points));
-    const QString caption = QString::fromUtf8(row.text);
+    const QString caption = translated(context, row.text);
     if constexpr (std::is_same_v<Captioned, QGroupBox>)
         control->setTitle(caption);
     else
@@ -54,15 +63,15 @@ DesignLine *line(const Control &row, QWidget *window)
     return drawn;
 }
 
-QWidget *create(const Control &row, QWidget *container)
+QWidget *create(const Control &row, QWidget *container, const char *context)
 {
     switch (row.kind) {
     case Kind::Frame:
-        return captioned<QGroupBox>(row, container);
+        return captioned<QGroupBox>(row, container, context);
     case Kind::Option:
-        return captioned<QRadioButton>(row, container);
+        return captioned<QRadioButton>(row, container, context);
     case Kind::Label: {
-        auto *label = captioned<QLabel>(row, container);
+        auto *label = captioned<QLabel>(row, container, context);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(true);
         return label;
@@ -76,7 +85,7 @@ QWidget *create(const Control &row, QWidget *container)
         return box;
     }
     case Kind::PushButton: {
-        auto *button = captioned<QPushButton>(row, container);
+        auto *button = captioned<QPushButton>(row, container, context);
         // Enter presses the focused button, as the space bar does.
         button->setAutoDefault(true);
         return button;
@@ -112,7 +121,7 @@ bool takesColours(Kind kind)
     return false;
 }
 
-void style(QWidget *control, const Control &row)
+void style(QWidget *control, const Control &row, const char *context)
 {
     control->setObjectName(QLatin1String(row.name));
     place(control, row.left, row.top, row.width, row.height);
@@ -127,9 +136,9 @@ void style(QWidget *control, const Control &row)
             row.textColour == kDefault ? ButtonText : row.textColour);
     }
     if (row.accessibleName)
-        control->setAccessibleName(QString::fromUtf8(row.accessibleName));
+        control->setAccessibleName(translated(context, row.accessibleName));
     if (row.accessibleDescription)
-        control->setAccessibleDescription(QString::fromUtf8(row.accessibleDescription));
+        control->setAccessibleDescription(translated(context, row.accessibleDescription));
 }
 
 // Chains the controls that take the focus in the order of their tab indices and gives the
@@ -187,12 +196,12 @@ QObject *Controls::find(const char *name) const
 Controls build(QWidget *window, const Window &design, std::span<const Control> table)
 {
     window->setObjectName(QLatin1String(design.name));
-    window->setWindowTitle(QString::fromUtf8(design.caption));
+    window->setWindowTitle(translated(design.name, design.caption));
     window->resize(twipsToPixels(design.clientWidth), twipsToPixels(design.clientHeight));
     if (design.back != kDefault)
         setColours(window, design.back);
-    window->setAccessibleName(QString::fromUtf8(design.accessibleName));
-    window->setAccessibleDescription(QString::fromUtf8(design.accessibleDescription));
+    window->setAccessibleName(translated(design.name, design.accessibleName));
+    window->setAccessibleDescription(translated(design.name, design.accessibleDescription));
 
     QList<QObject *> created;
     QList<std::pair<int, QWidget *>> tabStops;
@@ -208,8 +217,8 @@ Controls build(QWidget *window, const Window &design, std::span<const Control> t
                     container = qobject_cast<QWidget *>(earlier);
             }
         }
-        QWidget *control = create(row, container);
-        style(control, row);
+        QWidget *control = create(row, container, design.name);
+        style(control, row, design.name);
         created << control;
         if (row.tab != kNoTab)
             tabStops.append({row.tab, control});

@@ -14,9 +14,10 @@ constexpr qreal DefaultFont = design::kDefaultFont;
 // Black in every desktop scheme: the ring pictures have black backgrounds, and any other shade
 // would show their square through the filter glasses.
 constexpr design::Window kWindow {"Form1", "Form1", 11052, 8964, WindowFrame,
-    "Kelvane measurement screen",
-    "Move the cross to where the ring is seen; a left click measures, a right click or Esc "
-    "returns to the start screen"};
+    QT_TRANSLATE_NOOP("Form1", "Kelvane measurement screen"),
+    QT_TRANSLATE_NOOP("Form1",
+        "Move the cross to where the ring is seen; a left click measures, a right click or Esc "
+        "returns to the start screen")};
 
 // A column of labels at the right, each 240 twips below the one before; the results are small,
 // so that they do not draw the eye away from the ring. The labels never take the focus, so the
@@ -32,17 +33,17 @@ constexpr design::Control kControls[] = {
     {"VPosi", Kind::Label, nullptr, "Label2", 9600, 240, 1452, 252, Default, Default, DefaultFont, 1,
         nullptr, nullptr},
     {"HPD", Kind::Label, nullptr, "PDH", 9600, 480, 1452, 252, WindowFrame, ButtonShadow, 7.8, 2,
-        nullptr, "Horizontal deviation in prism dioptres with its base direction"},
+        nullptr, QT_TRANSLATE_NOOP("Form1", "Horizontal deviation in prism dioptres with its base direction")},
     {"VPD", Kind::Label, nullptr, "PDV", 9600, 720, 1452, 252, WindowFrame, ButtonShadow, 7.8, 3,
-        nullptr, "Vertical deviation in prism dioptres with its base direction"},
+        nullptr, QT_TRANSLATE_NOOP("Form1", "Vertical deviation in prism dioptres with its base direction")},
     {"PDEye", Kind::Label, nullptr, "PDEye", 9600, 960, 1452, 252, WindowFrame, ButtonShadow, 7.8, 5,
-        nullptr, "The eye that sees the cross"},
+        nullptr, QT_TRANSLATE_NOOP("Form1", "The eye that sees the cross")},
     {"target", Kind::PictureBox, nullptr, ":/pictures/ring_blue.png", 5280, 4800, 852, 852, WindowFrame, Default, DefaultFont, 4,
-        "Target ring", "The ring the fixing eye looks at"},
+        QT_TRANSLATE_NOOP("Form1", "Target ring"), QT_TRANSLATE_NOOP("Form1", "The ring the fixing eye looks at")},
     // Left of the results, in their small grey face; the loading places it and says whether the
     // calibration in use was made on this monitor at this resolution. Hidden otherwise.
     {"caliNote", Kind::Label, nullptr, "", 6600, 0, 2880, 252, WindowFrame, ButtonShadow, 7.8, design::kNoTab,
-        nullptr, "Whether the calibration in use was made for this screen"},
+        nullptr, QT_TRANSLATE_NOOP("Form1", "Whether the calibration in use was made for this screen")},
 };
 // clang-format on
 } // namespace

@@ -17,8 +17,10 @@ constexpr qreal DefaultFont = design::kDefaultFont;
 constexpr int None = design::kNoTab;
 
 constexpr design::Window kWindow {"FrmCali", "Form2", 11208, 9252, ActiveBorder,
-    "Kelvane screen calibration",
-    "Move each mark from the corner by the length written beside its axis, with its step buttons"};
+    QT_TRANSLATE_NOOP("FrmCali", "Kelvane screen calibration"),
+    QT_TRANSLATE_NOOP("FrmCali",
+        "Move each mark from the corner by the length written beside its axis, with its step "
+        "buttons")};
 
 // "Screen Resolution" stands this far below the instruction picture's box.
 constexpr int kResoluBelowPicture = 60;
@@ -43,30 +45,30 @@ constexpr design::Control kControls[] = {
     {"Ycursor", Kind::Line, nullptr, nullptr, 1080, 2760, 1320, 2760, Default, Default, DefaultFont, None,
         nullptr, nullptr},
     {"HLength", Kind::Label, nullptr, "Set this mark at 150 mm", 1200, 480, 3600, 300, ActiveBorder, Default, 9.6, None,
-        nullptr, "The length to set the mark on the horizontal axis at, from the corner"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "The length to set the mark on the horizontal axis at, from the corner")},
     {"HScroll1", Kind::HStepBar, nullptr, nullptr, 5160, 1920, 492, 612, Default, Default, DefaultFont, 6,
-        "Pixels for 150 mm across", "Moves the mark on the horizontal axis"},
+        QT_TRANSLATE_NOOP("FrmCali", "Pixels for 150 mm across"), QT_TRANSLATE_NOOP("FrmCali", "Moves the mark on the horizontal axis")},
     {"HPO", Kind::Label, nullptr, "PDH", 5760, 2160, 1452, 372, CaptionText, ButtonShadow, 12, 1,
-        nullptr, "Pixels for 150 mm across"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "Pixels for 150 mm across")},
     // Two lines, so that the length stands in the column between the down axis and the picture.
     {"VLength", Kind::Label, nullptr, "Set this mark\nat 150 mm", 1920, 4476, 1800, 504, ActiveBorder, Default, 9.6, None,
-        nullptr, "The length to set the mark on the vertical axis at, from the corner"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "The length to set the mark on the vertical axis at, from the corner")},
     {"VScroll1", Kind::VStepBar, nullptr, nullptr, 1920, 5040, 732, 492, Default, Default, DefaultFont, 7,
-        "Pixels for 150 mm down", "Moves the mark on the vertical axis"},
+        QT_TRANSLATE_NOOP("FrmCali", "Pixels for 150 mm down"), QT_TRANSLATE_NOOP("FrmCali", "Moves the mark on the vertical axis")},
     {"VPO", Kind::Label, nullptr, "PDV", 1920, 5760, 1452, 372, CaptionText, ButtonShadow, 12, 0,
-        nullptr, "Pixels for 150 mm down"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "Pixels for 150 mm down")},
     {"Image1", Kind::Image, nullptr, ":/pictures/instructions.png", 4200, 2880, 5832, 4260, Default, Default, DefaultFont, None,
-        "Calibration instructions", "Press the step buttons to move each mark from the corner, across and down, by the length written beside its axis; press Done to save, Cancel to leave without change"},
+        QT_TRANSLATE_NOOP("FrmCali", "Calibration instructions"), QT_TRANSLATE_NOOP("FrmCali", "Press the step buttons to move each mark from the corner, across and down, by the length written beside its axis; press Done to save, Cancel to leave without change")},
     {"resolu", Kind::Label, nullptr, "Screen Resolution", 4200, kResoluTop, 4212, 372, ActiveBorder, Default, 9.6, 8,
-        nullptr, "The size of the screen in pixels"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "The size of the screen in pixels")},
     {"cali", Kind::Label, nullptr, "Calibrate Value", 4200, 7560, 4212, 372, ActiveBorder, Default, 9.6, 2,
-        nullptr, "The calibration values when the screen opened"},
-    {"Cancel", Kind::PushButton, nullptr, "Cancel", 4200, 8280, 1572, 492, Default, Default, 12, 4,
-        nullptr, "Returns without saving"},
-    {"Done", Kind::PushButton, nullptr, "Done", 8280, 8280, 1572, 492, Default, Default, 12, 3,
-        nullptr, "Saves the calibration and returns"},
-    {"MonitorSize", Kind::PushButton, nullptr, "&Use the monitor's size", 4920, 396, 2880, 420, Default, Default, 9.6, 5,
-        nullptr, "Moves both marks to where the size the monitor reports puts them, to be adjusted with the ruler"},
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "The calibration values when the screen opened")},
+    {"Cancel", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("FrmCali", "Cancel"), 4200, 8280, 1572, 492, Default, Default, 12, 4,
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "Returns without saving")},
+    {"Done", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("FrmCali", "Done"), 8280, 8280, 1572, 492, Default, Default, 12, 3,
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "Saves the calibration and returns")},
+    {"MonitorSize", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("FrmCali", "&Use the monitor's size"), 4920, 396, 2880, 420, Default, Default, 9.6, 5,
+        nullptr, QT_TRANSLATE_NOOP("FrmCali", "Moves both marks to where the size the monitor reports puts them, to be adjusted with the ruler")},
 };
 // clang-format on
 } // namespace

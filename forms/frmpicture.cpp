@@ -10,8 +10,10 @@ constexpr auto Default = design::kDefault;
 constexpr qreal DefaultFont = design::kDefaultFont;
 
 // Never shown; named all the same, like every other window of the program.
-constexpr design::Window kWindow {"frmpicture", "picture", 2760, 1008, Default, "Ring pictures",
-    "Hidden holder of the three target rings of the measurement screen"};
+constexpr design::Window kWindow {"frmpicture", "picture", 2760, 1008, Default,
+    QT_TRANSLATE_NOOP("frmpicture", "Ring pictures"),
+    QT_TRANSLATE_NOOP(
+        "frmpicture", "Hidden holder of the three target rings of the measurement screen")};
 
 // The window is never shown, so its pictures take no focus.
 // clang-format off
@@ -19,11 +21,11 @@ constexpr design::Control kControls[] = {
     // name, kind, container, picture, left, top, width, height (twips), back, text colour,
     // points, tab; accessible name, description
     {"Picture1", Kind::Picture, nullptr, ":/pictures/ring_red.png", 120, 240, 612, 612, Default, Default, DefaultFont, 0,
-        "Red ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+        QT_TRANSLATE_NOOP("frmpicture", "Red ring"), QT_TRANSLATE_NOOP("frmpicture", "Target ring for the measurement screen, 43 by 43 pixels")},
     {"Picture2", Kind::Picture, nullptr, ":/pictures/ring_blue.png", 960, 240, 612, 612, Default, Default, DefaultFont, 1,
-        "Blue ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+        QT_TRANSLATE_NOOP("frmpicture", "Blue ring"), QT_TRANSLATE_NOOP("frmpicture", "Target ring for the measurement screen, 43 by 43 pixels")},
     {"Picture3", Kind::Picture, nullptr, ":/pictures/ring_green.png", 1680, 240, 612, 612, Default, Default, DefaultFont, 2,
-        "Green ring", "Target ring for the measurement screen, 43 by 43 pixels"},
+        QT_TRANSLATE_NOOP("frmpicture", "Green ring"), QT_TRANSLATE_NOOP("frmpicture", "Target ring for the measurement screen, 43 by 43 pixels")},
 };
 // clang-format on
 } // namespace

@@ -15,9 +15,10 @@ constexpr auto Default = design::kDefault;
 constexpr int None = design::kNoTab;
 
 constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspace,
-    "Kelvane start screen",
-    "Choose the filter glasses, the target's place and the fixing eye, then start the "
-    "measurement or calibrate the screen"};
+    QT_TRANSLATE_NOOP("frmstart", "Kelvane start screen"),
+    QT_TRANSLATE_NOOP("frmstart",
+        "Choose the filter glasses, the target's place and the fixing eye, then start the "
+        "measurement or calibrate the screen")};
 
 // The focus order runs from "Start" through the filter choices from the bottom up, the target
 // choices, "Exit", the eye choices, to "Calibrate". Each name holds the caption as shown, so
@@ -28,46 +29,46 @@ constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspa
 constexpr design::Control kControls[] = {
     // name, kind, container, caption, left, top, width, height (twips), back, text colour,
     // points, tab; accessible name, description
-    {"Frame1", Kind::Frame, nullptr, "Filter", 960, 840, 2772, 2532, ActiveBorder, Default, 13.8, 1,
-        "Filter", "The filter glasses the patient wears: OD is the right eye, OS the left eye"},
-    {"Option1", Kind::Option, "Frame1", "OD Red, OS Blue", 240, 480, 2412, 372, Default, Default, 9.6, 5,
-        "OD Red, OS Blue", "Red filter before the right eye, blue before the left"},
-    {"Option2", Kind::Option, "Frame1", "OD Red, OS Green", 240, 960, 2412, 372, Default, Default, 9.6, 4,
-        "OD Red, OS Green", "Red filter before the right eye, green before the left"},
-    {"Option3", Kind::Option, "Frame1", "OD Blue, OS Red", 240, 1440, 2292, 372, Default, Default, 9.6, 3,
-        "OD Blue, OS Red", "Blue filter before the right eye, red before the left"},
-    {"Option4", Kind::Option, "Frame1", "OD Green, OS Red", 240, 1920, 2412, 372, Default, Default, 9.6, 2,
-        "OD Green, OS Red", "Green filter before the right eye, red before the left"},
-    {"Frame2", Kind::Frame, nullptr, "Target", 4440, 840, 1452, 1812, Default, Default, 13.8, 6,
-        "Target", "Where the ring stands on the measurement screen"},
-    {"Option5", Kind::Option, "Frame2", "Center", 240, 480, 1092, 372, Default, Default, 9.6, 7,
-        "Center", "The ring in the middle of the screen"},
-    {"Option6", Kind::Option, "Frame2", "Right", 240, 840, 972, 372, Default, Default, 9.6, 8,
-        "Right", "The ring a quarter of the screen's width right of the middle"},
-    {"Option7", Kind::Option, "Frame2", "Left", 240, 1200, 1092, 372, Default, Default, 9.6, 9,
-        "Left", "The ring a quarter of the screen's width left of the middle"},
-    {"Frame3", Kind::Frame, nullptr, "Fix Eye", 6600, 840, 1332, 1812, Default, Default, 13.8, 12,
-        "Fix Eye", "The eye that fixes the ring: OD is the right eye, OS the left eye"},
+    {"Frame1", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Filter"), 960, 840, 2772, 2532, ActiveBorder, Default, 13.8, 1,
+        QT_TRANSLATE_NOOP("frmstart", "Filter"), QT_TRANSLATE_NOOP("frmstart", "The filter glasses the patient wears: OD is the right eye, OS the left eye")},
+    {"Option1", Kind::Option, "Frame1", QT_TRANSLATE_NOOP("frmstart", "OD Red, OS Blue"), 240, 480, 2412, 372, Default, Default, 9.6, 5,
+        QT_TRANSLATE_NOOP("frmstart", "OD Red, OS Blue"), QT_TRANSLATE_NOOP("frmstart", "Red filter before the right eye, blue before the left")},
+    {"Option2", Kind::Option, "Frame1", QT_TRANSLATE_NOOP("frmstart", "OD Red, OS Green"), 240, 960, 2412, 372, Default, Default, 9.6, 4,
+        QT_TRANSLATE_NOOP("frmstart", "OD Red, OS Green"), QT_TRANSLATE_NOOP("frmstart", "Red filter before the right eye, green before the left")},
+    {"Option3", Kind::Option, "Frame1", QT_TRANSLATE_NOOP("frmstart", "OD Blue, OS Red"), 240, 1440, 2292, 372, Default, Default, 9.6, 3,
+        QT_TRANSLATE_NOOP("frmstart", "OD Blue, OS Red"), QT_TRANSLATE_NOOP("frmstart", "Blue filter before the right eye, red before the left")},
+    {"Option4", Kind::Option, "Frame1", QT_TRANSLATE_NOOP("frmstart", "OD Green, OS Red"), 240, 1920, 2412, 372, Default, Default, 9.6, 2,
+        QT_TRANSLATE_NOOP("frmstart", "OD Green, OS Red"), QT_TRANSLATE_NOOP("frmstart", "Green filter before the right eye, red before the left")},
+    {"Frame2", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Target"), 4440, 840, 1452, 1812, Default, Default, 13.8, 6,
+        QT_TRANSLATE_NOOP("frmstart", "Target"), QT_TRANSLATE_NOOP("frmstart", "Where the ring stands on the measurement screen")},
+    {"Option5", Kind::Option, "Frame2", QT_TRANSLATE_NOOP("frmstart", "Center"), 240, 480, 1092, 372, Default, Default, 9.6, 7,
+        QT_TRANSLATE_NOOP("frmstart", "Center"), QT_TRANSLATE_NOOP("frmstart", "The ring in the middle of the screen")},
+    {"Option6", Kind::Option, "Frame2", QT_TRANSLATE_NOOP("frmstart", "Right"), 240, 840, 972, 372, Default, Default, 9.6, 8,
+        QT_TRANSLATE_NOOP("frmstart", "Right"), QT_TRANSLATE_NOOP("frmstart", "The ring a quarter of the screen's width right of the middle")},
+    {"Option7", Kind::Option, "Frame2", QT_TRANSLATE_NOOP("frmstart", "Left"), 240, 1200, 1092, 372, Default, Default, 9.6, 9,
+        QT_TRANSLATE_NOOP("frmstart", "Left"), QT_TRANSLATE_NOOP("frmstart", "The ring a quarter of the screen's width left of the middle")},
+    {"Frame3", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Fix Eye"), 6600, 840, 1332, 1812, Default, Default, 13.8, 12,
+        QT_TRANSLATE_NOOP("frmstart", "Fix Eye"), QT_TRANSLATE_NOOP("frmstart", "The eye that fixes the ring: OD is the right eye, OS the left eye")},
     {"Option8", Kind::Option, "Frame3", "OD", 240, 480, 732, 372, Default, Default, 9.6, 13,
-        "OD", "The right eye fixes"},
+        "OD", QT_TRANSLATE_NOOP("frmstart", "The right eye fixes")},
     {"Option9", Kind::Option, "Frame3", "OS", 240, 840, 732, 372, Default, Default, 9.6, 14,
-        "OS", "The left eye fixes"},
+        "OS", QT_TRANSLATE_NOOP("frmstart", "The left eye fixes")},
     {"resolu", Kind::Label, nullptr, "Screen Resolution", 5280, 2880, 2052, 612, AppWorkspace, Default, 9.6, 10,
-        nullptr, "The size of the screen in pixels, across by down"},
-    {"Command3", Kind::PushButton, nullptr, "Calibrate", 1800, 3840, 1572, 492, Default, Default, 13.8, 15,
-        "Calibrate", "Saves the options and opens the screen calibration"},
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "The size of the screen in pixels, across by down")},
+    {"Command3", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Calibrate"), 1800, 3840, 1572, 492, Default, Default, 13.8, 15,
+        QT_TRANSLATE_NOOP("frmstart", "Calibrate"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the screen calibration")},
     {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 16,
-        nullptr, "The calibration: how many pixels make 150 millimetres on this screen, across by down"},
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "The calibration: how many pixels make 150 millimetres on this screen, across by down")},
     {"Image1", Kind::Image, nullptr, ":/pictures/title.png", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
-        "Kelvane", "The program's title picture"},
-    {"Command2", Kind::PushButton, nullptr, "Exit", 960, 5760, 1332, 492, Default, Default, 13.8, 11,
-        "Exit", "Saves the options and ends the program"},
-    {"Command1", Kind::PushButton, nullptr, "Start", 2880, 5760, 1332, 492, Default, Default, 13.8, 0,
-        "Start", "Saves the options and opens the measurement screen"},
+        "Kelvane", QT_TRANSLATE_NOOP("frmstart", "The program's title picture")},
+    {"Command2", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Exit"), 960, 5760, 1332, 492, Default, Default, 13.8, 11,
+        QT_TRANSLATE_NOOP("frmstart", "Exit"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and ends the program")},
+    {"Command1", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Start"), 2880, 5760, 1332, 492, Default, Default, 13.8, 0,
+        QT_TRANSLATE_NOOP("frmstart", "Start"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the measurement screen")},
     // Across the top, above the frames, where it is seen first and fits the smallest screens:
     // says when the calibration in use is not one stored for this screen; hidden otherwise.
     {"caliNote", Kind::Label, nullptr, "", 960, 60, 8028, 720, AppWorkspace, Default, 9.6, None,
-        nullptr, "Whether the calibration in use was measured on this screen"},
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the calibration in use was measured on this screen")},
 };
 // clang-format on
 } // namespace

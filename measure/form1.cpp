@@ -10,6 +10,7 @@
 #include "settings/ini.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -50,14 +51,14 @@ QString calibrationNote(clinic::NoteCase note)
     case clinic::NoteCase::FarFromReported:
         // Made here, but far from what the monitor says of itself: a mark set wrongly reads
         // wrongly, so the numbers are not to be trusted until checked with a ruler.
-        return QStringLiteral("calibration far from the monitor's size");
+        return QCoreApplication::translate("Form1", "calibration far from the monitor's size");
     case clinic::NoteCase::NeverCalibrated:
     case clinic::NoteCase::OtherMonitor:
     case clinic::NoteCase::OtherResolution:
     case clinic::NoteCase::ChangedOutside:
         break;
     }
-    return QStringLiteral("not calibrated for this screen");
+    return QCoreApplication::translate("Form1", "not calibrated for this screen");
 }
 
 using clinic::kDioptresPer150Mm;

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
 #include <QDir>
@@ -46,7 +47,8 @@ bool displayAvailable(QString &reason)
     if (!platformName.isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty())
         return true; // Qt is told where to go, or finds its way to the Wayland compositor
     if (display.isEmpty()) {
-        reason = QStringLiteral("no display to show the program on (DISPLAY is not set)");
+        reason = QCoreApplication::translate(
+            "platform", "no display to show the program on (DISPLAY is not set)");
         return false;
     }
     // Ask the X server the way Qt's X11 platform will, through the library that Qt loads
@@ -68,8 +70,9 @@ bool displayAvailable(QString &reason)
     }
     ::dlclose(xcb);
     if (!reached)
-        reason = QStringLiteral("cannot reach the display %1 (is the X server running, and may "
-                                "this user use it?)")
+        reason = QCoreApplication::translate("platform",
+            "cannot reach the display %1 (is the X server running, and may "
+            "this user use it?)")
                      .arg(QString::fromLocal8Bit(display));
     return reached;
 }
@@ -137,14 +140,15 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
         }
         if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
             ::close(pathFd);
-            refusal = QStringLiteral("Kelvane cannot start: %1 is not its lock file but %2. Ask "
-                                     "whoever looks after this computer to remove it.")
-                          .arg(name,
-                              S_ISLNK(status.st_mode)       ? QStringLiteral("a link")
-                                  : S_ISDIR(status.st_mode) ? QStringLiteral("a folder")
-                                  : S_ISREG(status.st_mode)
-                                  ? QStringLiteral("a file with more than one name (a hard link)")
-                                  : QStringLiteral("a pipe, a socket or a device"));
+            const char *what = S_ISLNK(status.st_mode) ? QT_TRANSLATE_NOOP("platform", "a link")
+                : S_ISDIR(status.st_mode)              ? QT_TRANSLATE_NOOP("platform", "a folder")
+                : S_ISREG(status.st_mode)
+                ? QT_TRANSLATE_NOOP("platform", "a file with more than one name (a hard link)")
+                : QT_TRANSLATE_NOOP("platform", "a pipe, a socket or a device");
+            refusal = QCoreApplication::translate("platform",
+                "Kelvane cannot start: %1 is not its lock file but %2. Ask "
+                "whoever looks after this computer to remove it.")
+                          .arg(name, QCoreApplication::translate("platform", what));
             return -1;
         }
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(pathFd);
@@ -153,7 +157,7 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
         ::close(pathFd);
         if (fd < 0) {
             if (error == EACCES || error == EPERM)
-                refusal = QStringLiteral(
+                refusal = QCoreApplication::translate("platform",
                     "Kelvane in this folder is not for this user: its lock file %1 may be used "
                     "only by the users who may save its settings. Ask whoever looks after this "
                     "computer to add this user to the folder's group.")
@@ -249,7 +253,8 @@ QString holderOf(int fd)
         name = QString::fromLocal8Bit(entry->pw_name);
     if (!since.isValid())
         return name;
-    return name + QStringLiteral(" since ") + since.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return QCoreApplication::translate("platform", "%1 since %2")
+        .arg(name, since.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 // Whether the file locked through `fd` is still the lock at `path`: a lock file removed or

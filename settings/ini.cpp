@@ -2,6 +2,7 @@
 
 #include "settings/profile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <array>
@@ -250,28 +251,29 @@ std::array<Stored, 5> readAll(const QByteArray &folder, Values &values)
 
 QString refusalText(int error, const QByteArray &path)
 {
-    QString why;
+    const QString file = QFile::decodeName(path);
     switch (error) {
     case profile::kRefusedLink:
-        why = QStringLiteral("a symbolic link, which the program never follows");
-        break;
+        return QCoreApplication::translate(
+            "settings", "%1 is a symbolic link, which the program never follows")
+            .arg(file);
     case profile::kRefusedHardLink:
-        why = QStringLiteral("a second name (a hard link) of a file stored elsewhere");
-        break;
+        return QCoreApplication::translate(
+            "settings", "%1 is a second name (a hard link) of a file stored elsewhere")
+            .arg(file);
     case profile::kRefusedNotPlain:
-        why = QStringLiteral("not a plain file but a pipe, a device or a socket");
-        break;
+        return QCoreApplication::translate(
+            "settings", "%1 is not a plain file but a pipe, a device or a socket")
+            .arg(file);
     case EISDIR:
-        why = QStringLiteral("a folder");
-        break;
+        return QCoreApplication::translate("settings", "%1 is a folder").arg(file);
     case profile::kRefusedTooLarge:
-        why = QStringLiteral("larger than any settings file (over %1 bytes)")
-                  .arg(profile::kMaximumSize);
-        break;
+        return QCoreApplication::translate(
+            "settings", "%1 is larger than any settings file (over %2 bytes)")
+            .arg(file, QString::number(profile::kMaximumSize));
     default:
         return {};
     }
-    return QFile::decodeName(path) + QStringLiteral(" is ") + why;
 }
 
 QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
@@ -279,7 +281,7 @@ QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
 {
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
-        return QStringLiteral("the program's folder cannot be found");
+        return QCoreApplication::translate("settings", "the program's folder cannot be found");
     // One replacement of the file for the whole save, with the bytes that the writes one after
     // another would leave: a save cut short leaves every value old or every value new, never a
     // calibration whose two halves come from two saves, nor values without their record.

@@ -99,12 +99,13 @@ void frmstart::applyCalibration()
     m_calibrationEntries = calibration.entries;
     showCalibrationNote(calibration.judgement);
 
-    ui.cali->setText(QStringLiteral("   Calibration Value   ")
-        + settings::captionText(m_values.ScreenH) + QStringLiteral(" x ")
-        + settings::captionText(m_values.ScreenV));
-    ui.resolu->setText(QStringLiteral("Screen Resolution ") + settings::captionText(screen.width)
-        + QStringLiteral(" x ") + settings::captionText(screen.height)
-        + design::monitorName(m_program.patientScreen()));
+    ui.cali->setText(
+        tr("   Calibration Value   %1 x %2")
+            .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
+    ui.resolu->setText(
+        tr("Screen Resolution %1 x %2%3")
+            .arg(settings::captionText(screen.width), settings::captionText(screen.height),
+                design::monitorName(m_program.patientScreen())));
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
@@ -116,10 +117,11 @@ void frmstart::applyCalibration()
 void frmstart::showCalibrationNote(const clinic::CalibrationJudgement &judgement)
 {
     const QString refusal = m_loaded.refusal();
-    const QString text = refusal.isEmpty() ? judgement.text
-                                           : refusal
-            + QStringLiteral(": it is not used, the fall-backs are, and no save replaces it. "
-                             "Remove it and calibrate before measuring.");
+    const QString text = refusal.isEmpty()
+        ? judgement.text
+        : tr("%1: it is not used, the fall-backs are, and no save replaces it. Remove it and "
+             "calibrate before measuring.")
+              .arg(refusal);
     ui.caliNote->setTextFormat(Qt::PlainText);
     ui.caliNote->setText(text);
     ui.caliNote->setVisible(!text.isEmpty());
@@ -170,9 +172,8 @@ QString settingsFileName(const QByteArray &folder)
 // everything as chosen, to try again once the folder can be written.
 void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
-        QStringLiteral("The settings could not be saved in %1:\n%2.\n\n%3 was not opened: it "
-                       "would read settings other than those chosen here.")
+    QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
+        tr("The settings could not be saved in %1:\n%2.\n\n%3")
             .arg(settingsFileName(m_program.programFolder()), error, notOpened),
         QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
@@ -183,15 +184,14 @@ void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
 // user decides. Staying is the default, so that Enter or Esc loses nothing.
 bool frmstart::exitWithoutSaving(const QString &error)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings not saved"),
-        QStringLiteral("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
-                       "stay and try again?")
+    QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
+        tr("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
+           "stay and try again?")
             .arg(settingsFileName(m_program.programFolder()), error),
         QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
-    QPushButton *exit
-        = box.addButton(QStringLiteral("&Exit without saving"), QMessageBox::DestructiveRole);
-    QPushButton *stay = box.addButton(QStringLiteral("&Stay"), QMessageBox::RejectRole);
+    QPushButton *exit = box.addButton(tr("&Exit without saving"), QMessageBox::DestructiveRole);
+    QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
     box.setDefaultButton(stay);
     box.setEscapeButton(stay);
     box.exec();
@@ -202,7 +202,9 @@ void frmstart::Command1_Click()
 {
     // The measurement screen reads the file while it loads, so the save comes first.
     if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error, QStringLiteral("The measurement"));
+        warnNotSaved(error,
+            tr("The measurement was not opened: it would read settings other than those chosen "
+               "here."));
         return;
     }
     m_program.showForm1();
@@ -212,7 +214,9 @@ void frmstart::Command1_Click()
 void frmstart::Command3_Click()
 {
     if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error, QStringLiteral("The calibration"));
+        warnNotSaved(error,
+            tr("The calibration was not opened: it would read settings other than those chosen "
+               "here."));
         return;
     }
     m_program.showFrmCali();
