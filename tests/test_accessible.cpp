@@ -10,8 +10,23 @@
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QTranslator>
 
 using testsupport::ProgramFolder;
+
+// A translation that marks every text it is asked for, so that a text shown without the mark
+// is one that bypassed the translation functions.
+class MarkingTranslator final : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *, const char *source, const char *, int) const override
+    {
+        return QLatin1Char('[') + QString::fromUtf8(source) + QLatin1Char(']');
+    }
+};
 
 class TestAccessible final : public testsupport::ProgramTest
 {
@@ -63,7 +78,8 @@ private Q_SLOTS:
             QVERIFY2(!names.contains(name), qPrintable(where + QStringLiteral(" shares ") + name));
             names.insert(name);
         }
-        // The window, 3 frames, 9 options, 2 readouts, the title, 3 buttons and the calibration note.
+        // The window, 3 frames, 9 options, 2 readouts, the title, 3 buttons and the calibration
+        // note.
         QCOMPARE(names.size(), 20);
     }
 
@@ -111,6 +127,55 @@ private Q_SLOTS:
                 qPrintable(where + QStringLiteral(" has no name")));
             QVERIFY2(!read(control, QAccessible::Description).isEmpty(),
                 qPrintable(where + QStringLiteral(" has no description")));
+        }
+    }
+
+    // With a translation loaded, every caption, title and accessible text of every window is
+    // the translation's: only the program's name, the design's names of the full-screen
+    // windows, the eye abbreviations, "--" and numbers stay as they are.
+    void everyTextIsTranslated_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::newRow("start screen") << QStringLiteral("frmstart");
+        QTest::newRow("measurement screen") << QStringLiteral("Form1");
+        QTest::newRow("calibration screen") << QStringLiteral("FrmCali");
+        QTest::newRow("ring pictures") << QStringLiteral("frmpicture");
+    }
+    void everyTextIsTranslated()
+    {
+        QFETCH(QString, window);
+        MarkingTranslator translation;
+        QVERIFY(QCoreApplication::installTranslator(&translation));
+        QWidget *shown = nullptr;
+        if (window == QLatin1String("frmstart")) {
+            m_program->showFrmstart();
+            shown = m_program->current();
+        } else if (window == QLatin1String("Form1")) {
+            m_program->showForm1();
+            shown = m_program->current();
+        } else if (window == QLatin1String("FrmCali")) {
+            m_program->showFrmCali();
+            shown = m_program->current();
+        } else {
+            shown = &m_program->loadFrmpicture();
+        }
+        QVERIFY(shown);
+        QCOMPARE(shown->objectName(), window);
+        static const QSet<QString> kept {QStringLiteral("Kelvane"), QStringLiteral("Form1"),
+            QStringLiteral("Form2"), QStringLiteral("OD"), QStringLiteral("OS"),
+            QStringLiteral("--")};
+        static const QRegularExpression number(QStringLiteral("^[0-9.,]+$"));
+        for (QWidget *control : controls(shown)) {
+            if (!control->isVisibleTo(shown) && control != shown)
+                continue; // the measurement screen's hidden placeholders
+            const QString texts[]
+                = {caption(control), control->accessibleName(), control->accessibleDescription()};
+            for (const QString &text : texts) {
+                QVERIFY2(text.isEmpty() || kept.contains(text) || number.match(text).hasMatch()
+                        || (text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']'))),
+                    qPrintable(control->objectName() + QStringLiteral(" shows \"") + text
+                        + QStringLiteral("\" untranslated")));
+            }
         }
     }
 
