@@ -6,6 +6,7 @@
 # abbreviations, which stay as they are in every language, are allowed.
 #   check_texts.sh [file...]   (default: the windows', the designs' and the program's files)
 set -euo pipefail
+shopt -s nullglob
 cd "$(dirname "$0")/.."
 if (($# == 0)); then
     set -- start/*.cpp measure/*.cpp calibrate/*.cpp results/*.cpp forms/*.cpp app/*.cpp
