@@ -275,8 +275,8 @@ void paintVisitPicture(QPainter &painter, const QRectF &area, const clinic::Visi
     const double plot = kPlotUnits * unit;
     const double width = kWidthUnits * unit;
     // The frames' pens stay inside the area.
-    const QPointF topLeft(
-        area.left() + (area.width() - width) / 2 + kPenRoomUnits * unit, area.top());
+    const QPointF topLeft(area.left() + (area.width() - width) / 2 + kPenRoomUnits * unit,
+        area.top() + (area.height() - kHeightUnits * unit) / 2);
     const Scale scale = scaleFor(visit);
 
     painter.setPen(kInk);
