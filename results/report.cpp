@@ -110,7 +110,7 @@ QString calibrationText(const clinic::VisitResult &result)
 
 // Every distinct value in the visit's order: a visit is usually measured with one of each, and
 // the page says so once.
-template<typename Text> QStringList distinct(const clinic::Visit &visit, Text text)
+template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
 {
     QStringList values;
     for (const clinic::VisitResult &result : visit.results()) {
@@ -118,7 +118,7 @@ template<typename Text> QStringList distinct(const clinic::Visit &visit, Text te
         if (!values.contains(value))
             values << value;
     }
-    return values;
+    return values.join(QStringLiteral("; "));
 }
 
 class Page
@@ -329,12 +329,16 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
                                                            timeText(results.last().measuredAt))));
     page.field(tr("Glasses:"), distinct(visit, [](const clinic::VisitResult &r) {
         return clinic::glassesName(r.glasses);
-    }).join(QStringLiteral("; ")));
-    page.field(tr("Calibration:"), distinct(visit, calibrationText).join(QStringLiteral("; ")));
-    // A prism dioptre is a size on the screen only at a given distance.
-    page.field(tr("Viewing distance:"), distinct(visit, [](const clinic::VisitResult &r) {
+    }));
+    page.field(tr("Calibration:"), distinct(visit, calibrationText));
+    // A prism dioptre is a size on the screen only at a given distance: the page names it even
+    // before the first result.
+    const QString distance = distinct(visit, [](const clinic::VisitResult &r) {
         return tr("%1 cm").arg(QString::number(r.viewingDistanceCm));
-    }).join(QStringLiteral("; ")));
+    });
+    page.field(tr("Viewing distance:"),
+        distance.isEmpty() ? tr("%1 cm").arg(QString::number(clinic::kViewingDistanceCm))
+                           : distance);
     page.skip(page.mm(3));
 
     drawGrid(page, visit);
@@ -350,8 +354,9 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     const double footer = page.lineHeight() + page.mm(2);
     const double left = page.bottom() - footer - page.top();
     const double list = (results.size() + 1) * page.lineHeight() + page.mm(4);
-    const double pictureHeight = std::clamp(left - list, std::min(page.mm(kPictureMinMm), left / 2),
-        std::min(visitPictureHeight(page.area().width()), left));
+    const double most = std::max(0.0, std::min(visitPictureHeight(page.area().width()), left));
+    const double pictureHeight
+        = std::clamp(left - list, std::min({page.mm(kPictureMinMm), left / 2, most}), most);
     paintVisitPicture(
         painter, QRectF(page.area().left(), page.top(), page.area().width(), pictureHeight), visit);
     page.skip(pictureHeight + page.mm(3));
