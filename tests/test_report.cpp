@@ -100,9 +100,12 @@ private Q_SLOTS:
     void pdfHoldsTheVisit_data();
     void pdfHoldsTheVisit();
     void manyResultsAndALongNoteStayOnOnePage();
+    void anEmptyVisitStillNamesItsDistance();
     void failedSaveLeavesNothing_data();
     void failedSaveLeavesNothing();
     void pictureOnItsOwnWhite();
+    void pictureSetsEachResultWhereTheCrossStood_data();
+    void pictureSetsEachResultWhereTheCrossStood();
 
 private:
     QTemporaryDir m_dir;
@@ -200,8 +203,10 @@ void TestReport::pdfHoldsTheVisit()
     QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
         qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("kelvane %1, report made")
-                                               .arg(QCoreApplication::applicationVersion())), qPrintable(text));
+    QVERIFY2(
+        text.contains(
+            QStringLiteral("kelvane %1, report made").arg(QCoreApplication::applicationVersion())),
+        qPrintable(text));
 }
 
 void TestReport::manyResultsAndALongNoteStayOnOnePage()
@@ -230,6 +235,16 @@ void TestReport::manyResultsAndALongNoteStayOnOnePage()
     QVERIFY2(text.contains(QRegularExpression(
                  QStringLiteral("40\\s+2026-03-02 09:39 .*BR: 17.2\\s+BU: 8.6"))),
         qPrintable(text));
+}
+
+void TestReport::anEmptyVisitStillNamesItsDistance()
+{
+    const QString path = m_dir.filePath(QStringLiteral("empty.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, clinic::Visit(), error), qPrintable(error));
+    const QString text = pdfText(path).simplified();
+    QVERIFY2(text.contains(QStringLiteral("Measured: no result")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
 }
 
 void TestReport::failedSaveLeavesNothing_data()
@@ -283,6 +298,53 @@ void TestReport::pictureOnItsOwnWhite()
         QCOMPARE(image.pixel(corner), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(49, 39), qRgb(0, 0, 0));
     QCOMPARE(image.pixel(550, 360), qRgb(0, 0, 0));
+}
+
+void TestReport::pictureSetsEachResultWhereTheCrossStood_data()
+{
+    QTest::addColumn<double>("fixingEye");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<int>("acrossPx");
+    QTest::addColumn<int>("downPx");
+    QTest::addColumn<bool>("forThisScreen");
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<QPoint>("mirrored");
+
+    // A 1024 x 724 area makes the picture's unit 20 pixels: plots of 320 with their origins at
+    // x 206, 534, 862 (Left, Center, Right) and y 196 (OD fixes) and 524 (OS fixes), 118 pixels
+    // to the end of each half-axis, whose scale is the least, 10 prism dioptres.
+    QTest::newRow("OD fixes at the centre: left of and above it, BR 10.0 BD 5")
+        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255);
+    QTest::newRow("OS fixes at the right: right of and below it, BL 10.0 BU 5, other screen")
+        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465);
+    QTest::newRow("OD fixes at the left: straight below it, BL 0.0 BU 5")
+        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137);
+}
+
+void TestReport::pictureSetsEachResultWhereTheCrossStood()
+{
+    QFETCH(double, fixingEye);
+    QFETCH(double, target);
+    QFETCH(int, acrossPx);
+    QFETCH(int, downPx);
+    QFETCH(bool, forThisScreen);
+    QFETCH(QPoint, point);
+    QFETCH(QPoint, mirrored);
+    clinic::Visit visit;
+    visit.add(result(
+        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen));
+    QImage image(1024, 724, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintVisitPicture(painter, QRectF(0, 0, 1024, 724), visit);
+    painter.end();
+
+    const QRgb black = qRgb(0, 0, 0);
+    // The latest result is a black disc; a calibration not made for this screen leaves it
+    // hollow, a black ring 10 pixels round.
+    QCOMPARE(image.pixel(point), forThisScreen ? black : qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(point + QPoint(10, 0)), black);
+    QCOMPARE(image.pixel(point - QPoint(10, 0)), black);
+    QVERIFY(image.pixel(mirrored) != black);
 }
 
 KELVANE_TEST_MAIN(TestReport)
