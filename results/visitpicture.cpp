@@ -188,13 +188,16 @@ void drawPlot(QPainter &painter, const QRectF &square, double unit, const Scale 
     // A number in the plot must not read as a tick of the scale: the points' numbers are
     // bold and marked "#".
     painter.setFont(fontOfHeight(unit * 0.8, true));
-    bool any = false;
+    int measured = 0;
+    int placed = 0;
     for (qsizetype i = 0; i < results.size(); ++i) {
         const clinic::VisitResult &result = results.at(i);
-        if (result.target != place || !sameFixingEye(result.fixingEye, fixingEye)
-            || !placeable(result))
+        if (result.target != place || !sameFixingEye(result.fixingEye, fixingEye))
             continue;
-        any = true;
+        ++measured;
+        if (!placeable(result))
+            continue;
+        ++placed;
         const bool isLatest = &result == latest;
         const QPointF at(origin.x()
                 + std::clamp(result.acrossDioptres, -scale.extent, scale.extent) * perDioptre,
@@ -206,13 +209,15 @@ void drawPlot(QPainter &painter, const QRectF &square, double unit, const Scale 
         painter.drawText(QRectF(at.x() + unit * 0.55, at.y() - unit * 1.05, 3 * unit, unit),
             Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("#%1").arg(i + 1));
     }
-    // A place not measured is told apart from one measured on target at a glance.
-    if (!any) {
+    // A place not measured is told apart from one measured on target at a glance, and a result
+    // the screen showed as "--" (no calibration to divide by) from both.
+    if (placed == 0) {
         painter.setFont(tickFont);
         painter.setPen(kEarlier);
         painter.drawText(QRectF(square.left() + unit * 0.4, square.top() + unit * 0.2,
                              square.width() / 2 - 2.5 * unit, unit * 1.2),
-            Qt::AlignLeft | Qt::AlignVCenter, tr("no result"));
+            Qt::AlignLeft | Qt::AlignVCenter,
+            measured == 0 ? tr("no result") : QStringLiteral("--"));
     }
 }
 
