@@ -143,6 +143,9 @@ public:
         QFont font;
         font.setPixelSize(std::max(1, qRound(mm(heightMm))));
         font.setBold(bold);
+        // No ligatures where the script needs none: a PDF's "fi" must read back as the two letters
+        // a record system searches for.
+        font.setStyleStrategy(QFont::PreferNoShaping);
         m_painter.setFont(font);
     }
     double lineHeight() const { return m_painter.font().pixelSize() * kLineSpacing; }

@@ -99,6 +99,9 @@ QFont fontOfHeight(double height, bool bold = false)
     QFont font;
     font.setPixelSize(std::max(1, qRound(height)));
     font.setBold(bold);
+    // No ligatures where the script needs none: a PDF's "fi" must read back as the two letters
+    // a record system searches for.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 

@@ -197,6 +197,7 @@ void TestReport::pdfHoldsTheVisit()
     QVERIFY2(text.contains(QStringLiteral("Patient: ") + kIdentifier), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Second visit <i>after</i> surgery")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Target OD fixes OS fixes")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Calibration: 567 x 567 px per 150 mm, made 2026-01-15 "
                                           "on DP-1 at 1024 x 768")),
         qPrintable(text));
