@@ -39,7 +39,8 @@ constexpr int kNoteLines = 4;
 // The picture takes what the list of results leaves, up to the height that the page's width
 // gives it: the list shrinks its letters before the picture goes below this.
 constexpr double kPictureMinMm = 85;
-constexpr double kPdfDpi = 600;
+// Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
+constexpr int kPdfDpi = 600;
 
 QString timeText(const QDateTime &at)
 {
@@ -393,7 +394,7 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setResolution(int(kPdfDpi));
+        writer.setResolution(kPdfDpi);
         writer.setPageLayout(QPageLayout(pageSizeForLocale(), QPageLayout::Portrait,
             QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
         writer.setTitle(tr("Squint measurement"));
