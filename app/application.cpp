@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "app/version.h"
 
 #include "forms/formwindow.h"
 #include "pictures/picture.h"
@@ -12,6 +13,8 @@ Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("kelvane"));
+    // The report names the version its numbers were measured with.
+    setApplicationVersion(QStringLiteral(KELVANE_VERSION));
     // Lets desktops match the windows to the installed launcher entry.
     setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
     // The classic flat style draws frames, buttons and scroll bars in exactly the design's

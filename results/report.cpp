@@ -1,27 +1,442 @@
 #include "results/report.h"
 
 #include "clinic/visit.h"
+#include "results/visitpicture.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Report", text);
+}
+
+// The page's proportions, in millimetres: a report is read on paper, so its sizes are paper sizes.
+constexpr double kMarginMm = 15;
+constexpr double kTitleMm = 5.5;
+constexpr double kTextMm = 3.4;
+constexpr double kSmallMm = 2.8;
+constexpr double kLineSpacing = 1.45; // a line's height, of its letters'
+// A long note is cut after this many lines, so that the page stays one page.
+constexpr int kNoteLines = 4;
+// The picture takes what the list of results leaves, up to the height that the page's width
+// gives it: the list shrinks its letters before the picture goes below this.
+constexpr double kPictureMinMm = 85;
+// Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
+constexpr int kPdfDpi = 600;
+
+QString timeText(const QDateTime &at)
+{
+    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// A number of the calibration or the screen as the copy writes it: all its digits, the user's
+// decimal separator, no grouping.
+QString number(double value)
+{
+    return clinic::localised(QByteArray::number(value, 'g', clinic::kDoubleDigits));
+}
+
+// Free text on one line: a line break of the clinician's would otherwise run into the next
+// line of the page.
+QString oneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')
+            || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+QString shownText(const std::optional<clinic::Deviation> &deviation)
+{
+    return deviation ? deviation->shown() : QStringLiteral("--");
+}
+
+// The result in the grid: both directions as the screen showed them, starred where the
+// calibration was not made for this screen.
+QString gridText(const clinic::VisitResult *result)
+{
+    if (!result)
+        return QStringLiteral("\u2013");
+    QString text = shownText(result->across) + QStringLiteral("   ") + shownText(result->down);
+    if (!result->calibratedForScreen())
+        text += QStringLiteral(" *");
+    return text;
+}
+
+QString monitorText(const clinic::Monitor &monitor)
+{
+    QStringList parts;
+    for (const QString &part : {monitor.manufacturer, monitor.model, monitor.output}) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    if (monitor.resolution.isValid())
+        parts << tr("at %1 x %2")
+                     .arg(QString::number(monitor.resolution.width()),
+                         QString::number(monitor.resolution.height()));
+    return parts.isEmpty() ? tr("an unnamed monitor") : parts.join(QLatin1Char(' '));
+}
+
+QString calibrationText(const clinic::VisitResult &result)
+{
+    QString text = tr("%1 x %2 px per 150 mm").arg(number(result.screenH), number(result.screenV));
+    text += result.calibrationDate.isValid()
+        ? tr(", made %1 on %2")
+              .arg(result.calibrationDate.toString(Qt::ISODate), monitorText(result.monitor))
+        : tr(", on %1").arg(monitorText(result.monitor));
+    // Its note, where the calibration was not made for this screen, stands with each result.
+    return text;
+}
+
+// Every distinct value in the visit's order: a visit is usually measured with one of each, and
+// the page says so once.
+template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
+{
+    QStringList values;
+    for (const clinic::VisitResult &result : visit.results()) {
+        const QString value = text(result);
+        if (!values.contains(value))
+            values << value;
+    }
+    return values.join(QStringLiteral("; "));
+}
+
+class Page
+{
+public:
+    Page(QPainter &painter, const QRectF &area, double dpi)
+        : m_painter(painter)
+        , m_area(area)
+        , m_dpi(dpi)
+        , m_y(area.top())
+    {
+    }
+
+    double mm(double value) const { return value * m_dpi / 25.4; }
+    double top() const { return m_y; }
+    double bottom() const { return m_area.bottom(); }
+    const QRectF &area() const { return m_area; }
+    void skip(double height) { m_y += height; }
+
+    void setFont(double heightMm, bool bold = false)
+    {
+        QFont font;
+        font.setPixelSize(std::max(1, qRound(mm(heightMm))));
+        font.setBold(bold);
+        // No ligatures where the script needs none: a PDF's "fi" must read back as the two letters
+        // a record system searches for.
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        m_painter.setFont(font);
+    }
+    double lineHeight() const { return m_painter.font().pixelSize() * kLineSpacing; }
+
+    // Text that may have come from anyone, drawn as the characters it holds (a painter draws
+    // no markup), cut to the width with an ellipsis.
+    void text(const QRectF &box, const QString &text, int flags = Qt::AlignLeft)
+    {
+        const QFontMetricsF metrics(m_painter.font(), m_painter.device());
+        m_painter.drawText(box, flags | Qt::AlignVCenter | Qt::TextSingleLine,
+            metrics.elidedText(oneLine(text), Qt::ElideRight, box.width()));
+    }
+    // A labelled line: "Glasses:" and its value.
+    void field(const QString &label, const QString &value)
+    {
+        const double labelWidth = mm(38);
+        const double height = lineHeight();
+        setFont(kTextMm, true);
+        text(QRectF(m_area.left(), m_y, labelWidth, height), label);
+        setFont(kTextMm);
+        text(QRectF(m_area.left() + labelWidth, m_y, m_area.width() - labelWidth, height), value);
+        m_y += height;
+    }
+    // The clinician's note, wrapped within the width, kept to `maxLines` lines: the last one
+    // ends with an ellipsis where more was written.
+    void wrapped(const QString &label, const QString &value, int maxLines)
+    {
+        const double labelWidth = mm(38);
+        setFont(kTextMm, true);
+        text(QRectF(m_area.left(), m_y, labelWidth, lineHeight()), label);
+        setFont(kTextMm);
+        QString content = value;
+        content.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+        content.replace(QLatin1Char('\n'), QChar::LineSeparator);
+        content.replace(QLatin1Char('\r'), QChar::LineSeparator);
+        content.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        const double width = m_area.width() - labelWidth;
+        QTextLayout layout(content, m_painter.font(), m_painter.device());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        const double height = lineHeight();
+        QList<QTextLine> lines;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, lines.size() * height));
+            lines << line;
+            if (lines.size() == maxLines)
+                break;
+        }
+        layout.endLayout();
+        const QPointF origin(m_area.left() + labelWidth, m_y);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QTextLine &line = lines.at(i);
+            const bool cut
+                = i == lines.size() - 1 && line.textStart() + line.textLength() < content.size();
+            if (cut)
+                text(QRectF(origin.x(), m_y + i * height, width, height),
+                    content.mid(line.textStart()));
+            else
+                line.draw(&m_painter, origin + QPointF(0, (height - line.height()) / 2));
+        }
+        m_y += std::max<qsizetype>(1, lines.size()) * height;
+    }
+
+    // A table whose columns take these shares of the width; the header is bold.
+    void row(const QStringList &cells, const QList<double> &shares, double height, bool header)
+    {
+        QFont font = m_painter.font();
+        font.setBold(header);
+        m_painter.setFont(font);
+        double x = m_area.left();
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const double width = m_area.width() * shares.at(i);
+            text(QRectF(x, m_y, width - mm(1.5), height), cells.at(i));
+            x += width;
+        }
+        m_y += height;
+    }
+    void rule(double widthMm = 0.2)
+    {
+        m_painter.save();
+        m_painter.setPen(QPen(QColor(0x80, 0x80, 0x80), mm(widthMm)));
+        m_painter.drawLine(QPointF(m_area.left(), m_y), QPointF(m_area.right(), m_y));
+        m_painter.restore();
+    }
+
+private:
+    QPainter &m_painter;
+    QRectF m_area;
+    double m_dpi;
+    double m_y;
+};
+
+void drawGrid(Page &page, const clinic::Visit &visit)
+{
+    page.setFont(kTextMm);
+    const double height = page.lineHeight();
+    const QList<double> shares = {0.21, 0.29, 0.29, 0.21};
+    page.row({tr("Target"), tr("OD fixes"), tr("OS fixes"), QString()}, shares, height, true);
+    page.rule();
+    // Centre first, as a clinician measures and the start screen lists them.
+    for (const double place : {1.0, 2.0, 3.0}) {
+        page.row({clinic::targetName(place), gridText(visit.latest(place, 1)),
+                     gridText(visit.latest(place, 2)), QString()},
+            shares, height, false);
+    }
+}
+
+void drawResults(Page &page, const clinic::Visit &visit, double room)
+{
+    const QList<clinic::VisitResult> &results = visit.results();
+    // Every result is on the page: where they are more than fit, the list's letters shrink.
+    page.setFont(kSmallMm);
+    double height = page.lineHeight();
+    const double needed = (results.size() + 1) * height + page.mm(1);
+    if (needed > room) {
+        const double fontMm = kSmallMm * room / needed;
+        page.setFont(fontMm);
+        height = page.lineHeight();
+        // Whole pixels may round a line up: the rows stay inside the room all the same.
+        height = std::min(height, (room - page.mm(1)) / (results.size() + 1));
+    }
+    const QList<double> shares = {0.04, 0.15, 0.07, 0.08, 0.12, 0.1, 0.1, 0.34};
+    page.row({tr("#"), tr("Time"), tr("Fixes"), tr("Target"), tr("Sees cross"), tr("Horizontal"),
+                 tr("Vertical"), tr("Calibration")},
+        shares, height, true);
+    page.rule(0.15);
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        const clinic::VisitResult &r = results.at(i);
+        page.row(
+            {QString::number(i + 1), timeText(r.measuredAt), clinic::fixingEyeName(r.fixingEye),
+                clinic::targetName(r.target), r.seeingEye, shownText(r.across), shownText(r.down),
+                r.calibratedForScreen() ? tr("made for this screen")
+                                        : QStringLiteral("* ") + r.calibrationNote},
+            shares, height, false);
+    }
+}
+
+QPageSize pageSizeForLocale()
+{
+    return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
+                                                                      : QPageSize(QPageSize::A4);
+}
+
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("Kelvane") : name;
+}
+
+} // namespace
 
 bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString &error)
 {
-    Q_UNUSED(device);
-    Q_UNUSED(visit);
     error.clear();
-    return false;
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        error = tr("The report could not be drawn: the printer or the file refused the page.");
+        return false;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QColor(0x10, 0x10, 0x10));
+    // The page's printable area, as the device's page layout leaves it, in its own pixels.
+    Page page(painter, QRectF(0, 0, device.width(), device.height()), device.logicalDpiY());
+
+    page.setFont(kTitleMm, true);
+    page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
+        tr("Squint measurement in prism dioptres"));
+    page.skip(page.lineHeight());
+    page.rule(0.3);
+    page.skip(page.mm(2));
+
+    page.field(tr("Patient:"), visit.identifier);
+    page.wrapped(tr("Note:"), visit.note, kNoteLines);
+    const QList<clinic::VisitResult> &results = visit.results();
+    page.field(tr("Measured:"),
+        results.isEmpty() ? tr("no result")
+                          : (results.size() == 1 ? timeText(results.first().measuredAt)
+                                                 : tr("%1 to %2")
+                                                       .arg(timeText(results.first().measuredAt),
+                                                           timeText(results.last().measuredAt))));
+    page.field(tr("Glasses:"), distinct(visit, [](const clinic::VisitResult &r) {
+        return clinic::glassesName(r.glasses);
+    }));
+    page.field(tr("Calibration:"), distinct(visit, calibrationText));
+    // A prism dioptre is a size on the screen only at a given distance: the page names it even
+    // before the first result.
+    const QString distance = distinct(visit, [](const clinic::VisitResult &r) {
+        return tr("%1 cm").arg(QString::number(r.viewingDistanceCm));
+    });
+    page.field(tr("Viewing distance:"),
+        distance.isEmpty() ? tr("%1 cm").arg(QString::number(clinic::kViewingDistanceCm))
+                           : distance);
+    page.skip(page.mm(3));
+
+    drawGrid(page, visit);
+    page.setFont(kSmallMm);
+    page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
+        tr("The latest result of each target and fixing eye, as the measurement screen showed it. "
+           "* calibration not made for this screen."));
+    page.skip(page.lineHeight() + page.mm(2));
+
+    // The footer's line is kept free at the bottom; the picture and the list share the rest,
+    // the picture at its own height where the list leaves room for it.
+    page.setFont(kSmallMm);
+    const double footer = page.lineHeight() + page.mm(2);
+    const double left = page.bottom() - footer - page.top();
+    const double list = (results.size() + 1) * page.lineHeight() + page.mm(4);
+    const double most = std::max(0.0, std::min(visitPictureHeight(page.area().width()), left));
+    const double pictureHeight
+        = std::clamp(left - list, std::min({page.mm(kPictureMinMm), left / 2, most}), most);
+    paintVisitPicture(
+        painter, QRectF(page.area().left(), page.top(), page.area().width(), pictureHeight), visit);
+    page.skip(pictureHeight + page.mm(3));
+    drawResults(page, visit, page.bottom() - footer - page.top());
+
+    page.setFont(kSmallMm);
+    const QRectF footerLine(page.area().left(), page.bottom() - page.lineHeight(),
+        page.area().width(), page.lineHeight());
+    painter.save();
+    painter.setPen(QColor(0x60, 0x60, 0x60));
+    page.text(footerLine,
+        tr("%1 %2, report made %3")
+            .arg(programName(), QCoreApplication::applicationVersion(),
+                timeText(QDateTime::currentDateTimeUtc())));
+    painter.restore();
+
+    if (!painter.end()) {
+        error = tr("The report could not be finished: the printer or the file refused the page.");
+        return false;
+    }
+    return true;
 }
 
 bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error)
 {
-    Q_UNUSED(path);
-    Q_UNUSED(visit);
     error.clear();
-    return false;
+    // The PDF is made in memory and written in one piece through a temporary file in the target
+    // folder, so that a failure leaves no half-written report; QSaveFile cannot take the writer
+    // directly, which writes as it paints.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(kPdfDpi);
+        writer.setPageLayout(QPageLayout(pageSizeForLocale(), QPageLayout::Portrait,
+            QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
+        writer.setTitle(tr("Squint measurement"));
+        writer.setCreator(programName());
+        if (!paintReport(writer, visit, error))
+            return false;
+    }
+    QSaveFile file(path);
+    const auto failed = [&] {
+        error = tr("Cannot write the report %1:\n%2.")
+                    .arg(QDir::toNativeSeparators(path), file.errorString());
+        file.cancelWriting();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
+    if (file.write(buffer.data()) != buffer.data().size())
+        return failed();
+    if (!file.commit())
+        return failed();
+    return true;
 }
 
 bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
 {
-    Q_UNUSED(parent);
-    Q_UNUSED(visit);
     error.clear();
-    return false;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(pageSizeForLocale());
+    printer.setPageMargins(
+        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter);
+    printer.setDocName(tr("Squint measurement"));
+    printer.setCreator(programName());
+    QPrintDialog dialog(&printer, parent);
+    // One page, always: there is no range to choose.
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return true;
+    if (!paintReport(printer, visit, error))
+        return false;
+    if (printer.printerState() == QPrinter::Error) {
+        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
+        return false;
+    }
+    return true;
 }

@@ -12,3 +12,6 @@ class Visit;
 // target, in prism dioptres, on axes with a scale. Drawn the same in the Results window and in
 // the report.
 void paintVisitPicture(QPainter &painter, const QRectF &area, const clinic::Visit &visit);
+
+// The height at which the picture fills `width`: a taller area leaves room above and below.
+double visitPictureHeight(double width);

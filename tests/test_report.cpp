@@ -1,0 +1,352 @@
+// The visit's report as a file: the PDF is read back as text with poppler's pdftotext, as a
+// clinic's record system or a reader would, and its pages and paper with pdfinfo.
+#include "clinic/visit.h"
+#include "results/report.h"
+#include "results/visitpicture.h"
+#include "testmain.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLocale>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kIdentifier = QStringLiteral("A<b>&7 M\u00fcller");
+const QString kOtherScreen = QStringLiteral("calibration made on another screen (1280 x 1024)");
+
+clinic::VisitResult result(int hour, int minute, double target, double fixingEye, float across,
+    float down, const QString &note = QString())
+{
+    clinic::VisitResult r;
+    r.measuredAt = QDateTime(QDate(2026, 3, 2), QTime(hour, minute));
+    r.glasses = 1;
+    r.target = target;
+    r.fixingEye = fixingEye;
+    r.seeingEye = fixingEye == 1 ? QStringLiteral("OS") : QStringLiteral("OD");
+    // Offsets in pixels on a calibration of 567 pixels per 150 mm, as the screen turns them
+    // into text with the user's decimal separator.
+    r.across = clinic::across(across, 567);
+    r.down = clinic::down(down, 567);
+    r.acrossDioptres = (across < 0 ? -1 : 1) * r.across->value;
+    r.downDioptres = (down < 0 ? -1 : 1) * r.down->value;
+    r.screenH = 567;
+    r.screenV = 567;
+    r.calibrationDate = QDate(2026, 1, 15);
+    r.calibrationNote = note;
+    r.monitor.output = QStringLiteral("DP-1");
+    r.monitor.resolution = QSize(1024, 768);
+    r.screenSize = QSizeF(1024, 768);
+    return r;
+}
+
+// Four results: OD fixing at the centre twice, OS fixing at the right on a calibration made
+// for another screen, and OS fixing at the left.
+clinic::Visit fourResults()
+{
+    clinic::Visit visit;
+    visit.identifier = kIdentifier;
+    visit.note = QStringLiteral("Second visit <i>after</i> surgery");
+    visit.add(result(10, 15, 1, 1, -77, 68)); // BR 3.4, BU 3
+    visit.add(result(10, 21, 2, 2, 227, -283, kOtherScreen)); // BL 10.0, BD 12.5
+    visit.add(result(10, 24, 3, 2, -11, 11)); // BR 0.5, BU 0.5
+    visit.add(result(10, 30, 1, 1, 34, 0)); // BL 1.5, BU 0
+    return visit;
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString pdfText(const QString &path)
+{
+    return run(QStringLiteral("pdftotext"),
+        {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path,
+            QStringLiteral("-")});
+}
+
+// Lines of the list of results: a number, then the time.
+int listedResults(const QString &text)
+{
+    static const QRegularExpression row(
+        QStringLiteral("^\\s*\\d+\\s+2026-03-\\d\\d \\d\\d:\\d\\d\\s"),
+        QRegularExpression::MultilineOption);
+    int count = 0;
+    for (auto it = row.globalMatch(text); it.hasNext(); it.next())
+        ++count;
+    return count;
+}
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void pdfHoldsTheVisit_data();
+    void pdfHoldsTheVisit();
+    void manyResultsAndALongNoteStayOnOnePage();
+    void anEmptyVisitStillNamesItsDistance();
+    void failedSaveLeavesNothing_data();
+    void failedSaveLeavesNothing();
+    void pictureOnItsOwnWhite();
+    void pictureSetsEachResultWhereTheCrossStood_data();
+    void pictureSetsEachResultWhereTheCrossStood();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestReport::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        QSKIP("pdftotext and pdfinfo (poppler-utils) are needed to read the report back");
+    // The program's application object names its version, which the report carries.
+    QVERIFY(QCoreApplication::applicationVersion().contains(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+"))));
+}
+
+void TestReport::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestReport::pdfHoldsTheVisit_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("paper");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("grid");
+
+    // Each result's row of the list as pdftotext lays it out: number, time, fixing eye, target,
+    // the eye that saw the cross, both directions as the screen showed them, the calibration.
+    QTest::newRow("German: A4, decimal comma")
+        << QStringLiteral("de_DE") << QStringLiteral("595 x 842 pts (A4)")
+        << QStringList {QStringLiteral("1 2026-03-02 10:15 OD Center OS BR: 3,4 BU: 3 made for"),
+               QStringLiteral("2 2026-03-02 10:21 OS Right OD BL: 10,0 BD: 12,5 * calibration "
+                              "made on another screen"),
+               QStringLiteral("3 2026-03-02 10:24 OS Left OD BR: 0,5 BU: 0,5 made for"),
+               QStringLiteral("4 2026-03-02 10:30 OD Center OS BL: 1,5 BU: 0 made for")}
+        << QStringList {QStringLiteral("Center BL: 1,5 BU: 0 \u2013"),
+               QStringLiteral("Right \u2013 BL: 10,0 BD: 12,5 *"),
+               QStringLiteral("Left \u2013 BR: 0,5 BU: 0,5")};
+    QTest::newRow("US English: Letter, decimal point")
+        << QStringLiteral("en_US") << QStringLiteral("612 x 792 pts (letter)")
+        << QStringList {QStringLiteral("1 2026-03-02 10:15 OD Center OS BR: 3.4 BU: 3 made for"),
+               QStringLiteral("2 2026-03-02 10:21 OS Right OD BL: 10.0 BD: 12.5 * calibration "
+                              "made on another screen"),
+               QStringLiteral("3 2026-03-02 10:24 OS Left OD BR: 0.5 BU: 0.5 made for"),
+               QStringLiteral("4 2026-03-02 10:30 OD Center OS BL: 1.5 BU: 0 made for")}
+        << QStringList {QStringLiteral("Center BL: 1.5 BU: 0 \u2013"),
+               QStringLiteral("Right \u2013 BL: 10.0 BD: 12.5 *"),
+               QStringLiteral("Left \u2013 BR: 0.5 BU: 0.5")};
+}
+
+void TestReport::pdfHoldsTheVisit()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, paper);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, grid);
+    QLocale::setDefault(QLocale(locale));
+    const QString path = m_dir.filePath(locale + QStringLiteral(".pdf"));
+
+    QString error;
+    QVERIFY2(saveReportPdf(path, fourResults(), error), qPrintable(error));
+    QVERIFY(error.isEmpty());
+
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("^Pages:\\s+1$"), QRegularExpression::MultilineOption)),
+        qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("^Page size:\\s+") + QRegularExpression::escape(paper) + u'$',
+                 QRegularExpression::MultilineOption)),
+        qPrintable(info));
+
+    // Columns are compared with their spacing made single, as pdftotext's spacing follows the
+    // letters' widths.
+    QString text = pdfText(path);
+    QVERIFY(!text.isEmpty());
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = line.simplified();
+    text = lines.join(QLatin1Char('\n'));
+    for (const QString &row : rows)
+        QVERIFY2(lines.filter(row).size() == 1, qPrintable(row + QStringLiteral("\n\n") + text));
+    QCOMPARE(listedResults(text), rows.size());
+    for (const QString &cells : grid)
+        QVERIFY2(
+            lines.filter(cells).size() == 1, qPrintable(cells + QStringLiteral("\n\n") + text));
+    // What the clinician typed, as the characters they typed.
+    QVERIFY2(text.contains(QStringLiteral("Patient: ") + kIdentifier), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Second visit <i>after</i> surgery")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Target OD fixes OS fixes")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Calibration: 567 x 567 px per 150 mm, made 2026-01-15 "
+                                          "on DP-1 at 1024 x 768")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));
+    QVERIFY2(
+        text.contains(
+            QStringLiteral("kelvane %1, report made").arg(QCoreApplication::applicationVersion())),
+        qPrintable(text));
+}
+
+void TestReport::manyResultsAndALongNoteStayOnOnePage()
+{
+    // Forty results and a note of many lines: the list shrinks, the note is cut, the page
+    // stays one page with every result on it.
+    clinic::Visit visit;
+    visit.identifier = QString(300, QLatin1Char('X'));
+    for (int line = 0; line < 60; ++line)
+        visit.note += QStringLiteral("Line %1 of a long note about the patient.\n").arg(line);
+    for (int i = 0; i < 40; ++i)
+        visit.add(result(9 + i / 60, i % 60, 1 + i % 3, 1 + i % 2, -10 * i, 5 * i));
+    const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, visit, error), qPrintable(error));
+
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("^Pages:\\s+1$"), QRegularExpression::MultilineOption)),
+        qPrintable(info));
+    const QString text = pdfText(path);
+    QCOMPARE(listedResults(text), 40);
+    QVERIFY2(text.contains(QStringLiteral("Line 0 of a long note")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("Line 59 of")), qPrintable(text));
+    // The last result, the largest of the visit: 390 pixels left and 195 below.
+    QVERIFY2(text.contains(QRegularExpression(
+                 QStringLiteral("40\\s+2026-03-02 09:39 .*BR: 17.2\\s+BU: 8.6"))),
+        qPrintable(text));
+}
+
+void TestReport::anEmptyVisitStillNamesItsDistance()
+{
+    const QString path = m_dir.filePath(QStringLiteral("empty.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, clinic::Visit(), error), qPrintable(error));
+    const QString text = pdfText(path).simplified();
+    QVERIFY2(text.contains(QStringLiteral("Measured: no result")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
+}
+
+void TestReport::failedSaveLeavesNothing_data()
+{
+    QTest::addColumn<bool>("missingFolder");
+    QTest::newRow("folder that does not exist") << true;
+    QTest::newRow("read-only folder holding an earlier report") << false;
+}
+
+void TestReport::failedSaveLeavesNothing()
+{
+    QFETCH(bool, missingFolder);
+    QTemporaryDir dir;
+    const QString folder = missingFolder ? dir.filePath(QStringLiteral("gone")) : dir.path();
+    const QString path = folder + QStringLiteral("/report.pdf");
+    if (!missingFolder) {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier report");
+    }
+    QStringList entries;
+    {
+        const testsupport::LockedFolder locked(missingFolder ? QString() : folder);
+        QVERIFY(missingFolder || locked.isLocked());
+        QString error;
+        QVERIFY(!saveReportPdf(path, fourResults(), error));
+        // The file's name and the system's reason, for the user to act on.
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QVERIFY2(error.section(QLatin1Char('\n'), 1).size() > 1, qPrintable(error));
+        entries
+            = QDir(dir.path())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    QCOMPARE(entries, missingFolder ? QStringList() : QStringList {QStringLiteral("report.pdf")});
+    if (!missingFolder) {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier report"));
+    }
+}
+
+void TestReport::pictureOnItsOwnWhite()
+{
+    // A window's background may be any colour: the picture brings its white page along.
+    QImage image(600, 400, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    paintVisitPicture(painter, QRectF(50, 40, 500, 320), fourResults());
+    painter.end();
+    for (const QPoint corner : {QPoint(50, 40), QPoint(549, 40), QPoint(50, 359), QPoint(549, 359)})
+        QCOMPARE(image.pixel(corner), qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(49, 39), qRgb(0, 0, 0));
+    QCOMPARE(image.pixel(550, 360), qRgb(0, 0, 0));
+}
+
+void TestReport::pictureSetsEachResultWhereTheCrossStood_data()
+{
+    QTest::addColumn<double>("fixingEye");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<int>("acrossPx");
+    QTest::addColumn<int>("downPx");
+    QTest::addColumn<bool>("forThisScreen");
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<QPoint>("mirrored");
+
+    // A 1024 x 724 area makes the picture's unit 20 pixels: plots of 320 with their origins at
+    // x 206, 534, 862 (Left, Center, Right) and y 196 (OD fixes) and 524 (OS fixes), 118 pixels
+    // to the end of each half-axis, whose scale is the least, 10 prism dioptres.
+    QTest::newRow("OD fixes at the centre: left of and above it, BR 10.0 BD 5")
+        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255);
+    QTest::newRow("OS fixes at the right: right of and below it, BL 10.0 BU 5, other screen")
+        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465);
+    QTest::newRow("OD fixes at the left: straight below it, BL 0.0 BU 5")
+        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137);
+}
+
+void TestReport::pictureSetsEachResultWhereTheCrossStood()
+{
+    QFETCH(double, fixingEye);
+    QFETCH(double, target);
+    QFETCH(int, acrossPx);
+    QFETCH(int, downPx);
+    QFETCH(bool, forThisScreen);
+    QFETCH(QPoint, point);
+    QFETCH(QPoint, mirrored);
+    clinic::Visit visit;
+    visit.add(result(
+        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen));
+    QImage image(1024, 724, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintVisitPicture(painter, QRectF(0, 0, 1024, 724), visit);
+    painter.end();
+
+    const QRgb black = qRgb(0, 0, 0);
+    // The latest result is a black disc; a calibration not made for this screen leaves it
+    // hollow, a black ring 10 pixels round.
+    QCOMPARE(image.pixel(point), forThisScreen ? black : qRgb(255, 255, 255));
+    QCOMPARE(image.pixel(point + QPoint(10, 0)), black);
+    QCOMPARE(image.pixel(point - QPoint(10, 0)), black);
+    QVERIFY(image.pixel(mirrored) != black);
+}
+
+KELVANE_TEST_MAIN(TestReport)
+#include "test_report.moc"
