@@ -125,7 +125,8 @@ start_as() { # start_as <user> [VAR=value...]
     KELVANE_LOG=$E2E_WORK/kelvane-$(id -u "$user").log
     (umask 002 && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
         env -i DISPLAY="$DISPLAY" HOME="$home" XDG_RUNTIME_DIR="$home/run" PATH=/usr/bin:/bin \
-        DBUS_SESSION_BUS_ADDRESS=disabled: "$@" prlimit --as=$((4 << 30)) --nofile=1024 kelvane 2>"$KELVANE_LOG") &
+        DBUS_SESSION_BUS_ADDRESS=disabled: "$@" prlimit --as=$((4 << 30)) --nofile=1024 \
+        kelvane 2>"$KELVANE_LOG") &
     KELVANE_PID=$!
     E2E_PIDS+=("$KELVANE_PID")
 }
@@ -134,7 +135,8 @@ start_as() { # start_as <user> [VAR=value...]
 turned_away() { # turned_away <user> <what the message says>
     local dialog i
     start_as "$1"
-    dialog=$(pid_window "$KELVANE_PID" Kelvane) || fail "$1 was not told why the program did not start: $(cat "$KELVANE_LOG")"
+    dialog=$(pid_window "$KELVANE_PID" Kelvane) ||
+        fail "$1 was not told why the program did not start: $(cat "$KELVANE_LOG")"
     # The dialog takes the keyboard once it is shown; Return presses its button.
     for ((i = 0; i < 20; i++)); do
         send_keys "$dialog" Return 2>/dev/null || true
@@ -228,7 +230,8 @@ for row in "$MEMBER|ln -s $MEMBER_HOME/.bashrc $INI|$MEMBER_HOME/.bashrc" \
     notice=$(pid_window "$KELVANE_PID" 'Settings not saved') || fail "$attack: $user's Exit was not told"
     send_keys "$notice" alt+e
     ended_with 0 "$KELVANE_PID" "$attack: $user's Exit without saving"
-    [[ $(fingerprint "$target" && fingerprint "$INI") == "$before" ]] || fail "$attack: $user's start changed $target"
+    [[ $(fingerprint "$target" && fingerprint "$INI") == "$before" ]] ||
+        fail "$attack: $user's start changed $target"
     [[ $(stat -c '%a %U %G' "$ETC/shadow") == "600 root root" ]] || fail "$attack: $ETC/shadow was opened up"
     rm -f "$INI"
 done
@@ -272,7 +275,8 @@ echo "ok: a lock removed, replaced or filled with markup turns the next member a
 as "$OUTSIDER" mkdir -m 700 "/tmp/runtime-$SECOND"
 chmod 555 "$(home_of "$SECOND")"
 start_as "$SECOND" XDG_RUNTIME_DIR=
-window=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen without a runtime folder of the user's own"
+window=$(pid_window "$KELVANE_PID" Kelvane) ||
+    fail "no start screen without a runtime folder of the user's own"
 send_keys "$window" Escape
 ended_with 0 "$KELVANE_PID" "the Exit without a runtime folder"
 chmod 755 "$(home_of "$SECOND")"
