@@ -145,7 +145,7 @@ turned_away() { # turned_away <user> <what the message says>
             sleep 0.05
         done
     done
-    ended_with 1 "$KELVANE_PID" "$1's start"
+    ended_with 1 "$KELVANE_PID" "$1's start, which must be turned away,"
     grep -qF "$2" "$KELVANE_LOG" || fail "$1 was told: $(cat "$KELVANE_LOG")"
 }
 
