@@ -113,3 +113,32 @@ FIXEYE= 2
 [Screen]
 SCREENH= 500
 SCREENV= 500'
+
+# Waits (up to 10 s) for a visible window of the process with exactly this title; prints its
+# id. Returns 1 at once when the process has ended.
+pid_window() { # pid_window <pid> <title>
+    local i id
+    for ((i = 0; i < 200; i++)); do
+        id=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n1 || true)
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        kill -0 "$1" 2>/dev/null || return 1
+        sleep 0.05
+    done
+    return 1
+}
+
+# Waits (up to 10 s, or the seconds given) until the process has ended with this status; fails
+# the test otherwise, naming what ended.
+ended_with() { # ended_with <status> <pid> <what> [seconds]
+    local i status=0
+    for ((i = 0; i < ${4:-10} * 20; i++)); do
+        kill -0 "$2" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -0 "$2" 2>/dev/null && fail "$3: the program did not end"
+    wait "$2" || status=$?
+    [[ $status == "$1" ]] || fail "$3: the program ended with status $status"
+}

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package on this machine: built with CPack from a build that keeps the settings in
 # /var/lib/kelvane, checked by lintian, installed with apt, the program started by a member of the
-# group kelvane who saves the settings, then removed and purged; an upgrade from the layout that
-# kept the settings beside the program. It installs into /usr and creates users, so it runs as
+# group kelvane who saves the settings; what a second member, a user outside the group and an
+# administrator can do to that member and to root through the shared folder, its lock and the
+# raise socket; then removed and purged; an upgrade from the layout that kept the settings
+# beside the program. It installs into /usr and creates users, so it runs as
 # root only (as in CI) and leaves nothing behind. KELVANE_DEB_BUILD may name a build folder
 # configured for the package (./dev package's build-deb) to save building the program again.
 source "$KELVANE_TESTS/e2e_lib.sh"
@@ -23,23 +25,30 @@ if dpkg-query -W kelvane >/dev/null 2>&1 || [[ -e $FOLDER || -e $STATE ]]; then
     exit $SKIP
 fi
 
-MEMBER=kelvane-e2e-$$
-OUTSIDER=kelvane-e2o-$$
+# Two members of the group and one user outside it, each with a home of their own. The first
+# member's name looks like markup: whatever names the holder of the program is shown as typed.
+MEMBER="<img src=/dev/zero>kv$$a"
+SECOND=kv$$b
+OUTSIDER=kv$$c
 GROUP_EXISTED=false
 getent group kelvane >/dev/null && GROUP_EXISTED=true
-MEMBER_HOME=$(mktemp -d /tmp/kelvane-e2e-member.XXXXXX)
+HARDLINKS=$(sysctl -n fs.protected_hardlinks)
 package_cleanup() {
     set +e
     e2e_cleanup
+    sysctl -qw fs.protected_hardlinks="$HARDLINKS"
     dpkg-query -W kelvane >/dev/null 2>&1 && dpkg --purge kelvane >/dev/null
     rm -rf "$FOLDER" "$STATE" # only when the purge itself failed
     dpkg-statoverride --list "$STATE" >/dev/null && dpkg-statoverride --remove "$STATE"
-    # Whatever still runs as the test's own member (nothing should) would keep userdel from working.
-    pkill -KILL -u "$MEMBER" 2>/dev/null && sleep 0.2
-    userdel "$MEMBER" 2>/dev/null
-    userdel "$OUTSIDER" 2>/dev/null
+    rm -rf "/tmp/runtime-$SECOND"
+    local user uid
+    for user in "$MEMBER" "$SECOND" "$OUTSIDER"; do
+        uid=$(id -u "$user" 2>/dev/null) || continue
+        # Whatever still runs as a test's user (nothing should) would keep userdel from working.
+        pkill -KILL -U "$uid" 2>/dev/null && sleep 0.2
+        userdel -r "$user" 2>/dev/null
+    done
     $GROUP_EXISTED || groupdel kelvane 2>/dev/null
-    rm -rf "$MEMBER_HOME"
 }
 trap package_cleanup EXIT
 export DEBIAN_FRONTEND=noninteractive
@@ -100,54 +109,224 @@ writable=$(find "$FOLDER" \( ! -user root -o ! -group root -o -perm /022 \) -pri
     fail "no statoverride for $STATE: $(dpkg-statoverride --list "$STATE")"
 echo "ok: the program in $FOLDER (root's, 755), the settings folder $STATE (root:kelvane 2770), man page, copyright, changelog"
 
+as() { # as <user> <command...>: the user's groups, no environment of root's
+    setpriv --reuid="$(id -u "$1")" --regid=users --init-groups env -i PATH=/usr/bin:/bin "${@:2}"
+}
+home_of() { if [[ $1 == root ]]; then echo "$ROOT_HOME"; else getent passwd "$1" | cut -d: -f6; fi; }
+# Starts the program as the user, in a session of their own and with their groups; its process
+# id is in KELVANE_PID, what it says in KELVANE_LOG. Assignments given (XDG_RUNTIME_DIR=) replace
+# the session's. Without a session bus of its own, Qt would start one through X that outlives
+# the program. The address space is bounded, so that a fault that reads without end fails fast;
+# the files a process may open are bounded as a desktop session's are (1024).
+start_as() { # start_as <user> [VAR=value...]
+    local user=$1 home
+    shift
+    home=$(home_of "$user")
+    KELVANE_LOG=$E2E_WORK/kelvane-$(id -u "$user").log
+    (umask 002 && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
+        env -i DISPLAY="$DISPLAY" HOME="$home" XDG_RUNTIME_DIR="$home/run" PATH=/usr/bin:/bin \
+        DBUS_SESSION_BUS_ADDRESS=disabled: "$@" prlimit --as=$((4 << 30)) --nofile=1024 \
+        kelvane 2>"$KELVANE_LOG") &
+    KELVANE_PID=$!
+    E2E_PIDS+=("$KELVANE_PID")
+}
+# A start that must be turned away: a message is shown, which Return dismisses, and the start
+# ends with status 1, having said what the message says.
+turned_away() { # turned_away <user> <what the message says>
+    local dialog i
+    start_as "$1"
+    dialog=$(pid_window "$KELVANE_PID" Kelvane) ||
+        fail "$1 was not told why the program did not start: $(cat "$KELVANE_LOG")"
+    # The dialog takes the keyboard once it is shown; Return presses its button.
+    for ((i = 0; i < 20; i++)); do
+        send_keys "$dialog" Return 2>/dev/null || true
+        for ((j = 0; j < 10; j++)); do
+            kill -0 "$KELVANE_PID" 2>/dev/null || break 2
+            sleep 0.05
+        done
+    done
+    ended_with 1 "$KELVANE_PID" "$1's start, which must be turned away,"
+    grep -qF "$2" "$KELVANE_LOG" || fail "$1 was told: $(cat "$KELVANE_LOG")"
+}
+
 # --- A member of the group saves the shared settings ----------------------------------------
 # Their own primary group is another one: the file takes the folder's group. The umask leaves
-# the group its write permission, as in a shared install's sessions. Without a session bus of
-# its own, Qt would start one through X that outlives the program and keeps the user in use.
-useradd --no-create-home --no-user-group --gid users --groups kelvane --shell /usr/sbin/nologin \
-    --home-dir "$MEMBER_HOME" "$MEMBER"
-useradd --no-create-home --no-user-group --gid users --shell /usr/sbin/nologin \
-    --home-dir "$MEMBER_HOME" "$OUTSIDER"
-chown "$MEMBER:users" "$MEMBER_HOME"
-chmod 700 "$MEMBER_HOME"
-as() { # as <user> <command...>: the user's groups, no environment of root's
-    local user=$1
-    shift
-    setpriv --reuid="$user" --regid=users --init-groups env -i PATH=/usr/bin:/bin "$@"
-}
-xhost "+SI:localuser:$MEMBER" >/dev/null
-(umask 002 && exec setpriv --reuid="$MEMBER" --regid=users --init-groups \
-    env -i DISPLAY="$DISPLAY" HOME="$MEMBER_HOME" XDG_RUNTIME_DIR="$MEMBER_HOME" PATH=/usr/bin:/bin \
-    DBUS_SESSION_BUS_ADDRESS=disabled: kelvane) &
-KELVANE_PID=$!
-E2E_PIDS+=("$KELVANE_PID")
-window=$(wait_window Kelvane) || fail "the group member's start shows no start screen"
+# the group its write permission, as in a shared install's sessions. Homes are made as useradd
+# makes them (0755, with a .bashrc): what another user can name, an attacker can link to.
+useradd --create-home --home-dir "/home/$SECOND" --no-user-group --gid users --groups kelvane "$SECOND"
+useradd --badname --create-home --home-dir "/home/${SECOND%b}a" --no-user-group --gid users \
+    --groups kelvane "$MEMBER"
+useradd --create-home --home-dir "/home/$OUTSIDER" --no-user-group --gid users "$OUTSIDER"
+for user in "$MEMBER" "$SECOND" "$OUTSIDER"; do
+    install -d -m 700 -o "$(id -u "$user")" -g users "$(home_of "$user")/run"
+done
+ROOT_HOME=$E2E_WORK/root
+install -d -m 700 "$ROOT_HOME" "$ROOT_HOME/run"
+xhost +local: >/dev/null
+MEMBER_HOME=$(home_of "$MEMBER")
+INI=$STATE/Kelvane.ini
+LOCK=$STATE/Kelvane.lock
+start_as "$MEMBER"
+window=$(pid_window "$KELVANE_PID" Kelvane) || fail "the group member's start shows no start screen"
 send_keys "$window" Escape
-wait_exit "$KELVANE_PID"
-expect_file "$STATE/Kelvane.ini" "$DEFAULT_SETTINGS"
-[[ $(stat -c '%U %G %A' "$STATE/Kelvane.ini") == "$MEMBER kelvane -rw-rw-r--" ]] ||
-    fail "the saved settings file is $(stat -c '%U %G %A' "$STATE/Kelvane.ini")"
+ended_with 0 "$KELVANE_PID" "the group member's Exit"
+expect_file "$INI" "$DEFAULT_SETTINGS"
+[[ $(stat -c '%U %G %A' "$INI") == "$MEMBER kelvane -rw-rw-r--" ]] ||
+    fail "the saved settings file is $(stat -c '%U %G %A' "$INI")"
 [[ $(ls -A "$FOLDER") == kelvane ]] || fail "the program wrote into its own folder: $(ls -A "$FOLDER")"
 echo "ok: a member of the group started kelvane from the PATH and saved the shared settings in $STATE"
 
 # A member may save the settings, and nothing more: the program, and Qt's plugin folders beside
-# it, stay root's. Someone outside the group does not even see the settings.
+# it, stay root's. Someone outside the group does not even see the settings, nor the lock.
 printf '#!/bin/sh\nid\n' >"$E2E_WORK/planted"
 chmod 755 "$E2E_WORK" "$E2E_WORK/planted"
 for attempt in "cp $E2E_WORK/planted $FOLDER/kelvane" "mv $FOLDER/kelvane $FOLDER/kelvane.old" \
-    "mkdir $FOLDER/imageformats" "mkdir $FOLDER/platforms" "cp $E2E_WORK/planted $FOLDER/qt.conf" \
-    "chmod g+w $FOLDER"; do
+    "mkdir $FOLDER/imageformats" "install -D $E2E_WORK/planted $FOLDER/imageformats/libqkv.so" \
+    "mkdir $FOLDER/platforms" "cp $E2E_WORK/planted $FOLDER/qt.conf" "chmod g+w $FOLDER"; do
     # shellcheck disable=SC2086 # each row is split into its arguments
-    if as "$MEMBER" $attempt 2>/dev/null; then
+    if as "$SECOND" $attempt 2>/dev/null; then
         fail "a member of the group could: $attempt"
     fi
 done
 [[ $(ls -A "$FOLDER") == kelvane ]] || fail "a member added to the program folder: $(ls -A "$FOLDER")"
 ! cmp -s "$FOLDER/kelvane" "$E2E_WORK/planted" || fail "a member replaced the program"
-if as "$OUTSIDER" cat "$STATE/Kelvane.ini" >/dev/null 2>&1 || as "$OUTSIDER" ls "$STATE" >/dev/null 2>&1; then
-    fail "a user outside the group can read $STATE"
+if as "$OUTSIDER" cat "$INI" >/dev/null 2>&1 || as "$OUTSIDER" ls "$STATE" >/dev/null 2>&1 ||
+    as "$OUTSIDER" flock -n -x "$LOCK" true 2>/dev/null; then
+    fail "a user outside the group can read $STATE or hold its lock"
 fi
-echo "ok: a member cannot replace the program nor add a plugin folder; others cannot read the settings"
+echo "ok: a member cannot replace the program nor add a plugin; others can neither read the settings nor hold the lock"
+
+# --- What one user can do to another through the shared folder -----------------------------
+# Each attack is made by the second member (or by a user outside the group), against the first
+# member or root. Whatever it aims at stays byte for byte, and the calibration with it.
+CALIBRATION=$(sha256sum <"$INI")
+calibration_kept() { # calibration_kept <after what>
+    [[ $(sha256sum <"$INI") == "$CALIBRATION" ]] || fail "$1 changed the calibration: $(cat "$INI")"
+}
+# A file's name, kind, owner, mode and time, and its first MiB (a 64 GiB file is not read whole).
+fingerprint() { stat -c '%F %i %h %s %a %U %G %.9Y' "$1" && head -c 1M "$1" 2>/dev/null | sha256sum; }
+ETC=$E2E_WORK/etc
+mkdir -m 755 "$ETC"
+printf 'root:x:0:0:root:/root:/bin/bash\n' >"$ETC/passwd"
+printf 'root:*:20000:0:99999:7:::\n' >"$ETC/shadow"
+chmod 600 "$ETC/shadow"
+sysctl -qw fs.protected_hardlinks=0
+
+# Something at the settings file's name that is not the settings file: the start screen uses the
+# fall-backs, and its Exit is told that nothing was saved, and why. Rows: who starts | what the
+# second member puts there | the file that must stay as it was.
+mv "$INI" "$E2E_WORK/calibration.ini"
+for row in "$MEMBER|ln -s $MEMBER_HOME/.bashrc $INI|$MEMBER_HOME/.bashrc" \
+    "root|ln -s $ETC/passwd $INI|$ETC/passwd" \
+    "$MEMBER|ln $MEMBER_HOME/.bashrc $INI|$MEMBER_HOME/.bashrc" \
+    "root|ln $ETC/shadow $INI|$ETC/shadow" \
+    "$MEMBER|head -c 4096 /dev/urandom >$INI && truncate -s 64G $INI|$INI"; do
+    IFS='|' read -r user attack target <<<"$row"
+    as "$SECOND" sh -c "$attack" || fail "the attack failed to start: $attack"
+    before=$(fingerprint "$target" && fingerprint "$INI")
+    start_as "$user"
+    window=$(pid_window "$KELVANE_PID" Kelvane) || fail "$attack: no start screen for $user"
+    send_keys "$window" Escape
+    notice=$(pid_window "$KELVANE_PID" 'Settings not saved') || fail "$attack: $user's Exit was not told"
+    send_keys "$notice" alt+e
+    ended_with 0 "$KELVANE_PID" "$attack: $user's Exit without saving"
+    [[ $(fingerprint "$target" && fingerprint "$INI") == "$before" ]] ||
+        fail "$attack: $user's start changed $target"
+    [[ $(stat -c '%a %U %G' "$ETC/shadow") == "600 root root" ]] || fail "$attack: $ETC/shadow was opened up"
+    rm -f "$INI"
+done
+mv "$E2E_WORK/calibration.ini" "$INI"
+echo "ok: links, second names and a 64 GiB file at the settings file's name are refused, for root too"
+
+# The lock, while the first member uses the program: removed, or replaced by something that is
+# no lock, or filled with markup. The next member's start is never let through unnoticed, and
+# the message names the real holder, as plain text (the holder's name would load /dev/zero as
+# an image otherwise). Rows: what the second member does | what their own start is told.
+start_as "$MEMBER"
+holder=$KELVANE_PID
+window=$(pid_window "$holder" Kelvane) || fail "no start screen for the holder"
+in_use="Kelvane is in use on this computer by $MEMBER since "
+for row in "rm $LOCK|$in_use" \
+    "rm $LOCK && mkfifo -m 660 $LOCK|$LOCK is not its lock file but a pipe" \
+    "rm $LOCK && mkdir $LOCK|$LOCK is not its lock file but a folder" \
+    "rm $LOCK && ln -s $STATE/nowhere $LOCK|$LOCK is not its lock file but a link" \
+    "rm $LOCK && ln $MEMBER_HOME/.bashrc $LOCK|$LOCK is not its lock file but a file with more than one name" \
+    "printf '<font size=7 color=red>%s</font><a href=x>y</a><img src=\"/dev/zero\">' $SECOND >$LOCK|$in_use"; do
+    IFS='|' read -r attack told <<<"$row"
+    before=$(fingerprint "$MEMBER_HOME/.bashrc")
+    as "$SECOND" sh -c "$attack" || fail "the attack failed to start: $attack"
+    sleep 2.5 # the holder looks at its lock every second
+    turned_away "$SECOND" "$told"
+    ! grep -qF -e "$SECOND" -e font "$KELVANE_LOG" || fail "$attack: the message shows the lock's text"
+    [[ -f $LOCK && ! -L $LOCK && $(stat -c %h "$LOCK") == 1 ]] || rm -rf "$LOCK"
+    sleep 2.5
+    kill -0 "$holder" || fail "$attack: the holder's program ended"
+    [[ $(fingerprint "$MEMBER_HOME/.bashrc") == "$before" ]] || fail "$attack: the victim's file changed"
+done
+[[ -f $LOCK && ! -L $LOCK && $(stat -c %h "$LOCK") == 1 ]] || fail "the holder did not put its lock back"
+turned_away "$SECOND" "$in_use"
+send_keys "$window" Escape
+ended_with 0 "$holder" "the holder's Exit"
+calibration_kept "the attacks on the lock"
+echo "ok: a lock removed, replaced or filled with markup turns the next member away, naming the holder"
+
+# The first member's fall-back runtime folder taken by someone else, no XDG_RUNTIME_DIR and a
+# read-only home: the program still starts, guarded by the folder's lock alone.
+as "$OUTSIDER" mkdir -m 700 "/tmp/runtime-$SECOND"
+chmod 555 "$(home_of "$SECOND")"
+start_as "$SECOND" XDG_RUNTIME_DIR=
+window=$(pid_window "$KELVANE_PID" Kelvane) ||
+    fail "no start screen without a runtime folder of the user's own"
+send_keys "$window" Escape
+ended_with 0 "$KELVANE_PID" "the Exit without a runtime folder"
+chmod 755 "$(home_of "$SECOND")"
+calibration_kept "a start without a runtime folder"
+echo "ok: with the runtime folder taken by another user and a read-only home, the program starts and saves"
+
+# About a thousand idle calls on the raise socket by the same user, more than the program may
+# have files open: it does not spin, a second start is still answered (or hung up on) at once,
+# and the Exit still saves.
+start_as "$MEMBER"
+flooded=$KELVANE_PID
+window=$(pid_window "$flooded" Kelvane) || fail "no start screen before the raise socket is flooded"
+inode=$(stat -c %i "$INI")
+# shellcheck disable=SC2016 # Perl's variables
+flood='$| = 1; my @calls;
+    for (1 .. 1100) { socket(my $call, AF_UNIX, SOCK_STREAM, 0) or last;
+        connect($call, pack_sockaddr_un($ARGV[0])) and push @calls, $call }
+    print scalar @calls, "\n"; sleep 15'
+(exec setpriv --reuid="$(id -u "$MEMBER")" --regid=users --init-groups perl -MSocket -e "$flood" \
+    "$MEMBER_HOME/run/kelvane.raise" >"$E2E_WORK/calls") &
+caller=$!
+E2E_PIDS+=("$caller")
+for ((i = 0; i < 100; i++)); do [[ -s $E2E_WORK/calls ]] && break; sleep 0.1; done
+calls=$(cat "$E2E_WORK/calls")
+cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+ticks=$(cpu "$flooded")
+sleep 3
+ticks=$(($(cpu "$flooded") - ticks))
+((ticks < 3 * $(getconf CLK_TCK) / 4)) ||
+    fail "with ${calls:-1100 (not all taken)} idle calls the program took $ticks ticks of CPU in 3 s"
+start_as "$MEMBER"
+ended_with 0 "$KELVANE_PID" "a second start while the raise socket is flooded" 8
+send_keys "$window" Escape
+ended_with 0 "$flooded" "the Exit while the raise socket is flooded"
+kill "$caller"
+[[ $(stat -c %i "$INI") != "$inode" ]] || fail "the Exit did not save while the raise socket was flooded"
+calibration_kept "a save under a flooded raise socket"
+echo "ok: $calls idle calls on the raise socket: $ticks ticks of CPU in 3 s, a second start answered, the Exit saved"
+
+# An administrator changes the calibration in the file while a user's start screen is open: the
+# user's Exit keeps the administrator's value.
+start_as "$MEMBER"
+window=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen before the administrator's change"
+changed=${DEFAULT_SETTINGS/SCREENH= 500/SCREENH= 777}
+printf '%s\n' "$changed" >"$INI"
+send_keys "$window" Escape
+ended_with 0 "$KELVANE_PID" "the Exit after the administrator's change"
+expect_file "$INI" "$changed"
+echo "ok: a calibration changed by the administrator while the start screen was open is kept by its Exit"
+sysctl -qw fs.protected_hardlinks="$HARDLINKS"
 
 # --- Remove keeps the settings; a reinstall uses them again; purge removes them -------------
 printf '[Screen]\r\nSCREENH= 612\r\nSCREENV= 598\r\n' >"$STATE/Kelvane.ini"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# A shared install: two users of one group, one program folder (mode 2775). While one uses the
-# program the other is turned away with a message naming them, and the file is untouched; the
-# calibration the first one saves, with a strict umask, stays the group's to read and write.
-# A user outside the group can neither hold the lock nor run the program from the folder; a
-# member who removes the lock, or puts a pipe in its place, switches nothing off.
+# A settings folder that its group may write (mode 2775) and everyone may enter, as a CMake
+# install may leave it: while one member uses the program the other is turned away with a
+# message naming them, and the file is untouched; the calibration the first one saves, with a
+# strict umask, stays the group's to read and write. A user outside the group, who can reach the
+# lock here, can neither hold it nor run the program from the folder. What members can do to
+# each other through the lock is tried against the installed package (e2e_package.sh).
 # Needs root (it makes the users); skipped otherwise.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
@@ -28,7 +29,7 @@ remove_users() {
     groupdel "$outsider" 2>/dev/null || true
     groupdel "$group" 2>/dev/null || true
 }
-trap 'rm -rf "/tmp/runtime-$alice"; remove_users; e2e_cleanup' EXIT
+trap 'remove_users; e2e_cleanup' EXIT
 
 # The install: a folder the group may write, reachable by everyone.
 chmod 755 "$E2E_WORK"
@@ -104,17 +105,6 @@ grep -q "not for this user: its lock file $lock" "$E2E_WORK/$outsider.log" ||
     fail "the outsider's message: $(cat "$E2E_WORK/$outsider.log")"
 echo "ok: a user outside the group can neither hold the lock nor start the program"
 
-# A member removes the lock while the first user runs: it is back within a second or two, and
-# the next start is still turned away by the first user.
-setpriv --reuid="$bob" --regid="$group" --init-groups rm "$lock"
-sleep 2.5
-[[ -f $lock ]] || fail "the removed lock was not put back"
-turned_away "$bob"
-grep -q "in use on this computer by $alice since " "$E2E_WORK/$bob.log" ||
-    fail "after the lock was removed, the second user's message: $(cat "$E2E_WORK/$bob.log")"
-kill -0 "$first" || fail "the first user's program ended"
-echo "ok: a lock removed while the program runs is put back; the next user is still turned away"
-
 # The first user saves with umask 077: the file stays the group's.
 send_keys "$window" Escape
 wait_exit "$first"
@@ -137,28 +127,3 @@ send_keys "$window" Escape
 wait_exit "$KELVANE_PID"
 expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
 echo "ok: the second user runs the program once the first has left, and saves"
-
-# A member puts a pipe in the lock's place: the next start neither hangs nor runs unlocked, and
-# names the file.
-rm -f "$lock"
-setpriv --reuid="$bob" --regid="$group" --init-groups mkfifo -m 660 "$lock"
-turned_away "$alice"
-grep -q "$lock is not its lock file but a pipe" "$E2E_WORK/$alice.log" ||
-    fail "with a pipe for a lock: $(cat "$E2E_WORK/$alice.log")"
-rm -f "$lock"
-echo "ok: a pipe in the lock's place refuses the start with a message naming it"
-
-# Without XDG_RUNTIME_DIR, Qt's fall-back runtime folder is /tmp/runtime-<user>: another user
-# who makes it first leaves the user with no folder of their own but a home that may be
-# read-only. The program still starts, guarded by the folder's lock alone.
-install -d -m 700 -o "$outsider" "/tmp/runtime-$alice"
-install -d -m 555 -o "$alice" "$E2E_WORK/home-$alice"
-(exec setpriv --reuid="$alice" --regid="$group" --init-groups env -i DISPLAY="$DISPLAY" \
-    HOME="$E2E_WORK/home-$alice" USER="$alice" DBUS_SESSION_BUS_ADDRESS=disabled: \
-    "$KELVANE" 2>/dev/null) &
-KELVANE_PID=$!
-E2E_PIDS+=("$KELVANE_PID")
-window=$(wait_window Kelvane) || fail "no start screen without a runtime folder of the user's own"
-send_keys "$window" Escape
-wait_exit "$KELVANE_PID"
-echo "ok: with the runtime folder taken by another user and a read-only home, the program starts"
