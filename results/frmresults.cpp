@@ -172,6 +172,8 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_summary->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_summary->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    m_summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_summary->setWordWrap(true);
 
     m_picture = new VisitPictureView(m_visit, this);
