@@ -172,8 +172,8 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_summary->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_summary->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    m_summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_summary->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A note too long for the cell's width wraps onto more lines rather than being cut off.
+    m_summary->setTextElideMode(Qt::ElideNone);
     m_summary->setWordWrap(true);
 
     m_picture = new VisitPictureView(m_visit, this);
