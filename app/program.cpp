@@ -163,6 +163,29 @@ void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack
         QObject::connect(screen, &QScreen::geometryChanged, window, leave, Qt::QueuedConnection);
 }
 
+// Over the start screen, which stays open under it: the clinician reads the results, copies or
+// prints them and comes back to the options to measure again.
+void Program::showResults()
+{
+    auto *start = qobject_cast<frmstart *>(m_current.data());
+    if (!start)
+        return;
+    if (m_frmResults) {
+        m_frmResults->raise();
+        m_frmResults->activateWindow();
+        return;
+    }
+    auto *window = new FrmResults(m_visit, start);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowModality(Qt::WindowModal);
+    // A visit cleared there takes the start screen's "Results" away with it.
+    QObject::connect(window, &QDialog::finished, start, &frmstart::Form_Activate);
+    m_frmResults = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void Program::unloadFrmCali()
 {
     if (m_frmCali)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "calibrate/frmcali.h"
+#include "clinic/visit.h"
 #include "forms/navigation.h"
 #include "measure/form1.h"
 #include "platform/platform.h"
+#include "results/frmresults.h"
 #include "start/frmstart.h"
 
 #include <QPointer>
@@ -59,6 +61,8 @@ public:
     // executable's folder; empty when neither can be found.
     static QByteArray installedSettingsFolder();
     QScreen *patientScreen() const override;
+    clinic::Visit &visit() override { return m_visit; }
+    void showResults() override;
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
@@ -74,6 +78,9 @@ private:
     frmstartValues m_frmstartValues;
     Form1Values m_form1Values;
     FrmCaliValues m_frmCaliValues;
+    // The patient's results live as long as the program and are never written to disk: only a
+    // report the clinician saves takes them there.
+    clinic::Visit m_visit;
 
     // The monitor the start screen stood on when it last handed over; null until then, and
     // when that monitor has gone.
@@ -81,6 +88,7 @@ private:
     QPointer<QWidget> m_current;
     QPointer<FrmCali> m_frmCali;
     QPointer<frmpicture> m_frmpicture;
+    QPointer<FrmResults> m_frmResults;
 };
 
 // A message for the user who is turned away or must stop. Shown as plain text: the names in it

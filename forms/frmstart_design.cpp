@@ -21,10 +21,11 @@ constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspa
         "measurement or calibrate the screen")};
 
 // The focus order runs from "Start" through the filter choices from the bottom up, the target
-// choices, "Exit", the eye choices, to "Calibrate". Each name holds the caption as shown, so
-// that a user who speaks "Start" or "OD Red" to a voice control still reaches the control; the
-// descriptions spell out the eye abbreviations and what each button does. The two readouts
-// take no fixed name: their captions, values included, are read as their names.
+// choices, "Exit", the eye choices, to "Calibrate", and "Results" last while it is shown. Each name
+// holds the caption as shown, so that a user who speaks "Start" or "OD Red" to a voice control
+// still reaches the control; the descriptions spell out the eye abbreviations and what each button
+// does. The two readouts take no fixed name: their captions, values included, are read as their
+// names.
 // clang-format off
 constexpr design::Control kControls[] = {
     // name, kind, container, caption, left, top, width, height (twips), back, text colour,
@@ -65,6 +66,10 @@ constexpr design::Control kControls[] = {
         QT_TRANSLATE_NOOP("frmstart", "Exit"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and ends the program")},
     {"Command1", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Start"), 2880, 5760, 1332, 492, Default, Default, 13.8, 0,
         QT_TRANSLATE_NOOP("frmstart", "Start"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the measurement screen")},
+    // Under "Exit" and "Start", in the column of "Calibrate": the visit's results, shown once
+    // a measurement has given one.
+    {"Command4", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Results"), 1800, 6480, 1572, 492, Default, Default, 13.8, 17,
+        QT_TRANSLATE_NOOP("frmstart", "Results"), QT_TRANSLATE_NOOP("frmstart", "Opens the results of this visit: the table, the summary, the picture, the copy and the report")},
     // Across the top, above the frames, where it is seen first and fits the smallest screens:
     // says when the calibration in use is not one stored for this screen; hidden otherwise.
     {"caliNote", Kind::Label, nullptr, "", 960, 60, 8028, 720, AppWorkspace, Default, 9.6, None,
@@ -96,6 +101,8 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     Command1 = controls.get<QPushButton>("Command1");
     caliNote = controls.get<QLabel>("caliNote");
     caliNote->hide();
+    Command4 = controls.get<QPushButton>("Command4");
+    Command4->hide();
 
     // The two readouts centre their lines: "cali" stands centred under "Calibrate".
     for (QLabel *readout : {resolu, cali})

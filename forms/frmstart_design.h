@@ -7,7 +7,7 @@ class QRadioButton;
 class QWidget;
 
 // The start screen as it is created: three option groups, the two readouts, the title picture
-// and the three buttons. The controls belong to the window passed to setupUi().
+// and the four buttons. The controls belong to the window passed to setupUi().
 struct frmstartDesign
 {
     QGroupBox *Frame1 = nullptr;
@@ -29,6 +29,7 @@ struct frmstartDesign
     QPushButton *Command2 = nullptr;
     QPushButton *Command1 = nullptr;
     QLabel *caliNote = nullptr;
+    QPushButton *Command4 = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

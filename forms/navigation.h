@@ -5,6 +5,10 @@
 class QScreen;
 class frmpicture;
 
+namespace clinic {
+class Visit;
+}
+
 // What a window asks of the program around it. One working window is open at a time: a window
 // that hands over shows the next one first and then closes itself. Showing a window creates its
 // controls afresh from its design and runs its loading; the values a window holds outlive its
@@ -35,4 +39,10 @@ public:
 
     // The folder whose "Kelvane.ini" holds the settings.
     virtual QByteArray programFolder() const = 0;
+
+    // The results of this visit, kept in memory while the program runs: each opening of the
+    // measurement screen that measured adds its last result when it is left.
+    virtual clinic::Visit &visit() = 0;
+    // Opens the visit's results over the start screen; nothing happens from any other window.
+    virtual void showResults() = 0;
 };

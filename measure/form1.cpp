@@ -158,6 +158,11 @@ Form1::Form1(Form1Values &values, Navigation &program, QWidget *parent)
     ui.caliNote->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
+Form1::~Form1()
+{
+    RecordResult();
+}
+
 void Form1::Form_Load()
 {
     // Only one instance may run the test.
@@ -338,6 +343,8 @@ void Form1::MeasureDeviation()
 
 void Form1::ReturnToStart()
 {
+    // Before the start screen loads: it offers the results once the visit holds one.
+    RecordResult();
     m_program.unloadFrmpicture();
     m_program.showFrmstart();
     close();
@@ -349,6 +356,16 @@ void Form1::CopyResult()
 {
     if (m_result.measured())
         QGuiApplication::clipboard()->setText(clinic::copyLine(m_result));
+}
+
+// What the screen showed when the clinician left it, the last click of this opening, goes into
+// the visit; an opening without a click adds nothing.
+void Form1::RecordResult()
+{
+    if (m_recorded)
+        return;
+    m_recorded = true;
+    m_program.visit().add(m_result);
 }
 
 void Form1::showEvent(QShowEvent *event)

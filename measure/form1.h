@@ -30,6 +30,9 @@ class Form1 final : public FormWindow
     Q_OBJECT
 public:
     Form1(Form1Values &values, Navigation &program, QWidget *parent = nullptr);
+    // A screen that goes any other way than back to the start (the program ends, the desktop
+    // closes it) still leaves its result in the visit.
+    ~Form1() override;
 
     void Form_Load();
     bool Form_KeyPress(int KeyAscii) override;
@@ -51,6 +54,7 @@ private:
     void MeasureDeviation();
     void ReturnToStart();
     void CopyResult();
+    void RecordResult();
 
     Form1Values &m_values;
     Navigation &m_program;
@@ -58,5 +62,7 @@ private:
     // The last result of this opening with what it was measured with, for the clinic's record;
     // not measured until the first click.
     clinic::VisitResult m_result;
+    // This opening's result is in the visit: it goes there once, however the screen is left.
+    bool m_recorded = false;
     bool m_pointerConfined = false;
 };

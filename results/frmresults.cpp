@@ -1,9 +1,374 @@
 #include "results/frmresults.h"
 
 #include "clinic/visit.h"
+#include "results/report.h"
+#include "results/visitpicture.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+// Large enough for the table, the summary and a picture whose scale can be read, on the
+// smallest screens the start screen fits.
+constexpr QSize kInitialSize(960, 640);
+constexpr QSize kPictureSize(360, 260);
+// One line of the note shows; more scroll.
+constexpr int kNoteLines = 3;
+
+// The targets in the order the start screen offers them, and the fixing eyes.
+constexpr double kTargets[] = {1, 2, 3};
+constexpr double kFixingEyes[] = {1, 2};
+
+// The spreadsheet programs that take a paste by type ask for this one.
+constexpr char kTabSeparatedType[] = "text/tab-separated-values";
+
+enum Column { Time, Target, FixingEye, SeeingEye, Across, Down, Glasses, Calibration, Columns };
+
+// A direction as the measurement screen showed it ("BR: 3.4"), "--" where it showed none.
+QString shown(const std::optional<clinic::Deviation> &deviation)
+{
+    return deviation ? deviation->shown() : QStringLiteral("--");
+}
+
+QTableWidgetItem *readOnlyItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+// The picture drawn as the report draws it, on white as on the page.
+class VisitPictureView final : public QWidget
+{
+public:
+    VisitPictureView(const clinic::Visit &visit, QWidget *parent)
+        : QWidget(parent)
+        , m_visit(visit)
+    {
+        setMinimumSize(kPictureSize);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillRect(rect(), Qt::white);
+        paintVisitPicture(painter, QRectF(rect()), m_visit);
+    }
+
+private:
+    const clinic::Visit &m_visit;
+};
+
+QPushButton *button(const QString &text, const char *name, const QString &description)
+{
+    auto *created = new QPushButton(text);
+    created->setObjectName(QLatin1String(name));
+    created->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+    created->setAccessibleDescription(description);
+    // Enter in the identifier or the note does not press a button the clinician did not mean.
+    created->setAutoDefault(false);
+    return created;
+}
+} // namespace
 
 FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     : QDialog(parent)
     , m_visit(visit)
 {
+    setObjectName(QStringLiteral("FrmResults"));
+    setWindowTitle(tr("Results of the visit"));
+    setAccessibleName(windowTitle());
+    setAccessibleDescription(tr("Every result measured since the program started or the visit "
+                                "was cleared, the latest per target and fixing eye, and a "
+                                "picture of the deviations"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setSizeGripEnabled(true);
+
+    // The clinician's free text: only the copy and the report use it.
+    m_identifier = new QLineEdit;
+    m_identifier->setObjectName(QStringLiteral("identifier"));
+    m_identifier->setAccessibleName(tr("Patient identifier"));
+    m_identifier->setAccessibleDescription(
+        tr("Optional: written at the top of the copy and the report, kept until the program "
+           "ends or the visit is cleared"));
+    m_note = new QPlainTextEdit;
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setAccessibleName(tr("Note"));
+    m_note->setAccessibleDescription(
+        tr("Optional: written in the copy and the report, kept until the program ends or the "
+           "visit is cleared"));
+    m_note->setTabChangesFocus(true);
+    m_note->setFixedHeight(m_note->fontMetrics().lineSpacing() * kNoteLines
+        + 2 * (m_note->frameWidth() + int(m_note->document()->documentMargin())));
+    auto *identifierLabel = new QLabel(tr("Patient &identifier:"));
+    identifierLabel->setBuddy(m_identifier);
+    auto *noteLabel = new QLabel(tr("&Note:"));
+    noteLabel->setBuddy(m_note);
+    auto *freeText = new QFormLayout;
+    freeText->addRow(identifierLabel, m_identifier);
+    freeText->addRow(noteLabel, m_note);
+
+    m_empty = new QLabel(tr("No results yet. Each opening of the measurement screen with a click "
+                            "adds its last result here when the screen is left."));
+    m_empty->setObjectName(QStringLiteral("empty"));
+    m_empty->setWordWrap(true);
+    m_empty->setAccessibleName(m_empty->text());
+
+    m_table = new QTableWidget(0, Columns);
+    m_table->setObjectName(QStringLiteral("results"));
+    m_table->setAccessibleName(tr("Results"));
+    m_table->setAccessibleDescription(
+        tr("Every result of the visit, newest last; Delete removes the selected one"));
+    m_table->setHorizontalHeaderLabels({tr("Time"), tr("Target"), tr("Fixing eye"),
+        tr("Cross seen by"), tr("Horizontal"), tr("Vertical"), tr("Glasses"), tr("Calibration")});
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setTabKeyNavigation(false);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    auto *removeKey = new QAction(tr("Remove the result"), m_table);
+    removeKey->setShortcut(QKeySequence::Delete);
+    removeKey->setShortcutContext(Qt::WidgetShortcut);
+    m_table->addAction(removeKey);
+    connect(removeKey, &QAction::triggered, this, &FrmResults::removeResult);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &FrmResults::selectionChanged);
+
+    m_summary = new QTableWidget(int(std::size(kTargets)), int(std::size(kFixingEyes)));
+    m_summary->setObjectName(QStringLiteral("summary"));
+    m_summary->setAccessibleName(tr("Summary"));
+    m_summary->setAccessibleDescription(
+        tr("The latest result at each target with each eye fixing"));
+    m_summary->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_summary->setTabKeyNavigation(false);
+    QStringList targets;
+    for (const double target : kTargets)
+        targets << clinic::targetName(target);
+    m_summary->setVerticalHeaderLabels(targets);
+    m_summary->setHorizontalHeaderLabels({tr("OD fixes"), tr("OS fixes")});
+    m_summary->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_summary->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_summary->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    // A note too long for the cell's width wraps onto more lines rather than being cut off.
+    m_summary->setTextElideMode(Qt::ElideNone);
+    m_summary->setWordWrap(true);
+
+    m_picture = new VisitPictureView(m_visit, this);
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_picture->setAccessibleName(tr("Picture of the deviations"));
+    m_picture->setAccessibleDescription(
+        tr("For each fixing eye, where the cross stood from each target, in prism dioptres"));
+
+    m_remove = button(tr("&Remove"), "Remove", tr("Removes the selected result from the visit"));
+    m_copy = button(tr("&Copy all"), "CopyAll",
+        tr("Puts the whole visit on the clipboard, as lines of text and as a table for a "
+           "spreadsheet"));
+    m_pdf = button(tr("Save as &PDF…"), "SavePdf", tr("Saves the visit's report as a PDF file"));
+    m_print = button(tr("&Print…"), "Print", tr("Prints the visit's report"));
+    m_clear = button(tr("C&lear"), "Clear",
+        tr("Starts a new patient: removes every result, the identifier and the note"));
+    m_close = button(tr("Close"), "Close", tr("Closes this window; the visit is kept"));
+    connect(m_remove, &QPushButton::clicked, this, &FrmResults::removeResult);
+    connect(m_copy, &QPushButton::clicked, this, &FrmResults::copyAll);
+    connect(m_pdf, &QPushButton::clicked, this, &FrmResults::saveAsPdf);
+    connect(m_print, &QPushButton::clicked, this, &FrmResults::print);
+    connect(m_clear, &QPushButton::clicked, this, &FrmResults::clearVisit);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *summaryLabel = new QLabel(tr("&Latest per target and fixing eye:"));
+    summaryLabel->setBuddy(m_summary);
+    auto *side = new QVBoxLayout;
+    side->addWidget(summaryLabel);
+    side->addWidget(m_summary);
+    side->addWidget(m_picture, 1);
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(m_table, 3);
+    middle->addLayout(side, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_remove);
+    buttons->addStretch(1);
+    for (QPushButton *b : {m_copy, m_pdf, m_print, m_clear})
+        buttons->addWidget(b);
+    buttons->addSpacing(m_close->sizeHint().width() / 2);
+    buttons->addWidget(m_close);
+    auto *window = new QVBoxLayout(this);
+    window->addLayout(freeText);
+    window->addWidget(m_empty);
+    window->addLayout(middle, 1);
+    window->addLayout(buttons);
+
+    // The free text stays with the visit while the program runs, typed or not yet copied.
+    m_identifier->setText(m_visit.identifier);
+    m_note->setPlainText(m_visit.note);
+    connect(m_identifier, &QLineEdit::textChanged, this,
+        [this](const QString &text) { m_visit.identifier = text; });
+    connect(m_note, &QPlainTextEdit::textChanged, this,
+        [this] { m_visit.note = m_note->toPlainText(); });
+
+    // The screen's room decides, for the small ones the program runs on.
+    QSize size = kInitialSize;
+    if (const QScreen *room = parent ? parent->screen() : screen())
+        size = size.boundedTo(room->availableGeometry().size());
+    resize(size);
+
+    showVisit();
+    m_table->setFocus();
+    if (m_table->rowCount() > 0)
+        m_table->selectRow(m_table->rowCount() - 1);
+}
+
+void FrmResults::showVisit()
+{
+    showTable();
+    showSummary();
+    m_picture->update();
+    const bool results = !m_visit.isEmpty();
+    m_empty->setVisible(!results);
+    for (QPushButton *b : {m_copy, m_pdf, m_print})
+        b->setEnabled(results);
+    selectionChanged();
+}
+
+void FrmResults::showTable()
+{
+    const QList<clinic::VisitResult> &results = m_visit.results();
+    m_table->setRowCount(int(results.size()));
+    for (int row = 0; row < results.size(); ++row) {
+        const clinic::VisitResult &r = results.at(row);
+        const QString cells[Columns]
+            = {r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
+                clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye), r.seeingEye,
+                shown(r.across), shown(r.down), clinic::glassesName(r.glasses), r.calibrationNote};
+        for (int column = 0; column < Columns; ++column)
+            m_table->setItem(row, column, readOnlyItem(cells[column]));
+    }
+    m_table->resizeColumnsToContents();
+}
+
+// The latest result of each cell, with the calibration's note where it was not made for this
+// screen: a number read from the summary alone must carry its warning.
+void FrmResults::showSummary()
+{
+    for (int row = 0; row < int(std::size(kTargets)); ++row) {
+        for (int column = 0; column < int(std::size(kFixingEyes)); ++column) {
+            QString text;
+            if (const clinic::VisitResult *r = m_visit.latest(kTargets[row], kFixingEyes[column])) {
+                text = shown(r->across) + QStringLiteral("  ") + shown(r->down);
+                if (!r->calibratedForScreen())
+                    text += QLatin1Char('\n') + r->calibrationNote;
+            }
+            m_summary->setItem(row, column, readOnlyItem(text));
+        }
+    }
+}
+
+void FrmResults::selectionChanged()
+{
+    m_remove->setEnabled(m_table->selectionModel()->hasSelection());
+}
+
+void FrmResults::removeResult()
+{
+    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first().row();
+    m_visit.remove(row);
+    showVisit();
+    // The next one, or the last, is selected: Delete again goes on removing.
+    if (m_table->rowCount() > 0)
+        m_table->selectRow(std::min(row, m_table->rowCount() - 1));
+    else
+        m_table->setFocus();
+}
+
+// As text for the record, one line per result as Ctrl+C on the measurement screen writes
+// them, and as a table with a header row for a spreadsheet, which takes one column per field.
+void FrmResults::copyAll()
+{
+    auto *data = new QMimeData;
+    data->setText(m_visit.plainText());
+    data->setData(QLatin1String(kTabSeparatedType), m_visit.tabSeparated().toUtf8());
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void FrmResults::saveAsPdf()
+{
+    QFileDialog dialog(this, tr("Save the report as PDF"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr("PDF documents (*.pdf)"));
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(tr("Kelvane report %1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    QString error;
+    if (!saveReportPdf(path, m_visit, error))
+        warn(tr("Report not saved"),
+            tr("The report could not be saved as %1:\n%2")
+                .arg(QDir::toNativeSeparators(path),
+                    error.isEmpty() ? tr("the file could not be written") : error));
+}
+
+void FrmResults::print()
+{
+    QString error;
+    if (!printReport(this, m_visit, error))
+        warn(tr("Report not printed"),
+            tr("The report could not be printed:\n%1")
+                .arg(error.isEmpty() ? tr("the printer did not take it") : error));
+}
+
+void FrmResults::warn(const QString &title, const QString &error)
+{
+    // The reason may name a file or a printer, which may hold anything.
+    QMessageBox box(QMessageBox::Warning, title, error, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// A new patient. Results are asked about first, and keeping them is the default, so that Enter
+// or Esc loses nothing; free text alone goes without asking.
+void FrmResults::clearVisit()
+{
+    if (!m_visit.isEmpty()) {
+        QMessageBox box(QMessageBox::Question, tr("Clear the visit"),
+            tr("Clear every result of this visit, the patient identifier and the note, to start "
+               "a new patient?"),
+            QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            return;
+    }
+    m_visit.clear();
+    m_identifier->clear();
+    m_note->clear();
+    showVisit();
+    m_identifier->setFocus();
 }

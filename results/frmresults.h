@@ -2,7 +2,11 @@
 
 #include <QDialog>
 
-class Navigation;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
 
 namespace clinic {
 class Visit;
@@ -18,5 +22,29 @@ public:
     FrmResults(clinic::Visit &visit, QWidget *parent = nullptr);
 
 private:
+    void showVisit();
+    void showTable();
+    void showSummary();
+    void selectionChanged();
+
+    void removeResult();
+    void copyAll();
+    void saveAsPdf();
+    void print();
+    void clearVisit();
+    void warn(const QString &title, const QString &error);
+
     clinic::Visit &m_visit;
+    QLineEdit *m_identifier = nullptr;
+    QPlainTextEdit *m_note = nullptr;
+    QLabel *m_empty = nullptr;
+    QTableWidget *m_table = nullptr;
+    QTableWidget *m_summary = nullptr;
+    QWidget *m_picture = nullptr;
+    QPushButton *m_remove = nullptr;
+    QPushButton *m_copy = nullptr;
+    QPushButton *m_pdf = nullptr;
+    QPushButton *m_print = nullptr;
+    QPushButton *m_clear = nullptr;
+    QPushButton *m_close = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "start/frmstart.h"
 
 #include "clinic/calibration.h"
+#include "clinic/visit.h"
 #include "forms/design.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
@@ -15,6 +16,9 @@
 #include <QRadioButton>
 
 namespace {
+// The character code of Ctrl+R, as the window's key handler receives it.
+constexpr int kKeyResults = 18;
+
 // Fall-backs of the stored options outside their ranges.
 constexpr double kFilterFallback = 1;
 constexpr double kTargetFallback = 1;
@@ -42,6 +46,7 @@ frmstart::frmstart(frmstartValues &values, Navigation &program, QWidget *parent)
     connect(ui.Command1, &QPushButton::clicked, this, &frmstart::Command1_Click);
     connect(ui.Command2, &QPushButton::clicked, this, &frmstart::Command2_Click);
     connect(ui.Command3, &QPushButton::clicked, this, &frmstart::Command3_Click);
+    connect(ui.Command4, &QPushButton::clicked, this, &frmstart::Command4_Click);
 }
 
 void frmstart::Form_Load()
@@ -77,6 +82,12 @@ void frmstart::Form_Load()
     m_readH = m_values.ScreenH;
     m_readV = m_values.ScreenV;
     applyCalibration();
+    Form_Activate();
+}
+
+void frmstart::Form_Activate()
+{
+    ui.Command4->setVisible(!m_program.visit().isEmpty());
 }
 
 void frmstart::followScreen()
@@ -232,8 +243,20 @@ void frmstart::Command2_Click()
     m_program.endProgram();
 }
 
+// The results open over this screen and save nothing: the options stay as chosen until the
+// clinician starts, calibrates or leaves.
+void frmstart::Command4_Click()
+{
+    m_program.showResults();
+}
+
 bool frmstart::Form_KeyPress(int KeyAscii)
 {
+    // Whether or not the visit holds a result yet: an empty window says so.
+    if (KeyAscii == kKeyResults) {
+        Command4_Click();
+        return true;
+    }
     if (KeyAscii != kKeyEscape)
         return false;
     if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))

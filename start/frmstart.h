@@ -29,6 +29,11 @@ public:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    void Command4_Click();
+
+    // The start screen is the active window again (the results window over it has closed):
+    // "Results" is offered while the visit holds a result.
+    void Form_Activate();
 
     // The window stands on another monitor now, or its monitor changed: the calibration in use,
     // its note and the captions are those of the patient's monitor as it is now.

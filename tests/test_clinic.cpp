@@ -3,6 +3,7 @@
 // and what "Done" records. Files are written by hand into a fresh folder.
 #include "clinic/calibration.h"
 #include "clinic/calibrationrecord.h"
+#include "clinic/visit.h"
 #include "settings/ini.h"
 
 #include <QFile>
@@ -326,6 +327,62 @@ private Q_SLOTS:
         QFETCH(QString, recorded);
         QCOMPARE(clinic::recordedText(text), recorded);
         QCOMPARE(clinic::recordedText(recorded), recorded);
+    }
+
+    // The summary's cell: the newest result at the target with that eye fixing, taken as the
+    // measurement screen takes FixEye (1 OD, anything else OS). Results: (target, FixEye), oldest
+    // first.
+    void visitLatest_data()
+    {
+        QTest::addColumn<QList<QPointF>>("results");
+        QTest::addColumn<double>("target");
+        QTest::addColumn<double>("fixEye");
+        QTest::addColumn<int>("latest"); // index, -1: none
+        const QList<QPointF> visit = {{1, 2}, {2, 2}, {1, 1}, {1, 2}, {3, 0}, {2, 1.5}};
+        QTest::newRow("newest of two") << visit << 1.0 << 2.0 << 3;
+        QTest::newRow("OD fixing") << visit << 1.0 << 1.0 << 2;
+        QTest::newRow("FixEye 0 counts as OS") << visit << 3.0 << 2.0 << 4;
+        QTest::newRow("FixEye 1.5 counts as OS") << visit << 2.0 << 2.0 << 5;
+        QTest::newRow("no OD at the left") << visit << 3.0 << 1.0 << -1;
+        QTest::newRow("empty visit") << QList<QPointF>() << 1.0 << 2.0 << -1;
+    }
+    void visitLatest()
+    {
+        QFETCH(QList<QPointF>, results);
+        QFETCH(double, target);
+        QFETCH(double, fixEye);
+        QFETCH(int, latest);
+        clinic::Visit visit;
+        for (const QPointF &r : results) {
+            clinic::VisitResult result;
+            result.measuredAt = QDateTime::currentDateTimeUtc();
+            result.target = r.x();
+            result.fixingEye = r.y();
+            visit.add(result);
+        }
+        const clinic::VisitResult *found = visit.latest(target, fixEye);
+        QCOMPARE(found ? int(found - visit.results().constData()) : -1, latest);
+    }
+
+    // Tabs and line breaks typed into the identifier or the note stay in their one cell of the
+    // spreadsheet and on their one line of the text; a result never measured is not added.
+    void visitFreeTextKeepsItsCell()
+    {
+        clinic::Visit visit;
+        visit.add(clinic::VisitResult {});
+        QVERIFY(visit.isEmpty());
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        visit.add(result);
+        visit.identifier = QStringLiteral("K\t42");
+        visit.note = QStringLiteral("after\tsurgery\r\nleft eye");
+        const QStringList rows = visit.tabSeparated().split(QLatin1Char('\n'));
+        QCOMPARE(rows.size(), 3); // header, one result, and the final line break
+        const QStringList cells = rows.at(1).split(QLatin1Char('\t'));
+        QCOMPARE(cells.size(), rows.at(0).split(QLatin1Char('\t')).size());
+        QCOMPARE(cells.constFirst(), QStringLiteral("K 42"));
+        QCOMPARE(cells.constLast(), QStringLiteral("after surgery  left eye"));
+        QCOMPARE(visit.plainText().count(QLatin1Char('\n')), 3);
     }
 };
 

@@ -68,6 +68,9 @@ private Q_SLOTS:
                               << QRect(120, 390, 191, 51);
         QTest::newRow("Start") << QByteArray("Command1") << QRect(192, 384, 89, 33)
                                << QRect(240, 480, 111, 41);
+        // Under "Exit" and "Start", in the column of "Calibrate".
+        QTest::newRow("Results") << QByteArray("Command4") << QRect(120, 432, 105, 33)
+                                 << QRect(150, 540, 131, 41);
         // The title picture keeps its own 254 x 195 pixels on every screen.
         QTest::newRow("title picture")
             << QByteArray("Image1") << QRect(312, 256, 254, 195) << QRect(390, 320, 254, 195);
@@ -106,6 +109,7 @@ private Q_SLOTS:
         QCOMPARE(text("Command1"), QStringLiteral("Start"));
         QCOMPARE(text("Command2"), QStringLiteral("Exit"));
         QCOMPARE(text("Command3"), QStringLiteral("Calibrate"));
+        QCOMPARE(text("Command4"), QStringLiteral("Results"));
     }
 
     // The screen is grey on every desktop theme, with the Filter frame lighter and the title
@@ -132,7 +136,7 @@ private Q_SLOTS:
         QTest::newRow("start screen")
             << "frmstart"
             << QStringList {"Command1", "Option4", "Option3", "Option2", "Option1", "Option5",
-                   "Option6", "Option7", "Command2", "Option8", "Option9", "Command3"};
+                   "Option6", "Option7", "Command2", "Option8", "Option9", "Command3", "Command4"};
         QTest::newRow("measurement screen") << "Form1" << QStringList {"target"};
         QTest::newRow("calibration screen")
             << "FrmCali" << QStringList {"Done", "Cancel", "MonitorSize", "HScroll1", "VScroll1"};

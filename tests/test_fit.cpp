@@ -1,6 +1,7 @@
 // Small screens and large fonts: every control of the start and calibration screens stands
 // whole on the screen, and the calibration screen's controls keep clear of each other.
 #include "calibrate/frmcali.h"
+#include "clinic/visit.h"
 
 #include "start/frmstart.h"
 #include "tests/testmain.h"
@@ -91,6 +92,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         if (!file.isEmpty())
             m_folder->writeSettings(file);
+        // A measurement made: "Results" is shown and must fit as well.
+        clinic::VisitResult measured;
+        measured.measuredAt = QDateTime::currentDateTimeUtc();
+        m_program->visit().add(measured);
         m_program->showFrmstart();
         auto *window = currentWindow<frmstart>();
         QVERIFY(window);

@@ -1,0 +1,332 @@
+// The visit's results through the real windows: measurements on the measurement screen, the
+// start screen's way into the results, and the results window's table, summary, copy and clear.
+#include "measure/form1.h"
+
+#include "clinic/visit.h"
+#include "results/frmresults.h"
+#include "start/frmstart.h"
+#include "tests/testmain.h"
+#include "tests/testsupport.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+// 567 pixels per 150 mm, calibrated on the offscreen monitor (1024 x 768) or in no record.
+QByteArray settingsFile(bool calibrated)
+{
+    const QByteArray values("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= "
+                            "567\nSCREENV= 567\n");
+    return calibrated ? values + testsupport::calibrationRecords("screen0", 1024, 768, 567, 567)
+                      : values;
+}
+
+QStringList rowTexts(const QTableWidget *table, int row)
+{
+    QStringList texts;
+    for (int column = 0; column < table->columnCount(); ++column)
+        texts << table->item(row, column)->text();
+    return texts;
+}
+QStringList summaryTexts(const QTableWidget *summary)
+{
+    QStringList texts;
+    for (int row = 0; row < summary->rowCount(); ++row)
+        texts += rowTexts(summary, row);
+    return texts;
+}
+
+template<typename T> T *child(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QLatin1String(name));
+}
+
+// Where the pointer arrives from the pixel beside: the platform drops a movement to where the
+// pointer already is.
+void click(QWidget *window, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mouseMove(window->windowHandle(), at + QPoint(1, 0));
+    QTest::mouseMove(window->windowHandle(), at);
+    QTest::mouseClick(window->windowHandle(), button, {}, at);
+}
+} // namespace
+
+class TestResults final : public testsupport::ProgramTest
+{
+    Q_OBJECT
+
+private:
+    frmstart *startScreen()
+    {
+        auto *start = currentWindow<frmstart>();
+        return start && QTest::qWaitForWindowExposed(start) ? start : nullptr;
+    }
+    // The options chosen on the start screen and "Start".
+    Form1 *measure(int glasses, int target, int fixEye)
+    {
+        frmstart *start = startScreen();
+        if (!start)
+            return nullptr;
+        for (const int option : {glasses, 4 + target, 7 + fixEye})
+            child<QRadioButton>(start, qPrintable(QStringLiteral("Option%1").arg(option)))
+                ->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(start, "Command1"), Qt::LeftButton);
+        auto *window = currentWindow<Form1>();
+        return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
+    }
+    // A click at this offset from the reference point of the ring.
+    static void clickAt(Form1 *window, QPoint offset, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const QPoint corner = child<QLabel>(window, "target")->pos();
+        click(window, corner + QPoint(6, 6) + offset, button);
+    }
+    FrmResults *openResults()
+    {
+        frmstart *start = startScreen();
+        if (!start)
+            return nullptr;
+        QTest::keyClick(start, Qt::Key_R, Qt::ControlModifier);
+        auto *results = start->findChild<FrmResults *>();
+        return results && QTest::qWaitForWindowExposed(results) ? results : nullptr;
+    }
+    int resultCount() { return int(m_program->visit().results().size()); }
+
+private Q_SLOTS:
+    // Six openings of the measurement screen, two of them without a click, each left its own
+    // way: the four that measured are in the table, newest last, each with the last click of its
+    // opening as the screen showed it; the summary holds the latest per target and fixing eye;
+    // a removed row goes from the table, the summary and the copy.
+    void visitThroughTheWindows()
+    {
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        QVERIFY(!child<QPushButton>(startScreen(), "Command4")->isVisible());
+
+        // Center, OS fixes: two clicks, the second counts. Esc.
+        Form1 *window = measure(1, 1, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(68, 68));
+        clickAt(window, QPoint(-77, -69));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(resultCount(), 1);
+        QVERIFY(child<QPushButton>(startScreen(), "Command4")->isVisible());
+
+        // Center, OD fixes, no click: nothing.
+        window = measure(1, 1, 1);
+        QVERIFY(window);
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(resultCount(), 1);
+
+        // Right, OS fixes, twice: a right click, then a new resolution sends it back.
+        window = measure(1, 2, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(34, 0));
+        clickAt(window, QPoint(-200, 0), Qt::RightButton);
+        window = measure(1, 2, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(68, 68));
+        QScreen *screen = window->screen();
+        Q_EMIT screen->geometryChanged(screen->geometry());
+        QTRY_VERIFY(currentWindow<frmstart>());
+        QCOMPARE(resultCount(), 3);
+
+        // Left, OD fixes, no click; then with a calibration that no record made here.
+        window = measure(4, 3, 1);
+        QVERIFY(window);
+        clickAt(window, QPoint(0, 0), Qt::RightButton);
+        QVERIFY(startScreen());
+        m_folder->writeSettings(settingsFile(false));
+        window = measure(4, 3, 1);
+        QVERIFY(window);
+        clickAt(window, QPoint(0, 0));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(resultCount(), 4);
+
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        QVERIFY(!child<QLabel>(results, "empty")->isVisible());
+        auto *table = child<QTableWidget>(results, "results");
+        auto *summary = child<QTableWidget>(results, "summary");
+        const QString notHere = QStringLiteral("not calibrated for this screen");
+        const QList<QStringList> rows = {
+            {"Center", "OS", "OD", "BR: 3.4", "BD: 3", "OD red, OS blue", ""},
+            {"Right", "OS", "OD", "BL: 1.5", "BU: 0", "OD red, OS blue", ""},
+            {"Right", "OS", "OD", "BL: 3.0", "BU: 3", "OD red, OS blue", ""},
+            {"Left", "OD", "OS", "BL: 0.0", "BU: 0", "OD green, OS red", notHere},
+        };
+        const auto expectRows = [&](const QList<int> &which) {
+            QCOMPARE(table->rowCount(), which.size());
+            for (int row = 0; row < which.size(); ++row) {
+                QStringList texts = rowTexts(table, row);
+                QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
+                            .match(texts.takeFirst())
+                            .hasMatch());
+                QCOMPARE(texts, rows.at(which.at(row)));
+            }
+        };
+        expectRows({0, 1, 2, 3});
+        // Center, Right, Left by OD fixes, OS fixes.
+        QCOMPARE(summaryTexts(summary),
+            QStringList({"", "BR: 3.4  BD: 3", "", "BL: 3.0  BU: 3",
+                "BL: 0.0  BU: 0\nnot calibrated for this screen", ""}));
+
+        // The second Right with OS fixing goes: the first is the latest again.
+        table->setFocus();
+        table->selectRow(2);
+        QTest::keyClick(table, Qt::Key_Delete);
+        expectRows({0, 1, 3});
+        QCOMPARE(summaryTexts(summary),
+            QStringList({"", "BR: 3.4  BD: 3", "", "BL: 1.5  BU: 0",
+                "BL: 0.0  BU: 0\nnot calibrated for this screen", ""}));
+
+        QTest::keyClicks(child<QWidget>(results, "identifier"), QStringLiteral("K-0042"));
+        child<QWidget>(results, "note")->setFocus();
+        QTest::keyClicks(child<QWidget>(results, "note"), QStringLiteral("after surgery"));
+        QTest::mouseClick(child<QPushButton>(results, "CopyAll"), Qt::LeftButton);
+        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(copied);
+        QStringList tsv
+            = QString::fromUtf8(copied->data(QStringLiteral("text/tab-separated-values")))
+                  .split(QLatin1Char('\n'));
+        const QRegularExpression time(QStringLiteral("\t\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\t"));
+        for (QString &line : tsv)
+            line.replace(time, QStringLiteral("\t(time)\t"));
+        QCOMPARE(tsv,
+            QStringList({"Patient\tTime\tGlasses\tTarget\tFixing eye\tEye seeing the cross\t"
+                         "Horizontal base\tHorizontal (prism dioptres)\tVertical base\tVertical "
+                         "(prism dioptres)\tCalibration across (px per 150 mm)\tCalibration down "
+                         "(px per 150 mm)\tCalibration note\tCalibrated on\tMonitor\tScreen "
+                         "(px)\tViewing distance (cm)\tNote",
+                "K-0042\t(time)\tOD red, OS blue\tCenter\tOS\tOD\tBR\t3.4\tBD\t3\t567\t567\t\t"
+                "2026-01-15\tscreen0\t1024 x 768\t60\tafter surgery",
+                "K-0042\t(time)\tOD red, OS blue\tRight\tOS\tOD\tBL\t1.5\tBU\t0\t567\t567\t\t"
+                "2026-01-15\tscreen0\t1024 x 768\t60\tafter surgery",
+                "K-0042\t(time)\tOD green, OS red\tLeft\tOD\tOS\tBL\t0.0\tBU\t0\t567\t567\t"
+                "not calibrated for this screen\t\tscreen0\t1024 x 768\t60\tafter surgery",
+                ""}));
+        const QStringList text = copied->text().split(QLatin1Char('\n'));
+        QCOMPARE(text.mid(0, 2), QStringList({"Patient: K-0042", "Note: after surgery"}));
+        QCOMPARE(text.size(), 6);
+        QVERIFY(text.at(4).endsWith(QLatin1String("; target Left; viewing distance 60 cm; not "
+                                                  "calibrated for this screen")));
+
+        // Closed and opened again: the visit and its free text are still there.
+        QTest::keyClick(results, Qt::Key_Escape);
+        QTRY_VERIFY(!startScreen()->findChild<FrmResults *>());
+        results = openResults();
+        QVERIFY(results);
+        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 3);
+        QCOMPARE(child<QLineEdit>(results, "identifier")->text(), QStringLiteral("K-0042"));
+    }
+
+    void waysToLeave_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Esc") << "Esc";
+        QTest::newRow("right click") << "right click";
+        QTest::newRow("monitor removed") << "screen change";
+        QTest::newRow("closed by the desktop") << "closed";
+    }
+    // However the screen is left, its last click goes into the visit once.
+    void waysToLeave()
+    {
+        QFETCH(QString, way);
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        QPointer<Form1> window = measure(1, 1, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(34, 0));
+        clickAt(window, QPoint(68, 68));
+        if (way == QLatin1String("Esc"))
+            QTest::keyClick(window, Qt::Key_Escape);
+        else if (way == QLatin1String("right click"))
+            clickAt(window, QPoint(0, 0), Qt::RightButton);
+        else if (way == QLatin1String("screen change"))
+            Q_EMIT qApp->screenRemoved(window->screen());
+        else
+            window->close();
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(resultCount(), 1);
+        const clinic::VisitResult &result = m_program->visit().results().constFirst();
+        QCOMPARE(result.across->shown(), QStringLiteral("BL: 3.0"));
+        QCOMPARE(result.down->shown(), QStringLiteral("BU: 3"));
+    }
+
+    // Ctrl+R opens the window over the start screen whether or not there is a result; it says
+    // when there is none, and every control a user reaches has a name.
+    void emptyVisit()
+    {
+        m_program->showFrmstart();
+        frmstart *start = startScreen();
+        QVERIFY(start);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        QCOMPARE(results->parentWidget(), start);
+        QCOMPARE(results->windowModality(), Qt::WindowModal);
+        QVERIFY(results->isSizeGripEnabled());
+        QVERIFY(results->width() < start->width());
+        QVERIFY(child<QLabel>(results, "empty")->isVisible());
+        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 0);
+        for (const char *name : {"CopyAll", "SavePdf", "Print", "Remove"})
+            QVERIFY2(!child<QPushButton>(results, name)->isEnabled(), name);
+        for (QWidget *control : results->findChildren<QWidget *>()) {
+            if (control->focusPolicy() & Qt::TabFocus && !control->objectName().isEmpty())
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        }
+        QTest::keyClick(results, Qt::Key_Escape);
+        QTRY_VERIFY(!start->findChild<FrmResults *>());
+        QCOMPARE(m_program->current(), start);
+    }
+
+    // Clear asks first while there are results, and keeping them is the default; the start
+    // screen's "Results" goes with the last result.
+    void clearAsksFirst()
+    {
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        Form1 *window = measure(1, 1, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(68, 68));
+        QTest::keyClick(window, Qt::Key_Escape);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        child<QLineEdit>(results, "identifier")->setText(QStringLiteral("K-0042"));
+
+        // Enter in the question keeps the visit.
+        QString defaultButton;
+        QTimer::singleShot(50, results, [&defaultButton] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            defaultButton = box->defaultButton()->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QTest::mouseClick(child<QPushButton>(results, "Clear"), Qt::LeftButton);
+        QCOMPARE(defaultButton.remove(QLatin1Char('&')), QStringLiteral("No"));
+        QCOMPARE(resultCount(), 1);
+
+        testsupport::MessageBoxAnswer yes(QStringLiteral("Yes"));
+        QTest::mouseClick(child<QPushButton>(results, "Clear"), Qt::LeftButton);
+        QVERIFY(yes.seen());
+        QCOMPARE(resultCount(), 0);
+        QVERIFY(m_program->visit().identifier.isEmpty());
+        QVERIFY(child<QLineEdit>(results, "identifier")->text().isEmpty());
+        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 0);
+        QTest::mouseClick(child<QPushButton>(results, "Close"), Qt::LeftButton);
+        QTRY_VERIFY(!child<QPushButton>(startScreen(), "Command4")->isVisible());
+    }
+};
+
+KELVANE_TEST_MAIN(TestResults)
+#include "test_results.moc"
