@@ -7,11 +7,6 @@ namespace clinic {
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("clinic", text);
-}
-
 // A calibration or screen size as the record writes it: the number as held, all its digits,
 // with the user's decimal separator.
 QString number(double value)
@@ -31,6 +26,8 @@ QString oneCell(const QString &text)
     return cell;
 }
 
+} // namespace
+
 QString monitorName(const Monitor &monitor)
 {
     QStringList parts;
@@ -41,8 +38,6 @@ QString monitorName(const Monitor &monitor)
     return parts.join(QLatin1Char(' '));
 }
 
-} // namespace
-
 QString glassesName(double filter)
 {
     static const char *const kGlasses[] = {QT_TRANSLATE_NOOP("clinic", "OD red, OS blue"),
@@ -51,9 +46,9 @@ QString glassesName(double filter)
         QT_TRANSLATE_NOOP("clinic", "OD green, OS red")};
     for (int k = 1; k <= 4; ++k) {
         if (filter == k)
-            return tr(kGlasses[k - 1]);
+            return QCoreApplication::translate("clinic", kGlasses[k - 1]);
     }
-    return tr("not chosen");
+    return QCoreApplication::translate("clinic", "not chosen");
 }
 
 QString targetName(double target)
@@ -62,9 +57,9 @@ QString targetName(double target)
         QT_TRANSLATE_NOOP("clinic", "Right"), QT_TRANSLATE_NOOP("clinic", "Left")};
     for (int k = 1; k <= 3; ++k) {
         if (target == k)
-            return tr(kPlaces[k - 1]);
+            return QCoreApplication::translate("clinic", kPlaces[k - 1]);
     }
-    return tr("not chosen");
+    return QCoreApplication::translate("clinic", "not chosen");
 }
 
 QString fixingEyeName(double fixEye)
@@ -80,16 +75,17 @@ QString copiedText(const std::optional<Deviation> &deviation)
 QString copyLine(const VisitResult &result)
 {
     QString line
-        = tr("%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
+        = QCoreApplication::translate(
+              "clinic", "%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
               .arg(result.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                   result.seeingEye, copiedText(result.across), copiedText(result.down),
                   glassesName(result.glasses), fixingEyeName(result.fixingEye))
-        + tr("calibration %1 x %2 px per 150 mm; screen %3 x %4")
+        + QCoreApplication::translate("clinic", "calibration %1 x %2 px per 150 mm; screen %3 x %4")
               .arg(number(result.screenH), number(result.screenV),
                   number(result.screenSize.width()), number(result.screenSize.height()))
         // A prism dioptre is a size on the screen only at a given distance: the record says
         // which one the numbers assume.
-        + tr("; target %1; viewing distance %2 cm")
+        + QCoreApplication::translate("clinic", "; target %1; viewing distance %2 cm")
               .arg(targetName(result.target), QString::number(result.viewingDistanceCm));
     if (!result.calibrationNote.isEmpty())
         line += QStringLiteral("; ") + result.calibrationNote;
@@ -129,9 +125,9 @@ QString Visit::plainText() const
 {
     QStringList lines;
     if (!identifier.isEmpty())
-        lines << tr("Patient: %1").arg(oneCell(identifier));
+        lines << QCoreApplication::translate("clinic", "Patient: %1").arg(oneCell(identifier));
     if (!note.isEmpty())
-        lines << tr("Note: %1").arg(oneCell(note));
+        lines << QCoreApplication::translate("clinic", "Note: %1").arg(oneCell(note));
     for (const VisitResult &result : m_results)
         lines << copyLine(result);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -139,12 +135,24 @@ QString Visit::plainText() const
 
 QString Visit::tabSeparated() const
 {
-    const QStringList header = {tr("Patient"), tr("Time"), tr("Glasses"), tr("Target"),
-        tr("Fixing eye"), tr("Eye seeing the cross"), tr("Horizontal base"),
-        tr("Horizontal (prism dioptres)"), tr("Vertical base"), tr("Vertical (prism dioptres)"),
-        tr("Calibration across (px per 150 mm)"), tr("Calibration down (px per 150 mm)"),
-        tr("Calibration note"), tr("Calibrated on"), tr("Monitor"), tr("Screen (px)"),
-        tr("Viewing distance (cm)"), tr("Note")};
+    const QStringList header = {QCoreApplication::translate("clinic", "Patient"),
+        QCoreApplication::translate("clinic", "Time"),
+        QCoreApplication::translate("clinic", "Glasses"),
+        QCoreApplication::translate("clinic", "Target"),
+        QCoreApplication::translate("clinic", "Fixing eye"),
+        QCoreApplication::translate("clinic", "Eye seeing the cross"),
+        QCoreApplication::translate("clinic", "Horizontal base"),
+        QCoreApplication::translate("clinic", "Horizontal (prism dioptres)"),
+        QCoreApplication::translate("clinic", "Vertical base"),
+        QCoreApplication::translate("clinic", "Vertical (prism dioptres)"),
+        QCoreApplication::translate("clinic", "Calibration across (px per 150 mm)"),
+        QCoreApplication::translate("clinic", "Calibration down (px per 150 mm)"),
+        QCoreApplication::translate("clinic", "Calibration note"),
+        QCoreApplication::translate("clinic", "Calibrated on"),
+        QCoreApplication::translate("clinic", "Monitor"),
+        QCoreApplication::translate("clinic", "Screen (px)"),
+        QCoreApplication::translate("clinic", "Viewing distance (cm)"),
+        QCoreApplication::translate("clinic", "Note")};
     QStringList rows = {header.join(QLatin1Char('\t'))};
     for (const VisitResult &r : m_results) {
         const QStringList cells = {oneCell(identifier),

@@ -87,10 +87,8 @@ QString gridText(const clinic::VisitResult *result)
 QString monitorText(const clinic::Monitor &monitor)
 {
     QStringList parts;
-    for (const QString &part : {monitor.manufacturer, monitor.model, monitor.output}) {
-        if (!part.isEmpty())
-            parts << part;
-    }
+    if (const QString name = clinic::monitorName(monitor); !name.isEmpty())
+        parts << name;
     if (monitor.resolution.isValid())
         parts << tr("at %1 x %2")
                      .arg(QString::number(monitor.resolution.width()),
