@@ -186,7 +186,7 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_copy = button(tr("&Copy all"), "CopyAll",
         tr("Puts the whole visit on the clipboard, as lines of text and as a table for a "
            "spreadsheet"));
-    m_pdf = button(tr("Save as &PDF…"), "SavePdf", tr("Saves the visit's report as a PDF file"));
+    m_pdf = button(tr("Save as P&DF…"), "SavePdf", tr("Saves the visit's report as a PDF file"));
     m_print = button(tr("&Print…"), "Print", tr("Prints the visit's report"));
     m_clear = button(tr("C&lear"), "Clear",
         tr("Starts a new patient: removes every result, the identifier and the note"));
@@ -198,7 +198,7 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     connect(m_clear, &QPushButton::clicked, this, &FrmResults::clearVisit);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto *summaryLabel = new QLabel(tr("&Latest per target and fixing eye:"));
+    auto *summaryLabel = new QLabel(tr("Latest per &target and fixing eye:"));
     summaryLabel->setBuddy(m_summary);
     auto *side = new QVBoxLayout;
     side->addWidget(summaryLabel);

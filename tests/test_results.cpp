@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSet>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
@@ -283,6 +284,20 @@ private Q_SLOTS:
         for (QWidget *control : results->findChildren<QWidget *>()) {
             if (control->focusPolicy() & Qt::TabFocus && !control->objectName().isEmpty())
                 QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        }
+        // Each Alt key reaches one control: a shared one only moves the focus between them.
+        QSet<QChar> keys;
+        QStringList captions;
+        for (const QPushButton *button : results->findChildren<QPushButton *>())
+            captions << button->text();
+        for (const QLabel *label : results->findChildren<QLabel *>())
+            captions << label->text();
+        for (const QString &caption : std::as_const(captions)) {
+            if (const qsizetype at = caption.indexOf(QLatin1Char('&')); at >= 0) {
+                const QChar key = caption.at(at + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(caption));
+                keys.insert(key);
+            }
         }
         QTest::keyClick(results, Qt::Key_Escape);
         QTRY_VERIFY(!start->findChild<FrmResults *>());
