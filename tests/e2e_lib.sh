@@ -142,3 +142,16 @@ ended_with() { # ended_with <status> <pid> <what> [seconds]
     wait "$2" || status=$?
     [[ $status == "$1" ]] || fail "$3: the program ended with status $status"
 }
+
+# Presses Return on a dialog until the process that shows it has ended, for at most 10 s: the
+# dialog takes the keyboard once it is shown, and Return presses its button.
+press_until_gone() { # press_until_gone <window> <pid>
+    local i j
+    for ((i = 0; i < 20; i++)); do
+        send_keys "$1" Return 2>/dev/null || true
+        for ((j = 0; j < 10; j++)); do
+            kill -0 "$2" 2>/dev/null || return 0
+            sleep 0.05
+        done
+    done
+}

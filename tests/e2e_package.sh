@@ -137,14 +137,7 @@ turned_away() { # turned_away <user> <what the message says>
     start_as "$1"
     dialog=$(pid_window "$KELVANE_PID" Kelvane) ||
         fail "$1 was not told why the program did not start: $(cat "$KELVANE_LOG")"
-    # The dialog takes the keyboard once it is shown; Return presses its button.
-    for ((i = 0; i < 20; i++)); do
-        send_keys "$dialog" Return 2>/dev/null || true
-        for ((j = 0; j < 10; j++)); do
-            kill -0 "$KELVANE_PID" 2>/dev/null || break 2
-            sleep 0.05
-        done
-    done
+    press_until_gone "$dialog" "$KELVANE_PID"
     ended_with 1 "$KELVANE_PID" "$1's start, which must be turned away,"
     grep -qF "$2" "$KELVANE_LOG" || fail "$1 was told: $(cat "$KELVANE_LOG")"
 }

@@ -71,14 +71,7 @@ turned_away() { # turned_away <user>
         sleep 0.05
     done
     [[ -n $dialog ]] || fail "$user was not told why the program did not start"
-    # The dialog takes the keyboard once it is shown; Return presses its button.
-    for ((i = 0; i < 20; i++)); do
-        send_keys "$dialog" Return 2>/dev/null || true
-        for ((j = 0; j < 10; j++)); do
-            kill -0 "$second" 2>/dev/null || break 2
-            sleep 0.05
-        done
-    done
+    press_until_gone "$dialog" "$second"
     set +e
     wait "$second"
     status=$?
