@@ -105,6 +105,8 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
                                 "picture of the deviations"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
+    if (parent)
+        parent->installEventFilter(this);
 
     // The clinician's free text: only the copy and the report use it.
     m_identifier = new QLineEdit;
@@ -315,13 +317,34 @@ void FrmResults::copyAll()
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
+// Some window managers (xfwm4) give the keyboard to the start screen under this window when a
+// dialog over this one closes, and there every key is lost to the modality: it comes back here.
+bool FrmResults::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::WindowActivate && isVisible()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible()) {
+                    raise();
+                    activateWindow();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void FrmResults::saveAsPdf()
 {
     QFileDialog dialog(this, tr("Save the report as PDF"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("PDF documents (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    // The user's documents, or the home folder where there are none: never the folder the
+    // program was started from, which may be the program's own.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    dialog.setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
     dialog.selectFile(tr("Kelvane report %1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;

@@ -21,6 +21,9 @@ class FrmResults final : public QDialog
 public:
     FrmResults(clinic::Visit &visit, QWidget *parent = nullptr);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showVisit();
     void showTable();

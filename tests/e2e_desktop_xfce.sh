@@ -27,5 +27,19 @@ START=$(wait_window Kelvane) || fail "\"Cancel\" did not bring back the start sc
 expect_focused "$START" "the start screen after \"Cancel\""
 expect_restored_start "$START" 96 xfce
 
+# The Results window over the start screen. xfwm4 hands the keyboard to the window below when
+# a dialog closes: it must come back to the Results window, or every key is lost.
+send_keys "$START" ctrl+r
+results=$(wait_window 'Results of the visit') || fail "Ctrl+R did not open the Results window"
+expect_icon "$results" "the Results window"
+expect_focused "$results" "the Results window"
+xdotool key alt+d
+wait_window 'Save the report as PDF' >/dev/null || fail "Alt+D did not open the file dialog"
+xdotool key Escape
+expect_focused "$results" "the Results window after its file dialog"
+xdotool key Escape
+expect_focused "$START" "the start screen after the Results window"
+echo "ok: the Results window keeps the keyboard on xfce after its file dialog, and Esc closes it"
+
 send_keys "$START" Escape
 wait_exit "$KELVANE_PID"
