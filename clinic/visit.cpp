@@ -72,6 +72,11 @@ QString copiedText(const std::optional<Deviation> &deviation)
     return deviation ? deviation->copied() : QStringLiteral("--");
 }
 
+QString shownText(const std::optional<Deviation> &deviation)
+{
+    return deviation ? deviation->shown() : QStringLiteral("--");
+}
+
 QString copyLine(const VisitResult &result)
 {
     QString line

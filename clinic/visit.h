@@ -60,6 +60,8 @@ QString monitorName(const Monitor &monitor);
 
 // A direction of a result as the copy writes it, "BR 3.4", or "--" where there is none.
 QString copiedText(const std::optional<Deviation> &deviation);
+// The same as the measurement screen showed it, "BR: 3.4", or "--".
+QString shownText(const std::optional<Deviation> &deviation);
 
 // The one line Ctrl+C on the measurement screen puts on the clipboard for the clinic's record:
 // the result with the glasses, fixing eye, calibration, screen, target and viewing distance,

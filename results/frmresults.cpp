@@ -43,12 +43,6 @@ constexpr char kTabSeparatedType[] = "text/tab-separated-values";
 
 enum Column { Time, Target, FixingEye, SeeingEye, Across, Down, Glasses, Calibration, Columns };
 
-// A direction as the measurement screen showed it ("BR: 3.4"), "--" where it showed none.
-QString shown(const std::optional<clinic::Deviation> &deviation)
-{
-    return deviation ? deviation->shown() : QStringLiteral("--");
-}
-
 QTableWidgetItem *readOnlyItem(const QString &text)
 {
     auto *item = new QTableWidgetItem(text);
@@ -263,7 +257,8 @@ void FrmResults::showTable()
         const QString cells[Columns]
             = {r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
                 clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye), r.seeingEye,
-                shown(r.across), shown(r.down), clinic::glassesName(r.glasses), r.calibrationNote};
+                clinic::shownText(r.across), clinic::shownText(r.down),
+                clinic::glassesName(r.glasses), r.calibrationNote};
         for (int column = 0; column < Columns; ++column)
             m_table->setItem(row, column, readOnlyItem(cells[column]));
     }
@@ -278,7 +273,8 @@ void FrmResults::showSummary()
         for (int column = 0; column < int(std::size(kFixingEyes)); ++column) {
             QString text;
             if (const clinic::VisitResult *r = m_visit.latest(kTargets[row], kFixingEyes[column])) {
-                text = shown(r->across) + QStringLiteral("  ") + shown(r->down);
+                text = clinic::shownText(r->across) + QStringLiteral("  ")
+                    + clinic::shownText(r->down);
                 if (!r->calibratedForScreen())
                     text += QLatin1Char('\n') + r->calibrationNote;
             }

@@ -67,18 +67,14 @@ QString oneLine(const QString &text)
     return line;
 }
 
-QString shownText(const std::optional<clinic::Deviation> &deviation)
-{
-    return deviation ? deviation->shown() : QStringLiteral("--");
-}
-
 // The result in the grid: both directions as the screen showed them, starred where the
 // calibration was not made for this screen.
 QString gridText(const clinic::VisitResult *result)
 {
     if (!result)
         return QStringLiteral("\u2013");
-    QString text = shownText(result->across) + QStringLiteral("   ") + shownText(result->down);
+    QString text = clinic::shownText(result->across) + QStringLiteral("   ")
+        + clinic::shownText(result->down);
     if (!result->calibratedForScreen())
         text += QStringLiteral(" *");
     return text;
@@ -276,11 +272,11 @@ void drawResults(Page &page, const clinic::Visit &visit, double room)
     page.rule(0.15);
     for (qsizetype i = 0; i < results.size(); ++i) {
         const clinic::VisitResult &r = results.at(i);
-        page.row(
-            {QString::number(i + 1), timeText(r.measuredAt), clinic::fixingEyeName(r.fixingEye),
-                clinic::targetName(r.target), r.seeingEye, shownText(r.across), shownText(r.down),
-                r.calibratedForScreen() ? tr("made for this screen")
-                                        : QStringLiteral("* ") + r.calibrationNote},
+        page.row({QString::number(i + 1), timeText(r.measuredAt),
+                     clinic::fixingEyeName(r.fixingEye), clinic::targetName(r.target), r.seeingEye,
+                     clinic::shownText(r.across), clinic::shownText(r.down),
+                     r.calibratedForScreen() ? tr("made for this screen")
+                                             : QStringLiteral("* ") + r.calibrationNote},
             shares, height, false);
     }
 }
