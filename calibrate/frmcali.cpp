@@ -191,10 +191,9 @@ void FrmCali::Form_Load()
     // screen, judged from the monitor's reported size, else from the stored value.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
-    m_reportedH
-        = clinic::reportedCalibration(monitor.resolution.width(), monitor.physicalSizeMm.width());
-    m_reportedV
-        = clinic::reportedCalibration(monitor.resolution.height(), monitor.physicalSizeMm.height());
+    const QSizeF reported = clinic::knownSizeMm(monitor);
+    m_reportedH = clinic::reportedCalibration(monitor.resolution.width(), reported.width());
+    m_reportedV = clinic::reportedCalibration(monitor.resolution.height(), reported.height());
     m_lengthH = clinic::lengthFor(
         screen.width, clinic::expectedCalibration(m_reportedH, m_values.ScreenH, screen.width));
     m_lengthV = clinic::lengthFor(

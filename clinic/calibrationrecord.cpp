@@ -139,11 +139,11 @@ std::optional<CalibrationRecord> recordHere(const Records &records, const Monito
     return std::nullopt;
 }
 
-// How far, as a share, the values lie from those the monitor's reported size gives; 0 where it
-// reports none.
+// How far, as a share, the values lie from those the monitor's reported size gives; 0 where its
+// size is unknown.
 double offReported(double screenH, double screenV, const Monitor &monitor)
 {
-    const QSizeF mm = monitor.physicalSizeMm;
+    const QSizeF mm = knownSizeMm(monitor);
     if (mm.isEmpty())
         return 0;
     double off = 0;

@@ -17,8 +17,17 @@ struct Monitor
     QString output;
     // The mode in use, in device pixels.
     QSize resolution;
-    // The monitor's own idea of its visible area in millimetres; empty where it reports none.
+    // The visible area in millimetres as the system reports it, whether or not it is the
+    // monitor's own: knownSizeMm() says whether it can be believed.
     QSizeF physicalSizeMm;
 };
+
+// The monitor's reported size where it tells something of the monitor; empty where it tells
+// nothing: no size at all, the size Qt makes up at 96 dpi for a monitor without EDID, or a size
+// whose shape is not the picture's (televisions and projectors report 160 x 90 mm).
+QSizeF knownSizeMm(const Monitor &monitor);
+
+// The monitor's size as a clinician reads it beside its name, "508 x 286 mm", or "size unknown".
+QString sizeText(const Monitor &monitor);
 
 } // namespace clinic

@@ -17,9 +17,7 @@ clinic::Monitor describeMonitor(const QScreen *screen)
     monitor.serialNumber = screen->serialNumber().trimmed();
     monitor.output = screen->name().trimmed();
     monitor.resolution = platform::screenGeometry(screen).size();
-    // A size of nothing is no size: servers without the monitor's data report 0 x 0.
-    const QSizeF mm = screen->physicalSize();
-    if (mm.width() >= 1 && mm.height() >= 1)
-        monitor.physicalSizeMm = mm;
+    // As reported: whether it is the monitor's own size is a rule of the clinic's.
+    monitor.physicalSizeMm = screen->physicalSize();
     return monitor;
 }

@@ -19,8 +19,8 @@ namespace {
 
 const QDate kToday(2026, 12, 8);
 
-// The monitor the tests stand at: 1920 x 1080 on a screen that reports 508 x 286 mm, which
-// makes 566.9 pixels per 150 mm across and 566.4 down.
+// The monitor the tests stand at: 1920 x 1080 on a screen that reports 510 x 287 mm (its EDID),
+// which makes 564.7 pixels per 150 mm across and 564.5 down.
 clinic::Monitor here()
 {
     clinic::Monitor monitor;
@@ -29,7 +29,7 @@ clinic::Monitor here()
     monitor.serialNumber = QStringLiteral("ABC123");
     monitor.output = QStringLiteral("DP-1");
     monitor.resolution = QSize(1920, 1080);
-    monitor.physicalSizeMm = QSizeF(508, 286);
+    monitor.physicalSizeMm = QSizeF(510, 287);
     return monitor;
 }
 
@@ -232,10 +232,10 @@ private Q_SLOTS:
             << QByteArray() << 567.0
             << QStringLiteral("The calibration was changed outside the calibration screen: "
                               "calibrate before measuring.");
-        // 700 against 566.9 reported: 23 % off.
+        // 700 against 564.7 reported: 24 % off.
         QTest::newRow("far from reported")
             << kArchiveHere + keysHere(700, 567) << 700.0
-            << QStringLiteral("The calibration is 23 % off the size this monitor reports: check "
+            << QStringLiteral("The calibration is 24 % off the size this monitor reports: check "
                               "it with a ruler.");
         QTest::newRow("within a tenth of the reported size")
             << kArchiveHere + keysHere(620, 567) << 620.0 << QString();
@@ -306,6 +306,57 @@ private Q_SLOTS:
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
         QCOMPARE(found->record.date, kToday);
+    }
+
+    // A reported size is believed only where it can be the monitor's own.
+    void knownSize_data()
+    {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<QSizeF>("reported");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a 23-inch monitor's EDID")
+            << QSize(1920, 1080) << QSizeF(510, 287) << QStringLiteral("510 x 287 mm");
+        QTest::newRow("nothing reported")
+            << QSize(1920, 1080) << QSizeF(0, 0) << QStringLiteral("size unknown");
+        QTest::newRow("one axis missing")
+            << QSize(1920, 1080) << QSizeF(510, 0) << QStringLiteral("size unknown");
+        // 2560 x 1440 at 96 dpi: 677.3 x 381.0 mm, as Qt makes it up without EDID.
+        QTest::newRow("Qt's 96 dpi")
+            << QSize(2560, 1440) << QSizeF(677, 381) << QStringLiteral("size unknown");
+        QTest::newRow("near 96 dpi but a real size")
+            << QSize(2560, 1440) << QSizeF(677, 382.5) << QStringLiteral("677 x 383 mm");
+        QTest::newRow("a projector's 16 x 9 cm on 4:3")
+            << QSize(1024, 768) << QSizeF(160, 90) << QStringLiteral("size unknown");
+        QTest::newRow("16 x 9 cm on 16:9")
+            << QSize(1920, 1080) << QSizeF(160, 90) << QStringLiteral("size unknown");
+        // 1280 x 1024 is 5:4 = 1.25; 1.25 x 1.1 = 1.375.
+        QTest::newRow("shape 9.7 % off")
+            << QSize(1280, 1024) << QSizeF(373, 272) << QStringLiteral("373 x 272 mm");
+        QTest::newRow("shape 11 % off")
+            << QSize(1280, 1024) << QSizeF(375, 270) << QStringLiteral("size unknown");
+    }
+    void knownSize()
+    {
+        QFETCH(QSize, pixels);
+        QFETCH(QSizeF, reported);
+        QFETCH(QString, text);
+        clinic::Monitor monitor = here();
+        monitor.resolution = pixels;
+        monitor.physicalSizeMm = reported;
+        QCOMPARE(clinic::sizeText(monitor), text);
+        QCOMPARE(clinic::knownSizeMm(monitor).isEmpty(), text == QStringLiteral("size unknown"));
+    }
+
+    // A calibration made here is judged against the monitor's size only where that is known:
+    // 700 is 24 % off the 510 x 287 mm reported, and off nothing where Qt made the size up.
+    void farFromAnUnknownSizeIsNoNote()
+    {
+        write(kArchiveHere + keysHere(700, 567));
+        clinic::Monitor monitor = here();
+        QCOMPARE(
+            clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::FarFromReported);
+        monitor.physicalSizeMm = QSizeF(508, 285.75); // 1920 x 1080 at 96 dpi
+        QCOMPARE(clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::None);
     }
 
     void recordedText_data()
