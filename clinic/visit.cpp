@@ -163,8 +163,11 @@ QString Visit::tabSeparated() const
         const QStringList cells = {oneCell(identifier),
             r.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
             glassesName(r.glasses), targetName(r.target), fixingEyeName(r.fixingEye), r.seeingEye,
-            r.across ? r.across->base : QStringLiteral("--"), r.across ? r.across->size : QString(),
-            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->size : QString(),
+            // A lower bound keeps its mark in the number's own cell, "≥23.3": a spreadsheet
+            // then takes it as text, never as a measured number to average.
+            r.across ? r.across->base : QStringLiteral("--"),
+            r.across ? r.across->sizeText() : QString(),
+            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->sizeText() : QString(),
             number(r.screenH), number(r.screenV), r.calibrationNote,
             r.calibrationDate.isValid() ? r.calibrationDate.toString(Qt::ISODate) : QString(),
             oneCell(monitorName(r.monitor)),

@@ -90,7 +90,8 @@ public:
     QString note;
 
     // The whole visit as the copy gives it: one copy line per result, and as tab-separated
-    // values with a header row, one column per field, for a spreadsheet.
+    // values with a header row, one column per field, for a spreadsheet; a lower bound's size
+    // cell carries its mark, "≥23.3".
     QString plainText() const;
     QString tabSeparated() const;
 

@@ -75,9 +75,10 @@ int toPixel(double position)
     return int(std::ceil(position - 0.5));
 }
 
-// The widest text a result label can come to show on this screen: a prefix, the most whole
-// digits an offset across the screen can give (one more for a rounding that carries), and a
-// decimal. Without a calibration no result is shown, and one digit stands for the "--".
+// The widest text a result label can come to show on this screen: a prefix, the mark of a
+// lower bound, the most whole digits an offset across the screen can give (one more for a
+// rounding that carries), and a decimal. Without a calibration no result is shown, and one digit
+// stands for the "--".
 QString widestResult(const QFontMetrics &metrics, float screenPixels, double calibration)
 {
     const double most = calibration > 0 ? screenPixels * kDioptresPer150Mm / calibration : 0;
@@ -94,7 +95,8 @@ QString widestResult(const QFontMetrics &metrics, float screenPixels, double cal
             > metrics.horizontalAdvance(widestPrefix))
             widestPrefix = QLatin1String(prefix);
     }
-    return widestPrefix + QString(digits, widestDigit) + QLocale().decimalPoint() + widestDigit;
+    return widestPrefix + QChar(clinic::kAtLeast) + QString(digits, widestDigit)
+        + QLocale().decimalPoint() + widestDigit;
 }
 
 // Where the three result lines stand: at 60 pixels from the right edge and the tops 0, 15 and
@@ -131,7 +133,8 @@ ResultPlaces resultPlaces(
     places.width = std::max(label.width(), advance);
 
     // The lowest row of ink a line draws, from the label's top (text stands at the top).
-    const QString shown = QStringLiteral("BLRUD: -0123456789OS") + QLocale().decimalPoint();
+    const QString shown = QStringLiteral("BLRUD: -0123456789OS") + QChar(clinic::kAtLeast)
+        + QLocale().decimalPoint();
     const int inkBottom = metrics.ascent() + metrics.tightBoundingRect(shown).bottom();
     places.tops[0] = 0;
     places.tops[1] = std::max(kVPDTop, places.tops[0] + inkBottom + 1);
@@ -329,12 +332,17 @@ void Form1::MeasureDeviation()
     // Without a calibration (the file held none and saving one failed) there is nothing to
     // divide by, and a negative one has no meaning: the label keeps what it shows rather than
     // an infinite or mirrored deviation.
-    if (const auto across = clinic::across(hDiff, m_values.ScreenH)) {
+    //
+    // A pointer on the screen's outermost column or row could go no further, though the patient
+    // may still see the cross short of the ring: that direction shows as "at least".
+    if (auto across = clinic::across(hDiff, m_values.ScreenH)) {
+        across->atLeast = clinic::onScreenEdge(m_values.MouseX, m_values.ScrWidth);
         ui.HPD->setText(across->shown());
         m_result.across = across;
         m_result.acrossDioptres = hDiff < 0 ? -across->value : across->value;
     }
-    if (const auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+    if (auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+        down->atLeast = clinic::onScreenEdge(float(m_values.MouseY), float(m_values.ScrHeight));
         ui.VPD->setText(down->shown());
         m_result.down = down;
         m_result.downDioptres = vDiff < 0 ? -down->value : down->value;

@@ -344,7 +344,18 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
         tr("The latest result of each target and fixing eye, as the measurement screen showed it. "
            "* calibration not made for this screen."));
-    page.skip(page.lineHeight() + page.mm(2));
+    page.skip(page.lineHeight());
+    // A number marked as a lower bound reads as a measurement unless the page says what it is.
+    const bool anyBound = std::any_of(results.cbegin(), results.cend(), [](const auto &r) {
+        return (r.across && r.across->atLeast) || (r.down && r.down->atLeast);
+    });
+    if (anyBound) {
+        page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
+            tr("%1: the cross stood at the screen's edge; the deviation is at least this large.")
+                .arg(QChar(clinic::kAtLeast)));
+        page.skip(page.lineHeight());
+    }
+    page.skip(page.mm(2));
 
     // The footer's line is kept free at the bottom; the picture and the list share the rest,
     // the picture at its own height where the list leaves room for it.

@@ -7,6 +7,8 @@
 #include "settings/ini.h"
 
 #include <QFile>
+#include <QLocale>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -413,6 +415,80 @@ private Q_SLOTS:
         }
         const clinic::VisitResult *found = visit.latest(target, fixEye);
         QCOMPARE(found ? int(found - visit.results().constData()) : -1, latest);
+    }
+
+    // The pointer stops on the screen's outermost column (row), first or last: only there is a
+    // direction a lower bound. One pixel inside is an ordinary result.
+    void screenEdge_data()
+    {
+        QTest::addColumn<float>("position");
+        QTest::addColumn<float>("screenPixels");
+        QTest::addColumn<bool>("edge");
+        QTest::newRow("first pixel") << 0.F << 1024.F << true;
+        QTest::newRow("second pixel") << 1.F << 1024.F << false;
+        QTest::newRow("last but one") << 1022.F << 1024.F << false;
+        QTest::newRow("last pixel") << 1023.F << 1024.F << true;
+        QTest::newRow("last of an odd height") << 1048.F << 1049.F << true;
+        QTest::newRow("beyond the first") << -3.F << 768.F << true;
+        QTest::newRow("no screen size") << 0.F << 0.F << false;
+    }
+    void screenEdge()
+    {
+        QFETCH(float, position);
+        QFETCH(float, screenPixels);
+        QTEST(clinic::onScreenEdge(position, screenPixels), "edge");
+    }
+
+    // A lower bound's size carries its mark wherever it is written: on the screen, in the copied
+    // line and in the spreadsheet's size cell, each direction in its own number format. 567
+    // pixels per 150 mm.
+    void boundTexts_data()
+    {
+        QTest::addColumn<bool>("horizontal");
+        QTest::addColumn<float>("offset");
+        QTest::addColumn<bool>("atLeast");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("left, at the edge") << true << -529.F << true << "C"
+                                           << "BR: \u226523.3";
+        QTest::newRow("right, at the edge") << true << 529.F << true << "C"
+                                            << "BL: \u226523.3";
+        QTest::newRow("left, inside") << true << -529.F << false << "C"
+                                      << "BR: 23.3";
+        QTest::newRow("up, at the edge, whole") << false << -113.F << true << "C"
+                                                << "BD: \u22655";
+        QTest::newRow("down, at the edge") << false << 300.F << true << "C"
+                                           << "BU: \u226513.2";
+        QTest::newRow("down, inside") << false << 300.F << false << "C"
+                                      << "BU: 13.2";
+        QTest::newRow("German") << true << -529.F << true << "de_DE"
+                                << "BR: \u226523,3";
+    }
+    void boundTexts()
+    {
+        QFETCH(bool, horizontal);
+        QFETCH(float, offset);
+        QFETCH(bool, atLeast);
+        QFETCH(QString, locale);
+        QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
+        const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        auto &deviation = horizontal ? result.across : result.down;
+        deviation = horizontal ? clinic::across(offset, 567) : clinic::down(offset, 567);
+        QVERIFY(deviation);
+        deviation->atLeast = atLeast;
+        QCOMPARE(clinic::shownText(deviation), shown);
+        // "BR ≥23.3" in the copied line; base and size in their cells of the spreadsheet,
+        // which stand where they always stood.
+        const QStringList copied = shown.split(QStringLiteral(": "));
+        QVERIFY2(clinic::copyLine(result).contains(copied.join(u' ')),
+            qPrintable(clinic::copyLine(result)));
+        clinic::Visit visit;
+        visit.add(result);
+        const QStringList cells = visit.tabSeparated().split(u'\n').at(1).split(u'\t');
+        QCOMPARE(cells.mid(horizontal ? 6 : 8, 2), copied);
     }
 
     // Tabs and line breaks typed into the identifier or the note stay in their one cell of the

@@ -41,10 +41,11 @@ Places places()
     if (screen.width == 1025)
         return {{491, 503}, {748, 503}, {235, 503}, 352, 965};
     // The design's place is in twips and follows the dpi; the computed places do not. At
-    // 120 dpi the widest result 567 pixels per 150 mm can give here, two digits before the
-    // decimal, is 62 pixels of ink: the results move left until it ends one pixel inside.
+    // 120 dpi the widest result 567 pixels per 150 mm can give here, a bound's mark and two
+    // digits before the decimal, ends 73 pixels into its label: the results move left until it
+    // ends one pixel inside.
     if (screen.dpi == 120)
-        return {{491, 363}, {747, 363}, {235, 363}, 440, 961};
+        return {{491, 363}, {747, 363}, {235, 363}, 440, 950};
     return {{491, 363}, {747, 363}, {235, 363}, 352, 964};
 }
 // The reference point of the centred ring: 6 pixels right of and below the box's corner.
@@ -290,6 +291,54 @@ private Q_SLOTS:
         click(window, at);
         QTEST(text(window, "HPD"), "across");
         QTEST(text(window, "VPD"), "down");
+    }
+
+    void screenEdge_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QString>("across");
+        QTest::addColumn<QString>("down");
+        // From the centred ring's reference point at (497, 369) on 1024 x 768, 567 pixels per
+        // 150 mm.
+        QTest::newRow("left edge") << QPoint(0, 369) << "BR: \u226521.9"
+                                   << "BU: 0";
+        QTest::newRow("a pixel inside the left edge") << QPoint(1, 369) << "BR: 21.9"
+                                                      << "BU: 0";
+        QTest::newRow("right edge") << QPoint(1023, 369) << "BL: \u226523.2"
+                                    << "BU: 0";
+        QTest::newRow("a pixel inside the right edge") << QPoint(1022, 369) << "BL: 23.1"
+                                                       << "BU: 0";
+        QTest::newRow("top edge") << QPoint(497, 0) << "BL: 0.0"
+                                  << "BD: \u226516.3";
+        QTest::newRow("a pixel inside the top edge") << QPoint(497, 1) << "BL: 0.0"
+                                                     << "BD: 16.2";
+        QTest::newRow("bottom edge") << QPoint(497, 767) << "BL: 0.0"
+                                     << "BU: \u226517.5";
+        QTest::newRow("a pixel inside the bottom edge") << QPoint(497, 766) << "BL: 0.0"
+                                                        << "BU: 17.5";
+        QTest::newRow("bottom left corner") << QPoint(0, 767) << "BR: \u226521.9"
+                                            << "BU: \u226517.5";
+    }
+    // The pointer stops on the screen's outermost column and row: a click there shows that
+    // direction as "at least", on the screen and in the copied line.
+    void screenEdge()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QString, across);
+        QFETCH(QString, down);
+        if (testsupport::testScreen().width != 1024)
+            QSKIP("the values are written out for 1024 x 768");
+        Form1 *window = open(settingsFile(1, 1, 2, 567, 567));
+        QVERIFY(window);
+        QTRY_VERIFY(QApplication::focusWidget());
+        click(window, at);
+        QCOMPARE(text(window, "HPD"), across);
+        QCOMPARE(text(window, "VPD"), down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        const QString line = QGuiApplication::clipboard()->text();
+        const QString copied = QStringLiteral("  OD: %1 %2 (prism dioptres)")
+                                   .arg(across.remove(QLatin1Char(':')), down.remove(u':'));
+        QVERIFY2(line.contains(copied), qPrintable(line));
     }
 
     void decimalSeparatorOfTheUser()
@@ -603,8 +652,9 @@ private Q_SLOTS:
         QCOMPARE(window->geometry(), second->geometry());
         QCOMPARE(target(window)->pos(), QPoint(619, 491)); // 1280 x 1024
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
-        // 625 pixels left and 100 up, with the second monitor's own calibration.
-        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 26.0"));
+        // 625 pixels left and 100 up, with the second monitor's own calibration; on its left
+        // edge, the pointer could go no further.
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: \u226526.0"));
         QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 4.1"));
 
         QTest::keyClick(window, Qt::Key_Escape);

@@ -100,6 +100,7 @@ private Q_SLOTS:
     void pdfHoldsTheVisit_data();
     void pdfHoldsTheVisit();
     void manyResultsAndALongNoteStayOnOnePage();
+    void aBoundIsMarkedAndExplained();
     void anEmptyVisitStillNamesItsDistance();
     void failedSaveLeavesNothing_data();
     void failedSaveLeavesNothing();
@@ -238,6 +239,34 @@ void TestReport::manyResultsAndALongNoteStayOnOnePage()
         qPrintable(text));
 }
 
+// A result pushed to the screen's edge carries its mark in the grid and the list, and the page
+// says what the mark means; a visit without one has neither.
+void TestReport::aBoundIsMarkedAndExplained()
+{
+    clinic::Visit visit = fourResults();
+    clinic::VisitResult bound = result(10, 40, 2, 2, 529, -113);
+    bound.across->atLeast = true;
+    bound.down->atLeast = true;
+    visit.add(bound);
+    const QString path = m_dir.filePath(QStringLiteral("bound.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, visit, error), qPrintable(error));
+    QStringList lines = pdfText(path).split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = line.simplified();
+    const QString text = lines.join(QLatin1Char('\n'));
+    for (const QString &line :
+        {QStringLiteral("5 2026-03-02 10:40 OS Right OD BL: \u226523.3 BD: \u22655 made for"),
+            QStringLiteral("Right \u2013 BL: \u226523.3 BD: \u22655"),
+            QStringLiteral(
+                "\u2265: the cross stood at the screen's edge; the deviation is at least "
+                "this large.")})
+        QVERIFY2(lines.filter(line).size() == 1, qPrintable(line + QStringLiteral("\n\n") + text));
+
+    QVERIFY2(saveReportPdf(path, fourResults(), error), qPrintable(error));
+    QVERIFY(!pdfText(path).contains(QChar(clinic::kAtLeast)));
+}
+
 void TestReport::anEmptyVisitStillNamesItsDistance()
 {
     const QString path = m_dir.filePath(QStringLiteral("empty.pdf"));
@@ -310,16 +339,22 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood_data()
     QTest::addColumn<bool>("forThisScreen");
     QTest::addColumn<QPoint>("point");
     QTest::addColumn<QPoint>("mirrored");
+    QTest::addColumn<QPoint>("arrow"); // a pixel of a lower bound's arrow; null: none
 
     // A 1024 x 724 area makes the picture's unit 20 pixels: plots of 320 with their origins at
     // x 206, 534, 862 (Left, Center, Right) and y 196 (OD fixes) and 524 (OS fixes), 118 pixels
     // to the end of each half-axis, whose scale is the least, 10 prism dioptres.
     QTest::newRow("OD fixes at the centre: left of and above it, BR 10.0 BD 5")
-        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255);
+        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255) << QPoint();
     QTest::newRow("OS fixes at the right: right of and below it, BL 10.0 BU 5, other screen")
-        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465);
+        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465) << QPoint();
     QTest::newRow("OD fixes at the left: straight below it, BL 0.0 BU 5")
-        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137);
+        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137) << QPoint();
+    // A lower bound leaves room for its arrow, 32 pixels from the point's centre: 10.0
+    // needs more than 14 prism dioptres, and the scale takes 15.
+    QTest::newRow("OS fixes at the right, pushed to the edge: BL \u226510.0 BU 0, arrow right")
+        << 2.0 << 2.0 << 227 << 0 << true << QPoint(941, 524) << QPoint(783, 524)
+        << QPoint(966, 524);
 }
 
 void TestReport::pictureSetsEachResultWhereTheCrossStood()
@@ -331,9 +366,12 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QFETCH(bool, forThisScreen);
     QFETCH(QPoint, point);
     QFETCH(QPoint, mirrored);
+    QFETCH(QPoint, arrow);
     clinic::Visit visit;
-    visit.add(result(
-        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen));
+    clinic::VisitResult r = result(
+        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen);
+    r.across->atLeast = !arrow.isNull();
+    visit.add(r);
     QImage image(1024, 724, QImage::Format_RGB32);
     QPainter painter(&image);
     paintVisitPicture(painter, QRectF(0, 0, 1024, 724), visit);
@@ -346,6 +384,11 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QCOMPARE(image.pixel(point + QPoint(10, 0)), black);
     QCOMPARE(image.pixel(point - QPoint(10, 0)), black);
     QVERIFY(image.pixel(mirrored) != black);
+    // The arrow points outwards along its axis, from the ring's edge on, and nowhere else.
+    const QPoint outwards(15, 0);
+    QCOMPARE(image.pixel(point + outwards) == black, !arrow.isNull());
+    QVERIFY(arrow.isNull() || image.pixel(arrow) == black);
+    QVERIFY(image.pixel(point - outwards) != black);
 }
 
 KELVANE_TEST_MAIN(TestReport)

@@ -231,6 +231,34 @@ private Q_SLOTS:
         QCOMPARE(child<QLineEdit>(results, "identifier")->text(), QStringLiteral("K-0042"));
     }
 
+    // Pushed to the screen's right edge from the Right target, the cross gives a lower bound:
+    // its mark stays in the table, the grid and both copies. The ring's reference point stands
+    // at (753, 369) on 1024 x 768.
+    void boundThroughTheWindows()
+    {
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        Form1 *window = measure(1, 2, 2);
+        QVERIFY(window);
+        click(window, QPoint(1023, 369));
+        QTest::keyClick(window, Qt::Key_Escape);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        const QString bound = QStringLiteral("BL: \u226511.9");
+        QCOMPARE(
+            child<QTableWidget>(results, "results")->findItems(bound, Qt::MatchExactly).size(), 1);
+        QVERIFY(summaryTexts(child<QTableWidget>(results, "summary"))
+                    .contains(bound + QStringLiteral("  BU: 0")));
+        QTest::mouseClick(child<QPushButton>(results, "CopyAll"), Qt::LeftButton);
+        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(copied);
+        const QString tsv
+            = QString::fromUtf8(copied->data(QStringLiteral("text/tab-separated-values")));
+        QVERIFY2(tsv.contains(QStringLiteral("\tOD\tBL\t\u226511.9\tBU\t0\t")), qPrintable(tsv));
+        QVERIFY2(copied->text().contains(QStringLiteral("OD: BL \u226511.9 BU 0 (prism")),
+            qPrintable(copied->text()));
+    }
+
     void waysToLeave_data()
     {
         QTest::addColumn<QString>("way");
