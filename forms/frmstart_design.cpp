@@ -75,9 +75,11 @@ constexpr design::Control kControls[] = {
     // a measurement has given one.
     {"Command4", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Results"), 1800, 6480, 1572, 492, Default, Default, 13.8, 17,
         QT_TRANSLATE_NOOP("frmstart", "Results"), QT_TRANSLATE_NOOP("frmstart", "Opens the results of this visit: the table, the summary, the picture, the copy and the report")},
-    // Across the top, above the frames, where it is seen first and fits the smallest screens:
-    // says when the calibration in use is not one stored for this screen; hidden otherwise.
-    {"caliNote", Kind::Label, nullptr, "", 960, 60, 8028, 720, AppWorkspace, Default, 9.6, None,
+    // Across the top, above the frames, where it is seen first and fits the smallest screens
+    // (it ends 5 pixels inside 800 at 120 dpi): says when the calibration in use is not one
+    // stored for this screen, and when the picture is mirrored on a monitor of another size;
+    // hidden otherwise. Three lines hold both.
+    {"caliNote", Kind::Label, nullptr, "", 960, 60, 8580, 720, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the calibration in use was measured on this screen")},
 };
 // clang-format on

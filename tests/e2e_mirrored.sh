@@ -27,8 +27,8 @@ DATE=2026-01-15'
 printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 596\nSCREENV= 594\n[Calibration]\n%s\n[Calibration Laptop 1366x768]\n%s\n' \
     "$record" "$record" >"$SETTINGS"
 
-# Whether the start screen's note shows: black ink in its box, at 96 dpi (64, 4) 535 x 48.
-note_shown() { [[ $(convert "$SHOTS/$1.png" -crop 535x48+64+4 +repage -format '%[fx:minima]' info:) == 0 ]]; }
+# Whether the start screen's note shows: black ink in its box, at 96 dpi (64, 4) 572 x 48.
+note_shown() { [[ $(convert "$SHOTS/$1.png" -crop 572x48+64+4 +repage -format '%[fx:minima]' info:) == 0 ]]; }
 # The measurement screen's note: white ink on the top line, left of the results' grey.
 measurement_note_shown() {
     [[ $(convert "$SHOTS/$1.png" -crop 1200x15+0+0 +repage -format '%[fx:maxima]' info:) == 1 ]]
