@@ -12,8 +12,6 @@ disown $!
 E2E_PIDS+=($!)
 xrandr --setmonitor '*Laptop' 1366/344x768/194+0+0 screen >/dev/null
 xrandr --setmonitor Big 1366/531x768/299+0+0 none >/dev/null
-[[ $(xrandr --listmonitors | head -n1) == 'Monitors: 2' ]] ||
-    fail "the two monitors were not set up: $(xrandr --listmonitors)"
 
 # Made on the laptop at this resolution: 1366 pixels across 344 mm are 596 per 150 mm.
 record='SCREENH= 596
