@@ -37,8 +37,8 @@ QString sizeText(const Monitor &monitor);
 
 // A monitor by the names the system gives it ("DEL U2415 DP-1"); empty where it gives none.
 QString monitorName(const Monitor &monitor);
-// Its names and its size, whole, where a clinician picks the monitor: "DEL U2415 DP-1 (518 x 324
-// mm)", "HDMI-1 (size unknown)"; the size alone where the system names it nothing.
+// Its names and its size, whole, where a clinician picks the monitor: "HDMI-1 (size unknown)",
+// "DEL U2415 DP-1 (518 x 324 mm)"; the size alone where the system names it nothing.
 QString nameAndSize(const Monitor &monitor);
 
 // A calibration holds for the size of the picture on the monitor it is used on. Where the same
