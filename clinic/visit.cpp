@@ -28,16 +28,6 @@ QString oneCell(const QString &text)
 
 } // namespace
 
-QString monitorName(const Monitor &monitor)
-{
-    QStringList parts;
-    for (const QString &part : {monitor.manufacturer, monitor.model, monitor.output}) {
-        if (!part.isEmpty())
-            parts << part;
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
 QString glassesName(double filter)
 {
     static const char *const kGlasses[] = {QT_TRANSLATE_NOOP("clinic", "OD red, OS blue"),

@@ -55,9 +55,6 @@ struct VisitResult
     bool calibratedForScreen() const { return calibrationNote.isEmpty(); }
 };
 
-// A monitor by the names the system gives it ("DEL U2415 DP-1"); empty where it gives none.
-QString monitorName(const Monitor &monitor);
-
 // A direction of a result as the copy writes it, "BR 3.4", or "--" where there is none.
 QString copiedText(const std::optional<Deviation> &deviation);
 // The same as the measurement screen showed it, "BR: 3.4", or "--".

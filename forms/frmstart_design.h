@@ -6,7 +6,7 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-// The start screen as it is created: three option groups, the two readouts, the title picture
+// The start screen as it is created: three option groups, the readouts, the title picture
 // and the four buttons. The controls belong to the window passed to setupUi().
 struct frmstartDesign
 {
@@ -23,6 +23,7 @@ struct frmstartDesign
     QRadioButton *Option8 = nullptr;
     QRadioButton *Option9 = nullptr;
     QLabel *resolu = nullptr;
+    QLabel *monitor = nullptr;
     QPushButton *Command3 = nullptr;
     QLabel *cali = nullptr;
     QLabel *Image1 = nullptr;

@@ -243,13 +243,19 @@ void Form1::Form_Load()
     ui.HPosi->hide();
     ui.VPosi->hide();
 
-    // Whether the calibration was made for this monitor at this resolution; in small grey text
-    // left of the results, on the same line as the first, far from every place of the ring.
+    // Whether the calibration was made for this monitor at this resolution, and whether the
+    // picture is mirrored on a monitor of another size; in small text left of the results, on
+    // the same line as the first, far from every place of the ring.
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
     const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
         m_program.programFolder(), m_values.ScreenH, double(m_values.ScreenV), monitor);
     m_result = {};
-    m_result.calibrationNote = calibrationNote(judgement.note);
+    QStringList notes {calibrationNote(judgement.note),
+        clinic::mirroredNote(monitor,
+            clinic::mirroredAtAnotherSize(
+                monitor, describeOtherMonitors(m_program.patientScreen())))};
+    notes.removeAll(QString());
+    m_result.calibrationNote = notes.join(QStringLiteral("; "));
     ui.caliNote->setText(m_result.calibrationNote);
     const int noteWidth = ui.caliNote->sizeHint().width();
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],

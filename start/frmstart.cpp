@@ -2,7 +2,6 @@
 
 #include "clinic/calibration.h"
 #include "clinic/visit.h"
-#include "forms/design.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
 #include "platform/platform.h"
@@ -14,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace {
 // The character code of Ctrl+R, as the window's key handler receives it.
@@ -100,23 +100,28 @@ void frmstart::applyCalibration()
     // The values accepted here, or the fall-back, or the record of this monitor at this
     // resolution when the values read were made elsewhere; stored values that are replaced
     // are kept in the file by the next save.
-    const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
-    const clinic::StartCalibration calibration = clinic::startCalibration(m_loaded, m_readH,
-        m_readV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
-        QDate::currentDate());
+    const QScreen *patient = m_program.patientScreen();
+    const platform::ScreenSize screen = platform::screenSize(patient);
+    const clinic::Monitor monitor = describeMonitor(patient);
+    const clinic::StartCalibration calibration = clinic::startCalibration(
+        m_loaded, m_readH, m_readV, monitor, screen.width, screen.height, QDate::currentDate());
     m_values.ScreenH = calibration.screenH;
     m_values.ScreenV
         = settings::toInteger16(calibration.screenV).value_or(qint16(clinic::kCalibrationFallback));
     m_calibrationEntries = calibration.entries;
-    showCalibrationNote(calibration.judgement);
+    showCalibrationNote(calibration.judgement,
+        clinic::mirroredText(
+            monitor, clinic::mirroredAtAnotherSize(monitor, describeOtherMonitors(patient))));
 
     ui.cali->setText(
         tr("   Calibration Value   %1 x %2")
             .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
     ui.resolu->setText(
-        tr("Screen Resolution %1 x %2%3")
-            .arg(settings::captionText(screen.width), settings::captionText(screen.height),
-                design::monitorName(m_program.patientScreen())));
+        tr("Screen Resolution %1 x %2")
+            .arg(settings::captionText(screen.width), settings::captionText(screen.height)));
+    // With one monitor too: its size, or that it reports none, tells whether the calibration
+    // screen can offer the monitor's size.
+    ui.monitor->setText(clinic::nameAndSize(monitor));
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
@@ -124,15 +129,20 @@ void frmstart::applyCalibration()
 // another resolution. Where the calibration in use is not one made here, the start screen says
 // so and why, across its top, until a calibration is made here; the caption stays as it is.
 // A file refused at the settings name (a link, a file far too large) comes first: every value
-// shown is a fall-back, and no save will replace it until someone removes it.
-void frmstart::showCalibrationNote(const clinic::CalibrationJudgement &judgement)
+// shown is a fall-back, and no save will replace it until someone removes it. A picture mirrored
+// on a monitor of another size is said after it: whichever monitor the patient looks at, the
+// calibration holds for one only.
+void frmstart::showCalibrationNote(
+    const clinic::CalibrationJudgement &judgement, const QString &mirrored)
 {
     const QString refusal = m_loaded.refusal();
-    const QString text = refusal.isEmpty()
+    QString text = refusal.isEmpty()
         ? judgement.text
         : tr("%1: it is not used, the fall-backs are, and no save replaces it. Remove it and "
              "calibrate before measuring.")
               .arg(refusal);
+    if (!mirrored.isEmpty())
+        text = text.isEmpty() ? mirrored : text + QLatin1Char(' ') + mirrored;
     ui.caliNote->setTextFormat(Qt::PlainText);
     ui.caliNote->setText(text);
     ui.caliNote->setVisible(!text.isEmpty());

@@ -43,7 +43,8 @@ private:
     void applyCalibration();
     // Returns why the save failed, in the system's words; empty when it is done.
     QString SaveSettings();
-    void showCalibrationNote(const clinic::CalibrationJudgement &judgement);
+    void showCalibrationNote(
+        const clinic::CalibrationJudgement &judgement, const QString &mirrored);
     void warnNotSaved(const QString &error, const QString &notOpened);
     bool exitWithoutSaving(const QString &error);
 

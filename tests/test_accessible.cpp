@@ -78,9 +78,10 @@ private Q_SLOTS:
             QVERIFY2(!names.contains(name), qPrintable(where + QStringLiteral(" shares ") + name));
             names.insert(name);
         }
-        // The window, 3 frames, 9 options, 2 readouts, the title, 4 buttons ("Results" hidden
-        // until the visit holds a result) and the calibration note.
-        QCOMPARE(names.size(), 21);
+        // The window, 3 frames, 9 options, 3 readouts (the monitor's name among them), the
+        // title, 4 buttons ("Results" hidden until the visit holds a result) and the
+        // calibration note.
+        QCOMPARE(names.size(), 22);
     }
 
     // The readouts are read with the values the start screen has put into them, not with the
@@ -95,6 +96,8 @@ private Q_SLOTS:
         auto *cali = window->findChild<QLabel *>(QStringLiteral("cali"));
         QCOMPARE(read(resolu, QAccessible::Name).simplified(),
             QStringLiteral("Screen Resolution 1024 x 768"));
+        QCOMPARE(read(window->findChild<QLabel *>(QStringLiteral("monitor")), QAccessible::Name),
+            QStringLiteral("screen0 (260 x 195 mm)"));
         QCOMPARE(read(cali, QAccessible::Name).simplified(),
             QStringLiteral("Calibration Value 567 x 510"));
     }

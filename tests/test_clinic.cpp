@@ -347,6 +347,88 @@ private Q_SLOTS:
         monitor.physicalSizeMm = reported;
         QCOMPARE(clinic::sizeText(monitor), text);
         QCOMPARE(clinic::knownSizeMm(monitor).isEmpty(), text == QStringLiteral("size unknown"));
+        QCOMPARE(clinic::nameAndSize(monitor),
+            QStringLiteral("Dell Inc. DELL U2412M DP-1 (%1)").arg(text));
+        monitor.manufacturer = monitor.model = monitor.output = QString();
+        QCOMPARE(clinic::nameAndSize(monitor), text);
+    }
+
+    // Monitors at one place with one resolution show one picture; a calibration holds for the
+    // size of one of them. The laptop's 1366 x 768 panel reports 344 x 194 mm; a result read on
+    // a mirror is off by the ratio of the sizes less one, on either axis.
+    void mirroredAtAnotherSize_data()
+    {
+        QTest::addColumn<QSizeF>("laptopMm");
+        QTest::addColumn<QRect>("mirror"); // its place and resolution on the desktop
+        QTest::addColumn<QSizeF>("mirrorMm");
+        QTest::addColumn<bool>("listed");
+        const QRect samePicture(0, 0, 1366, 768);
+        const QSizeF laptop(344, 194);
+        QTest::newRow("a 24-inch in presentation mode: 35 % smaller there")
+            << laptop << samePicture << QSizeF(531, 299) << true;
+        QTest::newRow("the same 24-inch beside it")
+            << laptop << QRect(1366, 0, 1366, 768) << QSizeF(531, 299) << false;
+        QTest::newRow("the same place, another resolution")
+            << laptop << QRect(0, 0, 1024, 768) << QSizeF(531, 398) << false;
+        // 344 / 382 = 0.9005, 194 / 215 = 0.902; 344 / 383 = 0.898
+        QTest::newRow("9.9 % smaller there") << laptop << samePicture << QSizeF(382, 215) << false;
+        QTest::newRow("10.2 % smaller there") << laptop << samePicture << QSizeF(383, 216) << true;
+        // 344 / 313 = 1.099, 194 / 177 = 1.096; 344 / 312 = 1.103
+        QTest::newRow("9.9 % larger there") << laptop << samePicture << QSizeF(313, 177) << false;
+        QTest::newRow("10.3 % larger there") << laptop << samePicture << QSizeF(312, 176) << true;
+        // 194 / 218 = 0.89: the shape stays within 10 % of the picture's.
+        QTest::newRow("as wide, 11 % taller") << laptop << samePicture << QSizeF(350, 218) << true;
+        QTest::newRow("a projector that reports nothing")
+            << laptop << samePicture << QSizeF(0, 0) << true;
+        QTest::newRow("the laptop's own size unknown")
+            << QSizeF(361.4, 203.2) << samePicture << QSizeF(344, 194) << true;
+    }
+    void mirroredAtAnotherSize()
+    {
+        QFETCH(QSizeF, laptopMm);
+        QFETCH(QRect, mirror);
+        QFETCH(QSizeF, mirrorMm);
+        QFETCH(bool, listed);
+        clinic::Monitor laptop;
+        laptop.output = QStringLiteral("eDP-1");
+        laptop.resolution = QSize(1366, 768);
+        laptop.physicalSizeMm = laptopMm;
+        clinic::Monitor other;
+        other.output = QStringLiteral("HDMI-1");
+        other.position = mirror.topLeft();
+        other.resolution = mirror.size();
+        other.physicalSizeMm = mirrorMm;
+        const QList<clinic::Monitor> mirrored = clinic::mirroredAtAnotherSize(laptop, {other});
+        QCOMPARE(mirrored.size(), listed ? 1 : 0);
+        QCOMPARE(clinic::mirroredText(laptop, mirrored).isEmpty(), !listed);
+        QCOMPARE(clinic::mirroredNote(laptop, mirrored).isEmpty(), !listed);
+    }
+
+    // The start screen names every mirror of another size and the monitor the calibration holds
+    // for, by the names the display settings show; the measurement's note says the same, short.
+    void mirroredTexts()
+    {
+        clinic::Monitor laptop;
+        laptop.manufacturer = QStringLiteral("Lenovo Group Limited");
+        laptop.output = QStringLiteral("eDP-1");
+        laptop.resolution = QSize(1366, 768);
+        laptop.physicalSizeMm = QSizeF(344, 194);
+        clinic::Monitor big = laptop;
+        big.manufacturer = QStringLiteral("Dell Inc.");
+        big.output = QStringLiteral("HDMI-1");
+        big.physicalSizeMm = QSizeF(531, 299);
+        clinic::Monitor projector = big;
+        projector.output = QString();
+        projector.physicalSizeMm = QSizeF(160, 90);
+        const QList<clinic::Monitor> mirrored
+            = clinic::mirroredAtAnotherSize(laptop, {big, laptop, projector});
+        QCOMPARE(clinic::mirroredText(laptop, mirrored),
+            QStringLiteral("Mirrored on HDMI-1 (531 x 299 mm), Dell Inc. (size unknown): the "
+                           "calibration holds only for eDP-1 (344 x 194 mm), where the patient "
+                           "must look."));
+        QCOMPARE(clinic::mirroredNote(laptop, mirrored),
+            QStringLiteral("mirrored on HDMI-1, Dell Inc.: calibrated for eDP-1 only"));
+        QCOMPARE(clinic::mirroredText(laptop, {}), QString());
     }
 
     // A calibration made here is judged against the monitor's size only where that is known:

@@ -62,8 +62,11 @@ private Q_SLOTS:
             << QByteArray("Option7") << QRect(16, 80, 73, 25) << QRect(20, 100, 91, 31);
         QTest::newRow("Fix Eye frame")
             << QByteArray("Frame3") << QRect(440, 56, 89, 121) << QRect(550, 70, 111, 151);
-        QTest::newRow("resolu") << QByteArray("resolu") << QRect(352, 192, 137, 41)
-                                << QRect(440, 240, 171, 51);
+        QTest::newRow("resolu") << QByteArray("resolu") << QRect(296, 184, 303, 20)
+                                << QRect(370, 230, 379, 25);
+        // Under it, up to the title picture, which stands at 256 and 320.
+        QTest::newRow("monitor") << QByteArray("monitor") << QRect(296, 204, 303, 48)
+                                 << QRect(370, 255, 379, 60);
         QTest::newRow("cali") << QByteArray("cali") << QRect(96, 312, 153, 41)
                               << QRect(120, 390, 191, 51);
         QTest::newRow("Start") << QByteArray("Command1") << QRect(192, 384, 89, 33)

@@ -7,8 +7,10 @@
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScreen>
 
 class TestFit final : public testsupport::ProgramTest
 {
@@ -108,6 +110,24 @@ private Q_SLOTS:
                            .arg(note->heightForWidth(note->width()))
                            .arg(note->height())
                            .arg(note->text())));
+        // Two monitors of one size showing one picture: nothing to say of them.
+        QVERIFY(!note->text().contains(QStringLiteral("Mirrored")));
+
+        // The resolution, then the monitor's whole name and size: every word within the box,
+        // every line in it.
+        const auto *monitor = window->findChild<QLabel *>(QStringLiteral("monitor"));
+        QVERIFY(monitor && monitor->isVisible());
+        QVERIFY2(monitor->text().startsWith(QGuiApplication::primaryScreen()->name() + " (")
+                && monitor->text().endsWith(QStringLiteral(" mm)")),
+            qPrintable(monitor->text()));
+        for (const QString &word : monitor->text().split(QLatin1Char(' '))) {
+            QVERIFY2(monitor->fontMetrics().horizontalAdvance(word) <= monitor->width(),
+                qPrintable(word));
+        }
+        for (const char *name : {"resolu", "monitor"}) {
+            const auto *label = window->findChild<QLabel *>(QLatin1String(name));
+            QVERIFY2(label->heightForWidth(label->width()) <= label->height(), name);
+        }
     }
 };
 

@@ -84,6 +84,10 @@ private Q_SLOTS:
         QCOMPARE(testsupport::labelText(window, "resolu"),
             wideScreen() ? QStringLiteral("Screen Resolution 1280 x 1024")
                          : QStringLiteral("Screen Resolution 1024 x 768"));
+        // With one monitor too; offscreen monitors report 100 dots per inch.
+        QCOMPARE(testsupport::labelText(window, "monitor"),
+            wideScreen() ? QStringLiteral("screen0 (325 x 260 mm)")
+                         : QStringLiteral("screen0 (260 x 195 mm)"));
         QVERIFY(!m_folder->hasSettings()); // loading alone writes nothing
     }
 
