@@ -35,6 +35,9 @@ public:
     // "Results" is offered while the visit holds a result.
     void Form_Activate();
 
+    // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
+    void closeEvent(QCloseEvent *event) override;
+
     // The window stands on another monitor now, or its monitor changed: the calibration in use,
     // its note and the captions are those of the patient's monitor as it is now.
     void followScreen();
@@ -46,6 +49,9 @@ private:
     void showCalibrationNote(const clinic::CalibrationJudgement &judgement);
     void warnNotSaved(const QString &error, const QString &notOpened);
     bool exitWithoutSaving(const QString &error);
+    bool exitDiscardingResults();
+    bool mayExit();
+    void exitProgram();
 
     frmstartValues &m_values;
     Navigation &m_program;
