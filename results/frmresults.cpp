@@ -7,7 +7,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QClipboard>
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -463,7 +463,6 @@ bool askNewPatient(QWidget *parent, clinic::Visit &visit)
     dialog.setObjectName(QStringLiteral("NewPatientIdentifier"));
     dialog.setWindowTitle(FrmResults::tr("New patient"));
     dialog.setLabelText(FrmResults::tr("The new patient's identifier (may stay empty):"));
-    dialog.setTextValue(QString());
     if (dialog.exec() != QDialog::Accepted)
         return false;
     visit.clear();

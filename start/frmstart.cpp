@@ -223,8 +223,8 @@ bool frmstart::exitDiscardingResults()
 {
     QMessageBox box(QMessageBox::Warning, tr("Results not saved"),
         tr("This visit's results were not copied, saved or printed since they last changed, and "
-           "Kelvane keeps them only while it runs.\n\nStay, and keep them with \"Results\" "
-           "(Ctrl+R), or exit and discard them?"),
+           "Kelvane keeps them only while it runs.\n\nStay, and copy, save or print them in "
+           "\"Results\" (Ctrl+R), or exit and discard them?"),
         QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
     QPushButton *exit
@@ -237,7 +237,7 @@ bool frmstart::exitDiscardingResults()
 }
 
 // Every way out saves the options first. The clinician is asked at most once: about a save that
-// failed (and then of the results with it), or else about results not yet kept.
+// failed, which tells of results not yet kept too, or else about those results.
 bool frmstart::mayExit()
 {
     if (const QString error = SaveSettings(); !error.isEmpty())

@@ -35,12 +35,13 @@ public:
     // "Results" is offered while the visit holds a result.
     void Form_Activate();
 
-    // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
-    void closeEvent(QCloseEvent *event) override;
-
     // The window stands on another monitor now, or its monitor changed: the calibration in use,
     // its note and the captions are those of the patient's monitor as it is now.
     void followScreen();
+
+protected:
+    // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void applyCalibration();
