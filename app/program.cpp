@@ -186,6 +186,13 @@ void Program::showResults()
     window->activateWindow();
 }
 
+void Program::newPatient()
+{
+    auto *start = qobject_cast<frmstart *>(m_current.data());
+    if (start && askNewPatient(start, m_visit))
+        start->Form_Activate();
+}
+
 void Program::unloadFrmCali()
 {
     if (m_frmCali)

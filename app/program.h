@@ -63,6 +63,7 @@ public:
     QScreen *patientScreen() const override;
     clinic::Visit &visit() override { return m_visit; }
     void showResults() override;
+    void newPatient() override;
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);

@@ -78,6 +78,15 @@ public:
     // A new patient: results and free text go.
     void clear();
 
+    // Whether the visit holds results that were not copied ("Copy all"), saved as PDF or
+    // printed since they last changed: a result added or removed, or the identifier or the note
+    // edited while there are results, since a copy or report made before lacks what was typed
+    // and could not be told apart from another patient's. Free text alone is not asked about.
+    bool hasUnsavedResults() const;
+    // The visit as it stands has been copied, saved as PDF or printed. Ctrl+C on the
+    // measurement screen copies one result only and does not count.
+    void markSaved();
+
     // The latest result at `target` (1 to 3) with `fixingEye` (1 OD, 2 OS) fixing; none where
     // there is none.
     const VisitResult *latest(double target, double fixingEye) const;
@@ -94,6 +103,16 @@ public:
 
 private:
     QList<VisitResult> m_results;
+    bool m_resultsChanged = false;
+    // The free text as the last copy, save or print took it.
+    QString m_savedIdentifier;
+    QString m_savedNote;
 };
+
+// The name a report is offered under when saved: the program's, the patient identifier made
+// safe for any file system the report may go to (a USB stick, a network share), and the local
+// date and time to the second, so that two patients of one day never share a name. Without an
+// identifier the name holds no patient data.
+QString reportFileName(const QString &identifier, const QDateTime &localTime);
 
 } // namespace clinic

@@ -45,4 +45,6 @@ public:
     virtual clinic::Visit &visit() = 0;
     // Opens the visit's results over the start screen; nothing happens from any other window.
     virtual void showResults() = 0;
+    // Starts a new patient from the start screen, as "New patient" in the results does.
+    virtual void newPatient() = 0;
 };

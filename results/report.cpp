@@ -423,7 +423,7 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
     return true;
 }
 
-bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
+Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
 {
     error.clear();
     QPrinter printer(QPrinter::HighResolution);
@@ -436,12 +436,12 @@ bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
     // One page, always: there is no range to choose.
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
-        return true;
+        return Printing::Cancelled;
     if (!paintReport(printer, visit, error))
-        return false;
+        return Printing::Failed;
     if (printer.printerState() == QPrinter::Error) {
         error = tr("The printer %1 did not take the report.").arg(printer.printerName());
-        return false;
+        return Printing::Failed;
     }
-    return true;
+    return Printing::Printed;
 }

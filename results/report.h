@@ -20,6 +20,9 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
 // cannot be written; nothing is left at `path` then.
 bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error);
 
-// Asks with the system's print dialog over `parent` and prints the report. False, with `error`
-// set for the user, where printing failed; a dialog the user cancelled is not a failure.
-bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error);
+// How a print ended: a dialog the user cancelled is neither a failure nor a printed report.
+enum class Printing { Printed, Cancelled, Failed };
+
+// Asks with the system's print dialog over `parent` and prints the report. Failed, with `error`
+// set for the user, where printing failed.
+Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error);

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QCloseEvent>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
@@ -16,8 +17,9 @@
 #include <QScreen>
 
 namespace {
-// The character code of Ctrl+R, as the window's key handler receives it.
+// The character codes of Ctrl+R and Ctrl+N, as the window's key handler receives them.
 constexpr int kKeyResults = 18;
+constexpr int kKeyNewPatient = 14;
 
 // Fall-backs of the stored options outside their ranges.
 constexpr double kFilterFallback = 1;
@@ -202,14 +204,19 @@ void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
 }
 
 // Leaving without the save loses the options chosen and a calibration put back into use; the
-// user decides. Staying is the default, so that Enter or Esc loses nothing.
+// user decides. Staying is the default, so that Enter or Esc loses nothing. Results not yet
+// kept are told in the same question, not asked about again after it.
 bool frmstart::exitWithoutSaving(const QString &error)
 {
-    QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
-        tr("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
-           "stay and try again?")
-            .arg(settingsFileName(m_program.programFolder()), error),
-        QMessageBox::NoButton, this);
+    QString text = tr("The settings could not be saved in %1:\n%2.")
+                       .arg(settingsFileName(m_program.programFolder()), error);
+    if (m_program.visit().hasUnsavedResults())
+        text += QStringLiteral("\n\n")
+            + tr("This visit's results were not copied, saved or printed either: exiting "
+                 "discards them.");
+    text += QStringLiteral("\n\n") + tr("Exit without saving, or stay and try again?");
+    QMessageBox box(
+        QMessageBox::Warning, tr("Settings not saved"), text, QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
     QPushButton *exit = box.addButton(tr("&Exit without saving"), QMessageBox::DestructiveRole);
     QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
@@ -217,6 +224,57 @@ bool frmstart::exitWithoutSaving(const QString &error)
     box.setEscapeButton(stay);
     box.exec();
     return box.clickedButton() == exit;
+}
+
+// The visit lives only as long as the program: results the clinician has not copied, saved or
+// printed since they last changed go with it. Staying is the default, so that Esc or Enter
+// pressed twice loses nothing.
+bool frmstart::exitDiscardingResults()
+{
+    QMessageBox box(QMessageBox::Warning, tr("Results not saved"),
+        tr("This visit's results were not copied, saved or printed since they last changed, and "
+           "Kelvane keeps them only while it runs.\n\nStay, and copy, save or print them in "
+           "\"Results\" (Ctrl+R), or exit and discard them?"),
+        QMessageBox::NoButton, this);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *exit
+        = box.addButton(tr("E&xit and discard the results"), QMessageBox::DestructiveRole);
+    QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
+    box.setDefaultButton(stay);
+    box.setEscapeButton(stay);
+    box.exec();
+    return box.clickedButton() == exit;
+}
+
+// Every way out saves the options first. The clinician is asked at most once: about a save that
+// failed, which tells of results not yet kept too, or else about those results.
+bool frmstart::mayExit()
+{
+    if (const QString error = SaveSettings(); !error.isEmpty())
+        return exitWithoutSaving(error);
+    return !m_program.visit().hasUnsavedResults() || exitDiscardingResults();
+}
+
+void frmstart::exitProgram()
+{
+    m_program.unloadFrmCali();
+    close();
+    m_program.endProgram();
+}
+
+void frmstart::closeEvent(QCloseEvent *event)
+{
+    // The program's own hand-overs close the window with everything decided; a close from the
+    // window system is the user's "Exit".
+    if (event->spontaneous()) {
+        if (!mayExit()) {
+            event->ignore();
+            return;
+        }
+        m_program.unloadFrmCali();
+        m_program.endProgram();
+    }
+    FormWindow::closeEvent(event);
 }
 
 void frmstart::Command1_Click()
@@ -246,11 +304,8 @@ void frmstart::Command3_Click()
 
 void frmstart::Command2_Click()
 {
-    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
-        return;
-    m_program.unloadFrmCali();
-    close();
-    m_program.endProgram();
+    if (mayExit())
+        exitProgram();
 }
 
 // The results open over this screen and save nothing: the options stay as chosen until the
@@ -267,11 +322,13 @@ bool frmstart::Form_KeyPress(int KeyAscii)
         Command4_Click();
         return true;
     }
+    if (KeyAscii == kKeyNewPatient) {
+        m_program.newPatient();
+        return true;
+    }
     if (KeyAscii != kKeyEscape)
         return false;
-    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
-        return true;
-    close();
-    m_program.endProgram();
+    if (mayExit())
+        exitProgram();
     return true;
 }

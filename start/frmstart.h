@@ -39,6 +39,10 @@ public:
     // its note and the captions are those of the patient's monitor as it is now.
     void followScreen();
 
+protected:
+    // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void applyCalibration();
     // Returns why the save failed, in the system's words; empty when it is done.
@@ -47,6 +51,9 @@ private:
         const clinic::CalibrationJudgement &judgement, const QString &mirrored);
     void warnNotSaved(const QString &error, const QString &notOpened);
     bool exitWithoutSaving(const QString &error);
+    bool exitDiscardingResults();
+    bool mayExit();
+    void exitProgram();
 
     frmstartValues &m_values;
     Navigation &m_program;

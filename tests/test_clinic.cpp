@@ -593,6 +593,97 @@ private Q_SLOTS:
         QCOMPARE(cells.constLast(), QStringLiteral("after surgery  left eye"));
         QCOMPARE(visit.plainText().count(QLatin1Char('\n')), 3);
     }
+
+    // Whether leaving or a new patient must ask: results the clinician has not copied, saved or
+    // printed since they last changed. Steps: "add", "remove <index>", "saved" (Copy all, a PDF,
+    // a print), "identifier <text>", "note <text>", "clear".
+    void visitUnsaved_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("unsaved");
+        QTest::newRow("a result") << QStringList {"add"} << true;
+        QTest::newRow("saved") << QStringList {"add", "add", "saved"} << false;
+        QTest::newRow("a result after the save") << QStringList {"add", "saved", "add"} << true;
+        QTest::newRow("one removed after the save")
+            << QStringList {"add", "add", "saved", "remove 0"} << true;
+        QTest::newRow("the last removed") << QStringList {"add", "remove 0"} << false;
+        QTest::newRow("identifier typed after the save")
+            << QStringList {"add", "saved", "identifier K-42"} << true;
+        QTest::newRow("identifier typed and put back")
+            << QStringList {"identifier K-42", "add", "saved", "identifier K-4", "identifier K-42"}
+            << false;
+        QTest::newRow("free text alone") << QStringList {"identifier K-42", "note x"} << false;
+        QTest::newRow("new patient's identifier")
+            << QStringList {"add", "saved", "clear", "identifier K-43"} << false;
+    }
+    void visitUnsaved()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, unsaved);
+        clinic::Visit visit;
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        for (const QString &step : std::as_const(steps)) {
+            const QString word = step.section(QLatin1Char(' '), 0, 0);
+            const QString rest = step.section(QLatin1Char(' '), 1);
+            if (word == QLatin1String("add"))
+                visit.add(result);
+            else if (word == QLatin1String("remove"))
+                visit.remove(rest.toInt());
+            else if (word == QLatin1String("saved"))
+                visit.markSaved();
+            else if (word == QLatin1String("identifier"))
+                visit.identifier = rest;
+            else if (word == QLatin1String("note"))
+                visit.note = rest;
+            else
+                visit.clear();
+        }
+        QCOMPARE(visit.hasUnsavedResults(), unsaved);
+    }
+
+    // The report's suggested file name: the identifier made safe for any file system, and the
+    // time to the second; no patient data without an identifier.
+    void reportFileName_data()
+    {
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<QString>("name");
+        const QString time = QStringLiteral(" 2026-12-08 14-05-33.pdf");
+        QTest::newRow("none") << ""
+                              << "Kelvane report" + time;
+        QTest::newRow("a path separator") << "K/42"
+                                          << "Kelvane report K_42" + time;
+        QTest::newRow("a way up") << "../x"
+                                  << "Kelvane report _x" + time;
+        QTest::newRow("dots and blanks only") << " .. "
+                                              << "Kelvane report" + time;
+        QTest::newRow("what Windows refuses") << "a:b*c?\"d<e>f|g"
+                                              << "Kelvane report a_b_c__d_e_f_g" + time;
+        QTest::newRow("control characters") << "K\t42\a\n"
+                                            << "Kelvane report K_42_" + time;
+        QTest::newRow("right-to-left override")
+            << QStringLiteral("K\u202Efdp.exe") << "Kelvane report K_fdp.exe" + time;
+        QTest::newRow("long, cut at 40 and trimmed")
+            << "Anna-Maria Lopez-Fernandez de la Cruz y Gutierrez"
+            << "Kelvane report Anna-Maria Lopez-Fernandez de la Cruz y" + time;
+        QTest::newRow("Unicode") << QStringLiteral("Łukasz Müller 李明 Ωμέγα")
+                                 << QStringLiteral("Kelvane report Łukasz Müller 李明 Ωμέγα")
+                + time;
+        // Forty characters outside the BMP are eighty UTF-16 units: none is cut in half.
+        QString faces;
+        for (int k = 0; k < 41; ++k)
+            faces += QStringLiteral("\U0001F600");
+        QTest::newRow("characters of two units")
+            << faces << "Kelvane report " + faces.left(80) + time;
+    }
+    void reportFileName()
+    {
+        QFETCH(QString, identifier);
+        QFETCH(QString, name);
+        QCOMPARE(
+            clinic::reportFileName(identifier, QDateTime(QDate(2026, 12, 8), QTime(14, 5, 33))),
+            name);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestClinic)

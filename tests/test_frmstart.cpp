@@ -3,12 +3,14 @@
 
 #include "calibrate/frmcali.h"
 #include "clinic/calibrationrecord.h"
+#include "clinic/visit.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -201,6 +203,7 @@ private Q_SLOTS:
         QTest::newRow("Calibrate") << QStringLiteral("Command3");
         QTest::newRow("Exit") << QStringLiteral("Command2");
         QTest::newRow("Esc") << QString();
+        QTest::newRow("closed by the window manager") << QStringLiteral("closed");
     }
     void everyWayOutSavesAllFive()
     {
@@ -209,12 +212,15 @@ private Q_SLOTS:
         if (way.isEmpty())
             QTest::keyClick(
                 window->findChild<QRadioButton *>(QStringLiteral("Option3")), Qt::Key_Escape);
+        else if (way == QLatin1String("closed"))
+            testsupport::closeAsWindowManager(window);
         else
             QTest::mouseClick(window->findChild<QPushButton *>(way), Qt::LeftButton);
         QCOMPARE(m_folder->settings(),
             QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
                        "[Screen]\nSCREENH= 500\nSCREENV= 500\n"));
-        const bool ends = way.isEmpty() || way == QLatin1String("Command2");
+        const bool ends
+            = way.isEmpty() || way == QLatin1String("Command2") || way == QLatin1String("closed");
         QCOMPARE(m_program->ended(), ends);
     }
 
@@ -518,6 +524,46 @@ private Q_SLOTS:
             QVERIFY(currentWindow<frmstart>() != window);
         else
             QVERIFY(m_program->ended());
+    }
+
+    // A save that fails while the visit holds results not yet copied, saved or printed: one
+    // question tells both, and staying keeps both.
+    void failedSaveWithResultsAsksOnce_data()
+    {
+        QTest::addColumn<bool>("closed"); // by the window manager, or Esc
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Esc, stay") << false << QStringLiteral("Stay");
+        QTest::newRow("Esc, exit") << false << QStringLiteral("Exit without saving");
+        QTest::newRow("closed, stay") << true << QStringLiteral("Stay");
+        QTest::newRow("closed, exit") << true << QStringLiteral("Exit without saving");
+    }
+    void failedSaveWithResultsAsksOnce()
+    {
+        QFETCH(bool, closed);
+        QFETCH(QString, answer);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        QCOMPARE(::chmod(path.constData(), 0444), 0);
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        m_program->visit().add(result);
+        frmstart *window = open();
+        QStringList questions;
+        testsupport::DialogAnswer<QMessageBox> asked([&](QMessageBox *box) {
+            questions << box->windowTitle() + QStringLiteral(": ") + box->text();
+            testsupport::answerBox(box, answer);
+        });
+        if (closed)
+            testsupport::closeAsWindowManager(window);
+        else
+            QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions.constFirst().startsWith(QLatin1String("Settings not saved: "))
+                && questions.constFirst().contains(QLatin1String("exiting discards them")),
+            qPrintable(questions.constFirst()));
+        QCOMPARE(m_program->ended(), answer != QLatin1String("Stay"));
+        QCOMPARE(m_program->visit().results().size(), 1);
     }
 };
 

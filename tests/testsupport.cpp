@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -157,6 +160,24 @@ void MessageBoxAnswer::answer()
         }
     }
     QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the message box").arg(m_button)));
+}
+
+void answerBox(QMessageBox *box, const QString &how)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (how != QLatin1String("Esc") && how != QLatin1String("Enter")
+            && button->text().remove(QLatin1Char('&')) == how)
+            return button->click();
+    }
+    QTest::keyClick(box, how == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+}
+
+void closeAsWindowManager(QWidget *window)
+{
+    // QWindow::close() and QWidget::close() are the program's own closes, not spontaneous.
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QCoreApplication::sendEvent(window->windowHandle(), &event);
 }
 
 QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
