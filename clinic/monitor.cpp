@@ -7,7 +7,8 @@
 
 namespace clinic {
 namespace {
-// Without EDID, Qt takes a screen for 96 dpi and reports the millimetres that gives.
+// Without EDID, Qt takes a screen for 96 dpi, or the display server's own dpi, and reports the
+// millimetres that gives.
 constexpr double kAssumedDpi = 96;
 constexpr double kMmPerInch = 25.4;
 // Within this of the made-up size, on both axes, the size is taken for made up.
@@ -54,10 +55,14 @@ QSizeF knownSizeMm(const Monitor &monitor)
     const QSize px = monitor.resolution;
     if (!(mm.width() > 0) || !(mm.height() > 0) || px.isEmpty())
         return {};
-    const auto assumed = [](int pixels) { return pixels * kMmPerInch / kAssumedDpi; };
-    if (std::fabs(mm.width() - assumed(px.width())) <= kAssumedToleranceMm
-        && std::fabs(mm.height() - assumed(px.height())) <= kAssumedToleranceMm)
-        return {};
+    for (const double dpi : {kAssumedDpi, monitor.assumedDpi}) {
+        if (!(dpi > 0))
+            continue;
+        const auto assumed = [dpi](int pixels) { return pixels * kMmPerInch / dpi; };
+        if (std::fabs(mm.width() - assumed(px.width())) <= kAssumedToleranceMm
+            && std::fabs(mm.height() - assumed(px.height())) <= kAssumedToleranceMm)
+            return {};
+    }
     for (const QSizeF shapeOnly : kShapesOnly) {
         if (mm == shapeOnly)
             return {};

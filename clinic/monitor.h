@@ -25,10 +25,14 @@ struct Monitor
     // The visible area in millimetres as the system reports it, whether or not it is the
     // monitor's own: knownSizeMm() says whether it can be believed.
     QSizeF physicalSizeMm;
+    // The dots per inch the system makes a size up from for a monitor that reports none (an X
+    // server's own screen size, 96 on most); 0 where it says nothing.
+    double assumedDpi = 0;
 };
 
 // The monitor's reported size where it tells something of the monitor; empty where it tells
-// nothing: no size at all, the size Qt makes up at 96 dpi for a monitor without EDID, or a size
+// nothing: no size at all, the size Qt makes up at 96 dpi (or at the system's own dpi) for a
+// monitor without EDID, or a size
 // whose shape is not the picture's (televisions and projectors report 160 x 90 mm).
 QSizeF knownSizeMm(const Monitor &monitor);
 

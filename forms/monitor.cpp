@@ -21,6 +21,7 @@ clinic::Monitor describeMonitor(const QScreen *screen)
     monitor.position = geometry.topLeft();
     // As reported: whether it is the monitor's own size is a rule of the clinic's.
     monitor.physicalSizeMm = screen->physicalSize();
+    monitor.assumedDpi = platform::desktopDpi();
     return monitor;
 }
 

@@ -555,6 +555,20 @@ void confinePointer(QWindow *window)
     // decides where the pointer may go.
 }
 
+double desktopDpi()
+{
+#ifdef KELVANE_HAVE_XCB
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (xcb_connection_t *connection = x11Connection()) {
+            const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+            if (screen && screen->width_in_millimeters > 0)
+                return screen->width_in_pixels * 25.4 / screen->width_in_millimeters;
+        }
+    }
+#endif
+    return 0;
+}
+
 bool windowManagerRunning()
 {
     const QString name = QGuiApplication::platformName();

@@ -90,6 +90,11 @@ ScreenSize screenSize(const QScreen *screen = nullptr);
 // this. `screen` null: the primary screen.
 QRect screenGeometry(const QScreen *screen = nullptr);
 
+// The dots per inch of the desktop as a whole, as the display server gives them (an X screen's
+// own size): what Qt takes for a monitor that reports no size of its own. 0 where there is no
+// such figure (Wayland, offscreen).
+double desktopDpi();
+
 // Where the pointer stands, in device pixels from the top left corner of `screen` (null: the
 // primary screen): outside the screen's rectangle while it stands on another monitor.
 QPointF pointerPosition(const QScreen *screen = nullptr);

@@ -325,6 +325,9 @@ private Q_SLOTS:
         // 2560 x 1440 at 96 dpi: 677.3 x 381.0 mm, as Qt makes it up without EDID.
         QTest::newRow("Qt's 96 dpi")
             << QSize(2560, 1440) << QSizeF(677, 381) << QStringLiteral("size unknown");
+        // The rows stand on a display server of 100 dpi, as Xvfb's: 1024 x 768 is 260.1 x 195.1.
+        QTest::newRow("the server's own dpi")
+            << QSize(1024, 768) << QSizeF(260, 195) << QStringLiteral("size unknown");
         QTest::newRow("near 96 dpi but a real size")
             << QSize(2560, 1440) << QSizeF(677, 382.5) << QStringLiteral("677 x 383 mm");
         QTest::newRow("a projector's 16 x 9 cm on 4:3")
@@ -345,6 +348,7 @@ private Q_SLOTS:
         clinic::Monitor monitor = here();
         monitor.resolution = pixels;
         monitor.physicalSizeMm = reported;
+        monitor.assumedDpi = 100;
         QCOMPARE(clinic::sizeText(monitor), text);
         QCOMPARE(clinic::knownSizeMm(monitor).isEmpty(), text == QStringLiteral("size unknown"));
         QCOMPARE(clinic::nameAndSize(monitor),
