@@ -16,6 +16,7 @@ using clinic::NoteCase;
 
 Q_DECLARE_METATYPE(clinic::NoteCase)
 Q_DECLARE_METATYPE(clinic::Monitor)
+Q_DECLARE_METATYPE(clinic::MarkAtDone)
 
 namespace {
 
@@ -445,6 +446,97 @@ private Q_SLOTS:
             clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::FarFromReported);
         monitor.physicalSizeMm = QSizeF(508, 285.75); // 1920 x 1080 at 96 dpi
         QCOMPARE(clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::None);
+    }
+
+    // The length the calibration screen asks for first: the longest whose mark the bar (the
+    // axis less 250 pixels, strictly) still reaches with the guess 5 % larger.
+    void lengthFor_data()
+    {
+        QTest::addColumn<float>("pixels");
+        QTest::addColumn<double>("guess");
+        QTest::addColumn<int>("mm");
+        // A 13.3-inch 1280 x 800 laptop, 670 per 150 mm: bars end at 1029 and 549.
+        QTest::newRow("1280 x 800 across") << 1280.f << 670.0 << 150; // 703.5
+        QTest::newRow("1280 x 800 down: 100 mm fits") << 800.f << 670.0 << 100; // 469
+        // A 15.6-inch 1366 x 768 laptop, 596: bars end at 1115 and 517.
+        QTest::newRow("1366 x 768 across") << 1366.f << 596.0 << 150; // 625.8
+        QTest::newRow("1366 x 768 down") << 768.f << 596.0 << 100; // 625.8 over, 417.2
+        // The fall-back 500 on 1024 x 768: bars end at 773 and 517.
+        QTest::newRow("1024 x 768 across") << 1024.f << 500.0 << 150; // 525
+        QTest::newRow("1024 x 768 down: 500 fits, 525 not") << 768.f << 500.0 << 100;
+        QTest::newRow("1024 x 768 down: 492 and 5 % fit") << 768.f << 492.0 << 150; // 516.6
+        // 800 x 600: bars end at 549 and 349.
+        QTest::newRow("800 x 600 across") << 800.f << 500.0 << 150; // 525
+        QTest::newRow("800 x 600 down: 100 mm just over") << 600.f << 500.0 << 50; // 350, 175
+        QTest::newRow("800 x 600 down: 495") << 600.f << 495.0 << 100; // 346.5
+        // A 24-inch 1920 x 1080, 542, and a 13.3-inch one, 980: the bar down ends at 829.
+        QTest::newRow("1920 x 1080 down, 24 inch") << 1080.f << 542.0 << 150; // 569.1
+        QTest::newRow("1920 x 1080 down, 13.3 inch") << 1080.f << 980.0 << 100; // 1029, 686
+        QTest::newRow("no room even for 50 mm") << 300.f << 500.0 << 50;
+    }
+    void lengthFor()
+    {
+        QFETCH(float, pixels);
+        QFETCH(double, guess);
+        QFETCH(int, mm);
+        QCOMPARE(clinic::lengthFor(pixels, guess), mm);
+    }
+
+    // Whether "Done" asks "Have you checked both marks with a ruler?": where this monitor at
+    // this resolution has no calibration of its own, a mark that stands where a value the
+    // screen placed (opened with, the reported size, kept across a change of length) puts it
+    // may never have met a ruler. On a 1920 x 1080 monitor; marks in pixels on the length.
+    void needsRulerCheck_data()
+    {
+        QTest::addColumn<bool>("calibratedHere");
+        QTest::addColumn<clinic::MarkAtDone>("across");
+        QTest::addColumn<clinic::MarkAtDone>("down");
+        QTest::addColumn<bool>("asks");
+        const auto across = [](int mm, int mark, const QList<double> &placed) {
+            return clinic::MarkAtDone {1920, mm, mark, placed};
+        };
+        const auto down = [](int mm, int mark, const QList<double> &placed) {
+            return clinic::MarkAtDone {1080, mm, mark, placed};
+        };
+        // A fresh install on a 24-inch monitor, truly 542 per 150 mm, reporting 531 x 299 mm
+        // (542.4 and 541.8): Calibrate, Enter.
+        const QList<double> freshH {500, 542.4}, freshV {500, 541.8};
+        QTest::newRow("fresh, 500 not moved")
+            << false << across(150, 500, freshH) << down(150, 500, freshV) << true;
+        QTest::newRow("fresh, both measured")
+            << false << across(150, 543, freshH) << down(150, 540, freshV) << false;
+        QTest::newRow("fresh, down left at 500")
+            << false << across(150, 543, freshH) << down(150, 500, freshV) << true;
+        // A laptop's 596 on a 23-inch monitor (566): "Calibrated on another monitor", Enter.
+        QTest::newRow("another monitor's 596")
+            << false << across(150, 596, {596, 565.8}) << down(150, 596, {596, 565.8}) << true;
+        // "Use the monitor's size", then Enter: the marks at 542 both ways.
+        QTest::newRow("the reported size")
+            << false << across(150, 542, freshH) << down(150, 542, freshV) << true;
+        QTest::newRow("the reported size, then a pixel each")
+            << false << across(150, 543, freshH) << down(150, 541, freshV) << false;
+        // 100 mm chosen down: 500 stands at 333.33, so 333 is where it opened.
+        QTest::newRow("100 mm, where 500 stands")
+            << false << across(150, 543, {500}) << down(100, 333, {500, 500}) << true;
+        QTest::newRow("100 mm, a pixel on")
+            << false << across(150, 543, {500}) << down(100, 334, {500, 500}) << false;
+        // The reported size on 50 mm (223.8 pixels: 224, 672 per 150 mm), then 150 mm again:
+        // 672 was kept, and its mark at 672 is not the reported 542.4's.
+        QTest::newRow("the reported size kept across lengths")
+            << false << across(150, 672, {500, 671.3, 500, 672}) << down(150, 543, freshV) << true;
+        // Opened with 1400 down on 100 mm (933 pixels): the bar's end, 829, is where it opened.
+        QTest::newRow("opened beyond the bar")
+            << false << across(150, 543, {500}) << down(100, 829, {1400}) << true;
+        QTest::newRow("calibrated here: Done as always")
+            << true << across(150, 500, freshH) << down(150, 500, freshV) << false;
+    }
+    void needsRulerCheck()
+    {
+        QFETCH(bool, calibratedHere);
+        QFETCH(clinic::MarkAtDone, across);
+        QFETCH(clinic::MarkAtDone, down);
+        QFETCH(bool, asks);
+        QCOMPARE(clinic::needsRulerCheck(calibratedHere, across, down), asks);
     }
 
     void recordedText_data()

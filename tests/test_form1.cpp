@@ -104,6 +104,8 @@ private:
             auto *calibration = currentWindow<FrmCali>();
             if (!calibration || !QTest::qWaitForWindowExposed(calibration))
                 return nullptr;
+            // Marks not moved: the clinician says a ruler checked them.
+            testsupport::MessageBoxAnswer checked(QStringLiteral("Yes, checked"));
             QTest::mouseClick(
                 calibration->findChild<QPushButton *>(QStringLiteral("Done")), Qt::LeftButton);
         }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -144,6 +145,12 @@ MessageBoxAnswer::MessageBoxAnswer(const QString &button)
     m_timer.start();
 }
 
+MessageBoxAnswer::MessageBoxAnswer(Qt::Key key)
+    : MessageBoxAnswer(QString())
+{
+    m_key = key;
+}
+
 void MessageBoxAnswer::answer()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -152,6 +159,10 @@ void MessageBoxAnswer::answer()
     m_timer.stop();
     m_seen = true;
     m_text = box->text();
+    if (m_key) {
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(m_key));
+        return;
+    }
     const QList<QAbstractButton *> buttons = box->buttons();
     for (QAbstractButton *button : buttons) {
         if (button->text().remove(QLatin1Char('&')) == m_button) {
@@ -251,9 +262,12 @@ void ProgramTest::endProgram()
 {
     m_program.reset();
     // Windows closed by a test but not yet deleted go too: nothing of one test reaches the next.
-    const auto tops = QApplication::topLevelWidgets();
-    for (QWidget *window : tops)
-        delete window;
+    // A list's popup is a top-level widget of its own that goes with its window.
+    QList<QPointer<QWidget>> tops;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        tops << window;
+    for (const QPointer<QWidget> &window : std::as_const(tops))
+        delete window.data();
 }
 
 } // namespace testsupport

@@ -132,6 +132,8 @@ class MessageBoxAnswer : public QObject
     Q_OBJECT
 public:
     explicit MessageBoxAnswer(const QString &button);
+    // Or presses a key where the box has the keyboard focus, as the user's key would land.
+    explicit MessageBoxAnswer(Qt::Key key);
 
     // Whether a message box came up, and its text.
     bool seen() const { return m_seen; }
@@ -141,6 +143,7 @@ private:
     void answer();
 
     QString m_button;
+    int m_key = 0;
     bool m_seen = false;
     QString m_text;
     QTimer m_timer;
