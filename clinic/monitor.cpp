@@ -58,9 +58,13 @@ QSizeF knownSizeMm(const Monitor &monitor)
     for (const double dpi : {kAssumedDpi, monitor.assumedDpi}) {
         if (!(dpi > 0))
             continue;
-        const auto assumed = [dpi](int pixels) { return pixels * kMmPerInch / dpi; };
-        if (std::fabs(mm.width() - assumed(px.width())) <= kAssumedToleranceMm
-            && std::fabs(mm.height() - assumed(px.height())) <= kAssumedToleranceMm)
+        // Qt's X11 platform keeps the made-up size in whole millimetres, cut off, not rounded.
+        const auto madeUp = [dpi](int pixels, double reported) {
+            const double exact = pixels * kMmPerInch / dpi;
+            return std::fabs(reported - exact) <= kAssumedToleranceMm
+                || reported == std::floor(exact);
+        };
+        if (madeUp(px.width(), mm.width()) && madeUp(px.height(), mm.height()))
             return {};
     }
     for (const QSizeF shapeOnly : kShapesOnly) {

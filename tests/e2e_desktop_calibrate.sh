@@ -63,14 +63,17 @@ wait_exit "$KELVANE_PID"
 
 for size in 800x600 1024x600; do
     w=${size%x*} h=${size#*x}
-    xrandr --setmonitor "*Low$w" "$w/$((w * 254 / 960))x$h/$((h * 254 / 960))+0+0" screen >/dev/null
+    # The 1024 x 600 monitor reports what 96 dpi makes up, a size nobody believes; the 800 x 600
+    # one a 10-inch panel's own 200 x 150 mm.
+    mm="$((w * 254 / 960))x$h/$((h * 254 / 960))"
+    [[ $w == 800 ]] && mm="200x$h/150"
+    xrandr --setmonitor "*Low$w" "$w/$mm+0+0" screen >/dev/null
     [[ $(xrandr --listmonitors | grep -c '^ [0-9]') == 1 ]] || fail "monitor $size was not set up"
 
     # "Done" after three presses on the across bar's right arrow (and one on the down bar's, so
     # that neither mark stands where the screen opened it) stores 503, or on 800 x 600, where
-    # the monitor's 211 mm make some 567 per 150 mm and 150 mm across do not fit with 5 % to
-    # spare, so that the mark is set at 100 mm (500 stands at 333 pixels), three steps of 1.5:
-    # 504.
+    # the monitor's 200 mm make 600 per 150 mm and 150 mm across do not fit with 5 % to spare,
+    # so that the mark is set at 100 mm (500 stands at 333 pixels), three steps of 1.5: 504.
     stored=503
     [[ $w == 800 ]] && stored=504
     write_settings

@@ -329,6 +329,9 @@ private Q_SLOTS:
         // The rows stand on a display server of 100 dpi, as Xvfb's: 1024 x 768 is 260.1 x 195.1.
         QTest::newRow("the server's own dpi")
             << QSize(1024, 768) << QSizeF(260, 195) << QStringLiteral("size unknown");
+        // 1080 rows at 96 dpi are 285.75 mm, which Qt's X11 platform cuts to 285.
+        QTest::newRow("Qt's 96 dpi in whole millimetres")
+            << QSize(1920, 1080) << QSizeF(508, 285) << QStringLiteral("size unknown");
         QTest::newRow("near 96 dpi but a real size")
             << QSize(2560, 1440) << QSizeF(677, 382.5) << QStringLiteral("677 x 383 mm");
         QTest::newRow("a projector's 16 x 9 cm on 4:3")
