@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -205,15 +206,16 @@ CalibrationJudgement judge(
     return judgement;
 }
 
-// A section name the file does not use yet: `name`, or `name` followed by a number.
+// A section name the file does not use yet: `name`, or `name` followed by a number. The names
+// in use are gathered once: a file may hold the name with every number up to tens of thousands.
 QString freeSection(const Records &records, const QString &name)
 {
-    const auto used = [&](const QString &candidate) {
-        return std::any_of(records.sections.cbegin(), records.sections.cend(),
-            [&](const QString &s) { return s.compare(candidate, Qt::CaseInsensitive) == 0; });
-    };
+    QSet<QString> used;
+    used.reserve(records.sections.size());
+    for (const QString &section : records.sections)
+        used.insert(section.toCaseFolded());
     QString candidate = name;
-    for (int n = 2; used(candidate); ++n)
+    for (int n = 2; used.contains(candidate.toCaseFolded()); ++n)
         candidate = name + QLatin1Char(' ') + QString::number(n);
     return candidate;
 }
@@ -357,6 +359,8 @@ StartCalibration startCalibration(const QByteArray &folder, double screenH, doub
 
 bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now)
 {
+    if (then.readsAs(now))
+        return false; // the file as it was: nothing to compare value by value
     const auto calibration = [](const settings::Snapshot &file) {
         QStringList values;
         for (const char *key : {kKeyScreenH, kKeyScreenV})

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -304,22 +305,27 @@ Snapshot::Snapshot(const QByteArray &folder)
     if (path.isEmpty())
         return;
     int error = 0;
-    m_content = profile::getPrivateProfileContent(path, &error);
+    m_index = profile::Index(profile::getPrivateProfileContent(path, &error));
     m_refusal = refusalText(error, path);
 }
 
 QString Snapshot::value(const QString &section, const QString &key) const
 {
-    QByteArray buffer(kReadBufferSize, '\0');
-    const qsizetype n = profile::getProfileString(m_content, section.toLatin1(),
-        key.toLower().toLatin1(), QByteArray(), buffer.data(), kReadBufferSize);
-    return QString::fromLatin1(buffer.constData(), n);
+    // As ReadINI: the key looked up in lower case, the value cut to what its buffer holds. The
+    // letter case of ASCII never counts in a look-up, so only other names pay for the change.
+    const bool ascii
+        = std::all_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray value
+        = m_index.value(section.toLatin1(), (ascii ? key : key.toLower()).toLatin1())
+              .value_or(QByteArray());
+    return QString::fromLatin1(value.first(qMin(value.size(), kReadBufferSize - 1)));
 }
 
 QStringList Snapshot::sections() const
 {
     QStringList names;
-    for (const QByteArray &name : profile::sectionNames(m_content))
+    names.reserve(m_index.sectionNames().size());
+    for (const QByteArray &name : m_index.sectionNames())
         names << QString::fromLatin1(name);
     return names;
 }

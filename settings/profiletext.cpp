@@ -1,6 +1,7 @@
 #include "settings/profiletext.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -42,6 +43,13 @@ bool sameName(QByteArrayView a, QByteArrayView b)
     });
 }
 
+QByteArray lowerName(QByteArrayView name)
+{
+    QByteArray lower(name.size(), Qt::Uninitialized);
+    std::transform(name.begin(), name.end(), lower.begin(), asciiLower);
+    return lower;
+}
+
 // One line of the file: its text [start, end) and its line ending [end, next).
 struct Line
 {
@@ -51,6 +59,11 @@ struct Line
 
     bool hasEnding() const { return next > end; }
 };
+
+QByteArrayView lineText(QByteArrayView content, const Line &line)
+{
+    return content.sliced(line.start, line.end - line.start);
+}
 
 // What a line means to the profile layout.
 struct Meaning
@@ -427,29 +440,7 @@ bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value
 
 QList<QByteArray> sectionNames(QByteArrayView content)
 {
-    QByteArray decoded;
-    const bool utf16 = isUtf16(content);
-    if (utf16) {
-        QByteArray tail;
-        decoded = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
-        content = decoded;
-    }
-    QList<QByteArray> names;
-    QSet<QByteArray> seen; // in lower case: a file of many headers is still read in one pass
-    LineReader reader(content, bodyStart(content));
-    for (Line line; reader.next(line);) {
-        const Meaning meaning = meaningOf(content.sliced(line.start, line.end - line.start), false);
-        if (meaning.kind != Meaning::Header || meaning.name.isEmpty())
-            continue;
-        const QByteArray name = utf16 ? latin1FromUtf8(meaning.name) : meaning.name.toByteArray();
-        QByteArray lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
-        if (!seen.contains(lower)) {
-            seen.insert(lower);
-            names.append(name);
-        }
-    }
-    return names;
+    return Index(content.toByteArray()).sectionNames();
 }
 
 std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> &entries)
@@ -471,6 +462,78 @@ std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> 
     for (const Entry &entry : entries)
         result = withValue(result, trimmed(entry.section), trimmed(entry.key), entry.value);
     return result;
+}
+
+Index::Index(const QByteArray &content)
+    : m_text(content)
+    , m_utf16(isUtf16(content))
+{
+    if (m_utf16) {
+        QByteArray tail;
+        m_text = utf8FromUtf16(QByteArrayView(content).sliced(kUtf16Mark.size()), tail);
+    }
+    // The names are looked up in a lower-case copy of the whole text: one copy, not one for each
+    // of tens of thousands of names.
+    m_lower = lowerName(m_text);
+    std::pair<qsizetype, qsizetype> *open = nullptr; // the body being read, if it counts
+    LineReader reader(m_text, bodyStart(m_text));
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(m_text, line), false);
+        if (meaning.kind != Meaning::Header)
+            continue;
+        if (open)
+            open->second = line.start;
+        open = nullptr;
+        if (meaning.name.isEmpty())
+            continue;
+        const QByteArrayView lower(
+            m_lower.constData() + (meaning.name.data() - m_text.constData()), meaning.name.size());
+        if (m_bodies.contains(lower))
+            continue;
+        open = &m_bodies.insert(lower, {line.next, m_text.size()}).value();
+        m_names.append(m_utf16 ? latin1FromUtf8(meaning.name) : meaning.name.toByteArray());
+    }
+}
+
+std::optional<QByteArray> Index::value(QByteArrayView section, QByteArrayView key) const
+{
+    section = trimmed(section);
+    key = trimmed(key);
+    if (section.isEmpty() || key.isEmpty())
+        return std::nullopt;
+    if (m_utf16) {
+        if (const std::optional<QByteArrayView> found
+            = find(utf8FromLatin1(section), utf8FromLatin1(key)))
+            return latin1FromUtf8(*found);
+        return std::nullopt;
+    }
+    if (const std::optional<QByteArrayView> found = find(section, key))
+        return found->toByteArray();
+    return std::nullopt;
+}
+
+std::optional<QByteArrayView> Index::find(QByteArrayView section, QByteArrayView key) const
+{
+    // The name in lower case, looked up without a copy on the heap: a reader of every record
+    // looks up several values in each of tens of thousands of sections.
+    QVarLengthArray<char, 128> lower(section.size());
+    std::transform(section.begin(), section.end(), lower.begin(), asciiLower);
+    const auto body = m_bodies.constFind(QByteArrayView(lower.data(), lower.size()));
+    if (body == m_bodies.cend())
+        return std::nullopt;
+    // The reader is given the section alone: it looks ahead for line endings, and a look to the
+    // end of the file for each value would cost the file's length each time.
+    const QByteArrayView text = QByteArrayView(m_text).first(body->second);
+    LineReader reader(text, body->first);
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(text, line), true);
+        if (meaning.kind != Meaning::Key || !sameName(meaning.name, key))
+            continue;
+        if (!meaning.hasValue)
+            return std::nullopt;
+        return valueOf(meaning.rest);
+    }
+    return std::nullopt;
 }
 
 } // namespace profile

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 
 #include <optional>
@@ -42,5 +43,36 @@ QList<QByteArray> sectionNames(QByteArrayView content);
 // line, or adds the key to its section, or the section to the end; every other byte stays as it
 // was. Empty, when an entry cannot be stored.
 std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> &entries);
+
+// A file's content read once for many look-ups: where each section stands is found in one pass,
+// so that a look-up costs the length of its section, never of the file, and a reader of every
+// section (the calibration's records) takes time in proportion to the file's size. Reads
+// exactly as valueIn() and sectionNames() read the same content.
+class Index
+{
+public:
+    Index() = default;
+    explicit Index(const QByteArray &content);
+
+    std::optional<QByteArray> value(QByteArrayView section, QByteArrayView key) const;
+    const QList<QByteArray> &sectionNames() const { return m_names; }
+    // Equal indexes read the same text: every look-up in one gives what it gives in the other.
+    friend bool operator==(const Index &a, const Index &b)
+    {
+        return a.m_utf16 == b.m_utf16 && a.m_text == b.m_text;
+    }
+
+private:
+    // The value as it stands in m_text, for names as m_text spells them.
+    std::optional<QByteArrayView> find(QByteArrayView section, QByteArrayView key) const;
+
+    QByteArray m_text; // the content as it is read: a file in UTF-16 as UTF-8 text
+    bool m_utf16 = false;
+    QByteArray m_lower; // m_text in lower case, never changed: m_bodies' names point into it
+    // The lines of the first section of each name, after its header: [start, end) of m_text,
+    // by the name in lower case.
+    QHash<QByteArrayView, std::pair<qsizetype, qsizetype>> m_bodies;
+    QList<QByteArray> m_names;
+};
 
 } // namespace profile

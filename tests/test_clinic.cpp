@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <time.h>
+
 using clinic::NoteCase;
 
 Q_DECLARE_METATYPE(clinic::NoteCase)
@@ -79,6 +82,14 @@ QByteArray recordLines(const QByteArray &section, const QByteArray &keys)
             lines += '[' + section + "] " + line + '\n';
     }
     return lines;
+}
+
+// Processor time of this thread: other programs' load on the machine hardly weighs on it.
+double processorMilliseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 } // namespace
@@ -306,6 +317,52 @@ private Q_SLOTS:
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
         QCOMPARE(found->record.date, kToday);
+    }
+
+    // What the start, Start, Calibrate and "Done" do with a file grows with its size and no
+    // faster, however many sections it holds, even names the program must find a free one
+    // among. Four times the sections cost about four times the processor time; a cost that
+    // grows with the square would give sixteen. No instruction counter can be read on every
+    // machine, so the two sizes are timed in turn, the least of five runs each.
+    void manySectionsCostInProportion()
+    {
+        const QByteArray archiveHere = kArchiveHere.mid(1, kArchiveHere.size() - 3);
+        const auto cost = [&](int count) {
+            QByteArray content = screen(1671, 2600); // too large: set aside under a free name
+            for (const QByteArray &name : {QByteArray("Calibration unrecorded"), archiveHere}) {
+                content += '[' + name + "]\n";
+                for (int n = 2; n <= count / 2; ++n)
+                    content += '[' + name + ' ' + QByteArray::number(n) + "]\n";
+            }
+            write(content);
+            const double start = processorMilliseconds();
+            const settings::Snapshot file(folder());
+            settings::Values read;
+            settings::readAll(file, read);
+            const QList<profile::Entry> entries = clinic::startCalibration(file, read.ScreenH,
+                                                      read.ScreenV, here(), 1920, 1080, kToday)
+                                                      .entries
+                + clinic::doneEntries(folder(), {567, 567, here(), kToday});
+            const bool written = clinic::calibrationChanged(file, settings::Snapshot())
+                && profile::withValues(content, entries).has_value();
+            const double milliseconds = processorMilliseconds() - start;
+            // Each found the free name after the last of its own.
+            const QByteArray free = ' ' + QByteArray::number(count / 2 + 1);
+            return written && entries.constFirst().section == "Calibration unrecorded" + free
+                    && entries.constLast().section == archiveHere + free
+                ? milliseconds
+                : -1.0;
+        };
+        double least[2] = {1e9, 1e9};
+        for (int run = 0; run < 5; ++run) {
+            for (int size = 0; size < 2; ++size) {
+                const double milliseconds = cost(size ? 10'000 : 2'500);
+                QVERIFY(milliseconds >= 0);
+                least[size] = std::min(least[size], milliseconds);
+            }
+        }
+        qInfo("2,500 sections: %.1f ms, 10,000: %.1f ms", least[0], least[1]);
+        QVERIFY2(least[1] < 8 * least[0], qPrintable(QString::number(least[1] / least[0])));
     }
 
     // A reported size is believed only where it can be the monitor's own.
