@@ -575,9 +575,14 @@ QString checkBuiltFile(QByteArrayView input)
         file = units;
     }
 
-    // A few values written in one go, each with or without the leading blank of a number; then
-    // every key reads as built or as written.
+    // A section removed, every one of its name, and a few values written in one go, each with or
+    // without the leading blank of a number; then every key reads as built, removed or written.
     QList<profile::Entry> entries;
+    if (choices.next(3) == 0) {
+        const int section = choices.next(int(kSections.size()));
+        entries.append(profile::Entry::removal(kSections[std::size_t(section)]));
+        expected[std::size_t(section)].fill(std::nullopt);
+    }
     for (int count = choices.next(4); count > 0; --count) {
         const int section = choices.next(int(kSections.size()));
         const int key = choices.next(int(kKeys.size()));

@@ -272,6 +272,11 @@ QString refusalText(int error, const QByteArray &path)
         return QCoreApplication::translate(
             "settings", "%1 is larger than any settings file (over %2 bytes)")
             .arg(file, QString::number(profile::kMaximumSize));
+    case profile::kRefusedWouldBeTooLarge:
+        return QCoreApplication::translate("settings",
+            "%1 would grow larger than any settings file (over %2 bytes), and the next start "
+            "would refuse it")
+            .arg(file, QString::number(profile::kMaximumSize));
     default:
         return {};
     }
@@ -359,7 +364,10 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QByteArr
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
     const QByteArray &strfullpath)
 {
-    // A write that cannot be done leaves the file as it was; the caller goes on regardless.
+    // A write that cannot be done leaves the file as it was; the caller goes on regardless. A
+    // value needs a key: the profile layer takes an entry without either for a section's removal.
+    if (strkey.isEmpty())
+        return;
     profile::writePrivateProfileStrings(
         {settings::profileEntry(strsection, strkey, strkeyvalue)}, strfullpath);
 }

@@ -63,7 +63,7 @@ std::array<Stored, 5> readAll(const Snapshot &file, Values &values);
 // all in one replacement of the file. A save that cannot be done has no effect on the file and
 // returns why, in the system's words, for the window to tell the user; empty when it is done.
 // Anything at the file's name but a plain file of one name and of a settings file's size is
-// refused, and the reason names the file.
+// refused, and so is a save that would make the file larger than one; the reason names the file.
 struct Setting
 {
     Key key;

@@ -252,6 +252,26 @@ QByteArray withValue(
     return result;
 }
 
+// The content without the sections whose names, in lower case, are in `names`: each one's
+// header and every line up to the next header go; every other byte stays as it was.
+QByteArray withoutSections(QByteArrayView content, const QSet<QByteArray> &names)
+{
+    QByteArray result;
+    result.reserve(content.size());
+    const qsizetype start = bodyStart(content);
+    result.append(content.first(start));
+    bool removing = false;
+    LineReader reader(content, start);
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(content, line), false);
+        if (meaning.kind == Meaning::Header)
+            removing = names.contains(lowerName(meaning.name));
+        if (!removing)
+            result.append(content.sliced(line.start, line.next - line.start));
+    }
+    return result;
+}
+
 bool holdsLineBreakOrNul(QByteArrayView text)
 {
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
@@ -427,13 +447,16 @@ qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByte
 // Names and values that would break the file's layout, or plant lines of their own in it.
 bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
+    const bool removal = key.isEmpty() && value.isEmpty();
     section = trimmed(section);
     key = trimmed(key);
-    if (section.isEmpty() || key.isEmpty())
+    if (section.isEmpty() || holdsLineBreakOrNul(section) || section.contains(']'))
         return false;
-    if (holdsLineBreakOrNul(section) || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value))
+    if (removal)
+        return true;
+    if (key.isEmpty() || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value))
         return false;
-    if (section.contains(']') || key.contains('='))
+    if (key.contains('='))
         return false;
     return key.front() != '[' && key.front() != ';';
 }
@@ -449,19 +472,25 @@ std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> 
         if (!isStorable(entry.section, entry.key, entry.value))
             return std::nullopt;
     }
-    if (isUtf16(content)) {
-        QByteArray tail;
-        QByteArray text = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
-        for (const Entry &entry : entries) {
-            text = withValue(text, utf8FromLatin1(trimmed(entry.section)),
-                utf8FromLatin1(trimmed(entry.key)), utf8FromLatin1(entry.value));
+    const bool utf16 = isUtf16(content);
+    QByteArray tail;
+    QByteArray text
+        = utf16 ? utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail) : content.toByteArray();
+    const auto asText
+        = [&](QByteArrayView bytes) { return utf16 ? utf8FromLatin1(bytes) : bytes.toByteArray(); };
+    for (qsizetype i = 0; i < entries.size();) {
+        if (entries[i].removes()) {
+            QSet<QByteArray> names;
+            for (; i < entries.size() && entries[i].removes(); ++i)
+                names.insert(lowerName(asText(trimmed(entries[i].section))));
+            text = withoutSections(text, names);
+            continue;
         }
-        return kUtf16Mark.toByteArray() + utf16FromUtf8(text) + tail;
+        const Entry &entry = entries[i++];
+        text = withValue(
+            text, asText(trimmed(entry.section)), asText(trimmed(entry.key)), asText(entry.value));
     }
-    QByteArray result = content.toByteArray();
-    for (const Entry &entry : entries)
-        result = withValue(result, trimmed(entry.section), trimmed(entry.key), entry.value);
-    return result;
+    return utf16 ? kUtf16Mark.toByteArray() + utf16FromUtf8(text) + tail : text;
 }
 
 Index::Index(const QByteArray &content)

@@ -12,12 +12,17 @@
 // the file around these.
 namespace profile {
 
-// One value to store: `value` under `key` in `section`.
+// One value to store: `value` under `key` in `section`. An entry without a key and without a
+// value removes the section instead: every section of its name, header and lines, so that no
+// later one of the name comes to be read in its place.
 struct Entry
 {
     QByteArray section;
     QByteArray key;
     QByteArray value;
+
+    static Entry removal(const QByteArray &section) { return {section, {}, {}}; }
+    bool removes() const { return key.isEmpty() && value.isEmpty(); }
 };
 
 // The value of `key` in `section` of a file holding `content`, as the Windows profile functions
@@ -31,8 +36,9 @@ std::optional<QByteArray> valueIn(
 qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size);
 
-// Whether `value` can be stored under `key` in `section` without breaking the layout or
-// planting lines of its own (no line break or NUL, no ']' in a section, no '=' in a key...).
+// Whether `value` can be stored under `key` in `section` (or, with neither, the section
+// removed) without breaking the layout or planting lines of its own (no line break or NUL, no
+// ']' in a section, no '=' in a key...).
 bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
 // The names of the sections of a file holding `content`, in the order they first stand, each
@@ -40,8 +46,9 @@ bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value
 QList<QByteArray> sectionNames(QByteArrayView content);
 
 // The content with every entry stored, in order: each one replaces the value of its key in its
-// line, or adds the key to its section, or the section to the end; every other byte stays as it
-// was. Empty, when an entry cannot be stored.
+// line, or adds the key to its section, or the section to the end, or removes its section;
+// every other byte stays as it was. Empty, when an entry cannot be stored. Removals that follow
+// one another take one pass over the content, however many sections they name.
 std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> &entries);
 
 // A file's content read once for many look-ups: where each section stands is found in one pass,

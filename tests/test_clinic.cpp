@@ -7,6 +7,7 @@
 #include "settings/ini.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +83,26 @@ QByteArray recordLines(const QByteArray &section, const QByteArray &keys)
             lines += '[' + section + "] " + line + '\n';
     }
     return lines;
+}
+
+// Monitor `n`'s record in its archive section; no DATE line for an empty date.
+QByteArray archived(int n, const QByteArray &date)
+{
+    const QByteArray model = "Model " + QByteArray::number(n);
+    return "[Calibration Maker " + model + " HDMI-1 1920x1080]\nSCREENH= 600\nSCREENV= 600\n"
+        + "MANUFACTURER=Maker\nMODEL=" + model + "\nSERIAL=\nOUTPUT=HDMI-1\n"
+        + "RESOLUTION=1920 x 1080\n" + (date.isEmpty() ? QByteArray() : "DATE=" + date + '\n');
+}
+
+// Records of monitors 1 to 64, monitor n dated n days into February 2026 unless `dates` says
+// otherwise.
+QByteArray archives(const QMap<int, QByteArray> &dates = {})
+{
+    QByteArray text;
+    for (int n = 1; n <= 64; ++n)
+        text += archived(
+            n, dates.value(n, QDate(2026, 2, 1).addDays(n).toString(Qt::ISODate).toLatin1()));
+    return text;
 }
 
 // Processor time of this thread: other programs' load on the machine hardly weighs on it.
@@ -317,6 +338,59 @@ private Q_SLOTS:
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
         QCOMPARE(found->record.date, kToday);
+    }
+
+    // The archive keeps the 64 most recent sections, records and values set aside alike: the
+    // oldest goes (no date before any date; of one date, the first in the file), never the
+    // record "Done" stores nor the one in use on this monitor. The file is then stored as is.
+    void archiveKeepsTheMostRecent_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QDate>("done"); // the day "Done" records; none: the start screen loads
+        QTest::addColumn<QString>("removed");
+        const QString oldest = QStringLiteral("Calibration Maker Model 1 HDMI-1 1920x1080");
+        QTest::newRow("Done on a 65th monitor") << archives() << kToday << oldest;
+        QTest::newRow("Done on a clock set back: the new record stays")
+            << archives() << QDate(2020, 1, 1) << oldest;
+        QTest::newRow("of one date, the first in the file goes")
+            << archives({{5, "2025-06-01"}, {3, "2025-06-01"}}) << kToday
+            << QStringLiteral("Calibration Maker Model 3 HDMI-1 1920x1080");
+        QTest::newRow("a section without a date goes first") << archives(
+            {{40, ""}}) << kToday << QStringLiteral("Calibration Maker Model 40 HDMI-1 1920x1080");
+        QTest::newRow("Done on a monitor whose record is the oldest of 65: the next goes")
+            << kArchiveHere + keysHere(540, 540) + archives() << kToday << oldest;
+        QTest::newRow("start: the record in use, the oldest of 65, stays") << screen(567, 567)
+                + "[Calibration]\n" + keysHere(567, 567) + kArchiveHere + keysHere(567, 567)
+                + archives() << QDate() << oldest;
+        QTest::newRow("start: values set aside make 65")
+            << screen(1671, 2600) + archives() << QDate() << oldest;
+    }
+    void archiveKeepsTheMostRecent()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QDate, done);
+        QFETCH(QString, removed);
+        write(file);
+        settings::Values read;
+        settings::readAll(folder(), read);
+        const QList<profile::Entry> entries = done.isValid()
+            ? clinic::doneEntries(folder(), {567, 567, here(), done})
+            : clinic::startCalibration(
+                folder(), read.ScreenH, read.ScreenV, here(), 1920, 1080, kToday)
+                  .entries;
+        QStringList removals;
+        for (const profile::Entry &entry : entries) {
+            if (entry.removes())
+                removals << QString::fromLatin1(entry.section);
+        }
+        QCOMPARE(removals, QStringList {removed});
+
+        QCOMPARE(settings::save(folder(), {}, entries), QString());
+        const QStringList sections = settings::Snapshot(folder()).sections();
+        QCOMPARE(sections.filter(QRegularExpression(QStringLiteral("^Calibration "))).size(), 64);
+        QVERIFY(!sections.contains(removed));
+        QCOMPARE(clinic::judgeCalibration(folder(), 567, 567, here()).calibratedHere,
+            done.isValid() || file.contains(kArchiveHere));
     }
 
     // What the start, Start, Calibrate and "Done" do with a file grows with its size and no
