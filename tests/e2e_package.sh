@@ -33,10 +33,13 @@ OUTSIDER=kv$$c
 GROUP_EXISTED=false
 getent group kelvane >/dev/null && GROUP_EXISTED=true
 HARDLINKS=$(sysctl -n fs.protected_hardlinks)
+# A file of root's alone, on the file system of the program's folder, that a member may name.
+ROOT_ONLY=/usr/lib/kelvane-root-only.$$
 package_cleanup() {
     set +e
     e2e_cleanup
     sysctl -qw fs.protected_hardlinks="$HARDLINKS"
+    rm -f "$ROOT_ONLY"
     dpkg-query -W kelvane >/dev/null 2>&1 && dpkg --purge kelvane >/dev/null
     rm -rf "$FOLDER" "$STATE" # only when the purge itself failed
     dpkg-statoverride --list "$STATE" >/dev/null && dpkg-statoverride --remove "$STATE"
@@ -369,25 +372,42 @@ rm "$FOLDER/Kelvane.ini"
 "/var/lib/dpkg/info/kelvane.postinst" configure "$VERSION-1" || fail "the set-up failed"
 echo "ok: an upgrade moved the calibration from $FOLDER to $STATE byte for byte and gave the folder back to root"
 
-# A link under the settings file's name in the old folder: the set-up, run as root, neither
-# follows nor moves it.
+# A link or a second name under the settings file's name in the old folder, made by a member
+# while the folder was the group's, of a file of root's alone; a second name while the kernel let
+# anyone link any file (fs.protected_hardlinks=0, restored at once). The set-up, run as root,
+# neither follows, moves nor opens it up: the file keeps its owner, group and mode, nothing in
+# the settings folder is a name of it, and the set-up names it. Rows: how the member names it |
+# what the set-up says.
 rm "$STATE/Kelvane.ini"
-secret=$E2E_WORK/secret
-echo secret >"$secret"
-chmod 600 "$secret"
-chmod 2775 "$FOLDER"
-ln -sf "$secret" "$FOLDER/Kelvane.ini"
-"/var/lib/dpkg/info/kelvane.postinst" configure 2.1 2>/dev/null || fail "the set-up failed on a linked settings file"
-[[ $(stat -c '%a %U %G' "$secret") == "600 root root" && ! -e $STATE/Kelvane.ini && ! -L $STATE/Kelvane.ini ]] ||
-    fail "the set-up followed a link to $(stat -c '%a %U %G' "$secret")"
-rm "$FOLDER/Kelvane.ini"
-echo "ok: the set-up leaves a link under the settings file's name alone"
+printf 'secret\n' >"$ROOT_ONLY"
+chmod 600 "$ROOT_ONLY"
+for row in "ln -s|is a symbolic link" "ln|is one of 2 names (hard links) of one file"; do
+    IFS='|' read -r how said <<<"$row"
+    chgrp kelvane "$FOLDER"
+    chmod 2775 "$FOLDER"
+    sysctl -qw fs.protected_hardlinks=0
+    # shellcheck disable=SC2086 # "ln -s" is the command and its option
+    as "$SECOND" $how "$ROOT_ONLY" "$FOLDER/Kelvane.ini" || fail "the member could not $how the file"
+    sysctl -qw fs.protected_hardlinks="$HARDLINKS"
+    "/var/lib/dpkg/info/kelvane.postinst" configure 2.1 2>"$E2E_WORK/postinst.log" ||
+        fail "$how: the set-up failed: $(cat "$E2E_WORK/postinst.log")"
+    [[ $(stat -c '%a %U %G' "$ROOT_ONLY") == "600 root root" ]] ||
+        fail "$how: the set-up made root's file $(stat -c '%a %U %G' "$ROOT_ONLY")"
+    [[ -z $(find "$STATE" -samefile "$ROOT_ONLY") && -z $(find -L "$STATE" -samefile "$ROOT_ONLY") ]] ||
+        fail "$how: the set-up put a name of root's file in $STATE: $(ls -lA "$STATE")"
+    [[ -e $FOLDER/Kelvane.ini || -L $FOLDER/Kelvane.ini ]] || fail "$how: the set-up removed the name"
+    grep -qF "$FOLDER/Kelvane.ini $said; it was left where it is" "$E2E_WORK/postinst.log" ||
+        fail "$how: the set-up did not say what it left: $(cat "$E2E_WORK/postinst.log")"
+    rm "$FOLDER/Kelvane.ini"
+done
+[[ $(cat "$ROOT_ONLY") == secret ]] || fail "root's file changed"
+echo "ok: the set-up leaves a link or a second name under the settings file's name as it is, and names it"
 
 printf '[Screen]\nSCREENH= 612\n' >"$STATE/Kelvane.ini"
-ln -s "$secret" "$STATE/link"
+ln -s "$ROOT_ONLY" "$STATE/link"
 apt-get purge -y kelvane >"$E2E_WORK/apt.log" 2>&1 || fail "apt-get purge failed: $(cat "$E2E_WORK/apt.log")"
 [[ ! -e $FOLDER && ! -e $STATE ]] || fail "purging the package left $(ls -d "$FOLDER" "$STATE" 2>/dev/null)"
 [[ -z $(dpkg-statoverride --list "$STATE") ]] || fail "purging left the statoverride of $STATE"
 ! dpkg-query -W kelvane >/dev/null 2>&1 || fail "the package is still known to dpkg after the purge"
-[[ -f $secret ]] || fail "purging followed a link out of the settings folder"
+[[ -f $ROOT_ONLY ]] || fail "purging followed a link out of the settings folder"
 echo "ok: purging removed the settings folder, the calibration and the statoverride"

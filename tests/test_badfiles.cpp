@@ -259,6 +259,58 @@ private Q_SLOTS:
         }
     }
 
+    // A file near the largest size taken, then "Done": the oldest monitors' records make room,
+    // the file stays within the bound, and the next start takes the calibration. Where nothing
+    // of the program's makes room (a log under the file's name), "Done" says the file would
+    // grow too large and leaves it as it was: no save writes a file the next start refuses.
+    void doneOnAFileNearTheLargestSize_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("stored");
+        QByteArray records = layout(" 1", " 1", " 2", " 567", " 567");
+        for (int n = 1;; ++n) {
+            const QByteArray record = testsupport::calibrationRecord(
+                true, "HDMI-" + QByteArray::number(n), 1920, 1080, 567, 567);
+            if (records.size() + record.size() > kMegabyte)
+                break;
+            records += record;
+        }
+        QTest::newRow("records of many monitors") << records << true;
+        QTest::newRow("a log") << textJunk(kMegabyte - 300)
+                + layout(" 1", " 1", " 2", " 600", " 450")
+                               << false;
+    }
+    void doneOnAFileNearTheLargestSize()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, stored);
+        QVERIFY(content.size() > kMegabyte - 400 && content.size() <= kMegabyte);
+        m_folder->writeSettings(content);
+        QTest::mouseClick(
+            open()->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);
+        QWidget *calibration = m_program->current();
+        QVERIFY(calibration && !qobject_cast<frmstart *>(calibration));
+        testsupport::MessageBoxAnswer answer(QStringLiteral("OK"));
+        QTest::mouseClick(
+            calibration->findChild<QPushButton *>(QStringLiteral("Done")), Qt::LeftButton);
+        if (!stored) {
+            QVERIFY2(answer.text().contains(m_folder->settingsFile()
+                         + QStringLiteral(" would grow larger than any settings file (over "
+                                          "1048576 bytes)")),
+                qPrintable(answer.text()));
+            QCOMPARE(m_program->current(), calibration);
+            QVERIFY2(m_folder->settings() == content, "the refused save changed the file");
+            return;
+        }
+        QVERIFY(!answer.seen());
+        QVERIFY(m_folder->settings().size() <= kMegabyte);
+        restartProgram();
+        frmstart *window = open();
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   567 x 567"));
+        QCOMPARE(testsupport::labelText(window, "caliNote"), QString());
+    }
+
     void unreadableFile()
     {
         const QByteArray content = layout(" 3", " 2", " 1", " 600", " 450");

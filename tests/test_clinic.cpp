@@ -8,9 +8,13 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <time.h>
 
 using clinic::NoteCase;
 
@@ -82,6 +86,34 @@ QByteArray recordLines(const QByteArray &section, const QByteArray &keys)
             lines += '[' + section + "] " + line + '\n';
     }
     return lines;
+}
+
+// Monitor `n`'s record in its archive section; no DATE line for an empty date.
+QByteArray archived(int n, const QByteArray &date)
+{
+    const QByteArray model = "Model " + QByteArray::number(n);
+    return "[Calibration Maker " + model + " HDMI-1 1920x1080]\nSCREENH= 600\nSCREENV= 600\n"
+        + "MANUFACTURER=Maker\nMODEL=" + model + "\nSERIAL=\nOUTPUT=HDMI-1\n"
+        + "RESOLUTION=1920 x 1080\n" + (date.isEmpty() ? QByteArray() : "DATE=" + date + '\n');
+}
+
+// Records of monitors 1 to 64, monitor n dated n days into February 2026 unless `dates` says
+// otherwise.
+QByteArray archives(const QMap<int, QByteArray> &dates = {})
+{
+    QByteArray text;
+    for (int n = 1; n <= 64; ++n)
+        text += archived(
+            n, dates.value(n, QDate(2026, 2, 1).addDays(n).toString(Qt::ISODate).toLatin1()));
+    return text;
+}
+
+// Processor time of this thread: other programs' load on the machine hardly weighs on it.
+double processorMilliseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 } // namespace
@@ -309,6 +341,105 @@ private Q_SLOTS:
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
         QCOMPARE(found->record.date, kToday);
+    }
+
+    // The archive keeps the 64 most recent sections, records and values set aside alike: the
+    // oldest goes (no date before any date; of one date, the first in the file), never the
+    // record "Done" stores nor the one in use on this monitor. The file is then stored as is.
+    void archiveKeepsTheMostRecent_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QDate>("done"); // the day "Done" records; none: the start screen loads
+        QTest::addColumn<QString>("removed");
+        const QString oldest = QStringLiteral("Calibration Maker Model 1 HDMI-1 1920x1080");
+        QTest::newRow("Done on a 65th monitor") << archives() << kToday << oldest;
+        QTest::newRow("Done on a clock set back: the new record stays")
+            << archives() << QDate(2020, 1, 1) << oldest;
+        QTest::newRow("of one date, the first in the file goes")
+            << archives({{5, "2025-06-01"}, {3, "2025-06-01"}}) << kToday
+            << QStringLiteral("Calibration Maker Model 3 HDMI-1 1920x1080");
+        QTest::newRow("a section without a date goes first") << archives(
+            {{40, ""}}) << kToday << QStringLiteral("Calibration Maker Model 40 HDMI-1 1920x1080");
+        QTest::newRow("Done on a monitor whose record is the oldest of 65: the next goes")
+            << kArchiveHere + keysHere(540, 540) + archives() << kToday << oldest;
+        QTest::newRow("start: the record in use, the oldest of 65, stays") << screen(567, 567)
+                + "[Calibration]\n" + keysHere(567, 567) + kArchiveHere + keysHere(567, 567)
+                + archives() << QDate() << oldest;
+        QTest::newRow("start: values set aside make 65")
+            << screen(1671, 2600) + archives() << QDate() << oldest;
+    }
+    void archiveKeepsTheMostRecent()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QDate, done);
+        QFETCH(QString, removed);
+        write(file);
+        settings::Values read;
+        settings::readAll(folder(), read);
+        const QList<profile::Entry> entries = done.isValid()
+            ? clinic::doneEntries(folder(), {567, 567, here(), done})
+            : clinic::startCalibration(
+                folder(), read.ScreenH, read.ScreenV, here(), 1920, 1080, kToday)
+                  .entries;
+        QStringList removals;
+        for (const profile::Entry &entry : entries) {
+            if (entry.removes())
+                removals << QString::fromLatin1(entry.section);
+        }
+        QCOMPARE(removals, QStringList {removed});
+
+        QCOMPARE(settings::save(folder(), {}, entries), QString());
+        const QStringList sections = settings::Snapshot(folder()).sections();
+        QCOMPARE(sections.filter(QRegularExpression(QStringLiteral("^Calibration "))).size(), 64);
+        QVERIFY(!sections.contains(removed));
+        QCOMPARE(clinic::judgeCalibration(folder(), 567, 567, here()).calibratedHere,
+            done.isValid() || file.contains(kArchiveHere));
+    }
+
+    // What the start, Start, Calibrate and "Done" do with a file grows with its size and no
+    // faster, however many sections it holds, even names the program must find a free one
+    // among. Four times the sections cost about four times the processor time; a cost that
+    // grows with the square would give sixteen. No instruction counter can be read on every
+    // machine, so the two sizes are timed in turn, the least of five runs each.
+    void manySectionsCostInProportion()
+    {
+        const QByteArray archiveHere = kArchiveHere.mid(1, kArchiveHere.size() - 3);
+        const auto cost = [&](int count) {
+            QByteArray content = screen(1671, 2600); // too large: set aside under a free name
+            for (const QByteArray &name : {QByteArray("Calibration unrecorded"), archiveHere}) {
+                content += '[' + name + "]\n";
+                for (int n = 2; n <= count / 2; ++n)
+                    content += '[' + name + ' ' + QByteArray::number(n) + "]\n";
+            }
+            write(content);
+            const double start = processorMilliseconds();
+            const settings::Snapshot file(folder());
+            settings::Values read;
+            settings::readAll(file, read);
+            const QList<profile::Entry> entries = clinic::startCalibration(file, read.ScreenH,
+                                                      read.ScreenV, here(), 1920, 1080, kToday)
+                                                      .entries
+                + clinic::doneEntries(folder(), {567, 567, here(), kToday});
+            const bool written = clinic::calibrationChanged(file, settings::Snapshot())
+                && profile::withValues(content, entries).has_value();
+            const double milliseconds = processorMilliseconds() - start;
+            // Each found the free name after the last of its own.
+            const QByteArray free = ' ' + QByteArray::number(count / 2 + 1);
+            return written && entries.constFirst().section == "Calibration unrecorded" + free
+                    && entries.constLast().section == archiveHere + free
+                ? milliseconds
+                : -1.0;
+        };
+        double least[2] = {1e9, 1e9};
+        for (int run = 0; run < 5; ++run) {
+            for (int size = 0; size < 2; ++size) {
+                const double milliseconds = cost(size ? 10'000 : 2'500);
+                QVERIFY(milliseconds >= 0);
+                least[size] = std::min(least[size], milliseconds);
+            }
+        }
+        qInfo("2,500 sections: %.1f ms, 10,000: %.1f ms", least[0], least[1]);
+        QVERIFY2(least[1] < 8 * least[0], qPrintable(QString::number(least[1] / least[0])));
     }
 
     // A reported size is believed only where it can be the monitor's own.
