@@ -5,6 +5,7 @@
 #include "clinic/visit.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
+#include "forms/question.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
@@ -444,17 +445,11 @@ bool FrmCali::rulerChecked()
         : tr("Have you checked both marks with a ruler at %1 mm across and %2 mm down?")
               .arg(m_lengthH)
               .arg(m_lengthV);
-    QMessageBox box(
-        QMessageBox::Question, tr("Check the calibration"), question, QMessageBox::NoButton, this);
-    box.setInformativeText(tr("A mark stands where the screen put it, not where a ruler showed "
-                              "it. A calibration counts as made on this monitor only once "
-                              "measured."));
-    QPushButton *checked = box.addButton(tr("Yes, checked"), QMessageBox::AcceptRole);
-    QPushButton *back = box.addButton(tr("Go back"), QMessageBox::RejectRole);
-    box.setDefaultButton(back);
-    box.setEscapeButton(back);
-    box.exec();
-    return box.clickedButton() == checked;
+    return ask(this,
+        {QMessageBox::Question, tr("Check the calibration"), question,
+            tr("A mark stands where the screen put it, not where a ruler showed it. A "
+               "calibration counts as made on this monitor only once measured."),
+            tr("Yes, checked"), tr("Go back")});
 }
 
 void FrmCali::Done_Click()

@@ -1,6 +1,7 @@
 #include "results/frmresults.h"
 
 #include "clinic/visit.h"
+#include "forms/question.h"
 #include "results/report.h"
 #include "results/visitpicture.h"
 
@@ -325,20 +326,14 @@ void FrmResults::removeResult()
         return;
     const int row = selected.first().row();
     const clinic::VisitResult &r = m_visit.results().at(row);
-    QMessageBox box(QMessageBox::Question, tr("Remove the result"),
+    const Question question {QMessageBox::Question, tr("Remove the result"),
         tr("Remove this result from the visit? It cannot be brought back.\n\n%1  %2, %3 fixes: "
            "%4  %5")
             .arg(r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
                 clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye),
                 clinic::shownText(r.across), clinic::shownText(r.down)),
-        QMessageBox::NoButton, this);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton *remove = box.addButton(tr("&Remove"), QMessageBox::DestructiveRole);
-    QPushButton *keep = box.addButton(tr("&Keep"), QMessageBox::RejectRole);
-    box.setDefaultButton(keep);
-    box.setEscapeButton(keep);
-    box.exec();
-    if (box.clickedButton() != remove)
+        {}, tr("&Remove"), tr("&Keep")};
+    if (!ask(this, question))
         return;
     m_visit.remove(row);
     showVisit();
@@ -443,20 +438,12 @@ void FrmResults::newPatient()
 bool askNewPatient(QWidget *parent, clinic::Visit &visit)
 {
     if (visit.hasUnsavedResults()) {
-        QMessageBox box(QMessageBox::Question, FrmResults::tr("New patient"),
+        const Question question {QMessageBox::Question, FrmResults::tr("New patient"),
             FrmResults::tr("This visit's results were not copied, saved or printed since they "
                            "last changed. A new patient discards them, with the identifier and "
                            "the note."),
-            QMessageBox::NoButton, parent);
-        box.setTextFormat(Qt::PlainText);
-        QPushButton *discard
-            = box.addButton(FrmResults::tr("&Discard the results"), QMessageBox::DestructiveRole);
-        QPushButton *keep
-            = box.addButton(FrmResults::tr("&Keep the results"), QMessageBox::RejectRole);
-        box.setDefaultButton(keep);
-        box.setEscapeButton(keep);
-        box.exec();
-        if (box.clickedButton() != discard)
+            {}, FrmResults::tr("&Discard the results"), FrmResults::tr("&Keep the results")};
+        if (!ask(parent, question))
             return false;
     }
     QInputDialog dialog(parent);

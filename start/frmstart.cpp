@@ -4,6 +4,7 @@
 #include "clinic/visit.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
+#include "forms/question.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
@@ -215,15 +216,9 @@ bool frmstart::exitWithoutSaving(const QString &error)
             + tr("This visit's results were not copied, saved or printed either: exiting "
                  "discards them.");
     text += QStringLiteral("\n\n") + tr("Exit without saving, or stay and try again?");
-    QMessageBox box(
-        QMessageBox::Warning, tr("Settings not saved"), text, QMessageBox::NoButton, this);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton *exit = box.addButton(tr("&Exit without saving"), QMessageBox::DestructiveRole);
-    QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
-    box.setDefaultButton(stay);
-    box.setEscapeButton(stay);
-    box.exec();
-    return box.clickedButton() == exit;
+    return ask(this,
+        {QMessageBox::Warning, tr("Settings not saved"), text, {}, tr("&Exit without saving"),
+            tr("&Stay")});
 }
 
 // The visit lives only as long as the program: results the clinician has not copied, saved or
@@ -231,19 +226,12 @@ bool frmstart::exitWithoutSaving(const QString &error)
 // pressed twice loses nothing.
 bool frmstart::exitDiscardingResults()
 {
-    QMessageBox box(QMessageBox::Warning, tr("Results not saved"),
-        tr("This visit's results were not copied, saved or printed since they last changed, and "
-           "Kelvane keeps them only while it runs.\n\nStay, and copy, save or print them in "
-           "\"Results\" (Ctrl+R), or exit and discard them?"),
-        QMessageBox::NoButton, this);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton *exit
-        = box.addButton(tr("E&xit and discard the results"), QMessageBox::DestructiveRole);
-    QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
-    box.setDefaultButton(stay);
-    box.setEscapeButton(stay);
-    box.exec();
-    return box.clickedButton() == exit;
+    return ask(this,
+        {QMessageBox::Warning, tr("Results not saved"),
+            tr("This visit's results were not copied, saved or printed since they last changed, "
+               "and Kelvane keeps them only while it runs.\n\nStay, and copy, save or print "
+               "them in \"Results\" (Ctrl+R), or exit and discard them?"),
+            {}, tr("E&xit and discard the results"), tr("&Stay")});
 }
 
 // Every way out saves the options first. The clinician is asked at most once: about a save that
