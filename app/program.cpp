@@ -244,15 +244,15 @@ bool Program::keepInstanceGuard()
     if (m_guard.keep() != platform::InstanceGuard::Holder::OtherUser)
         return true;
     const QString holder = inUseBy();
-    m_savingStopped = QCoreApplication::translate("Program",
-        "The lock file %1 was removed or replaced while Kelvane was running, and %2 has started "
-        "Kelvane since. So that the two do not overwrite each other's settings, this Kelvane "
-        "saves neither the options nor the calibration until it is started again; this visit's "
-        "results stay here to copy, save or print.")
-                          .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
-                              holder.isEmpty()
-                                  ? QCoreApplication::translate("Program", "another user")
-                                  : holder);
+    m_savingStopped
+        = QCoreApplication::translate("Program",
+            "The lock file %1 was removed or replaced while Kelvane was running, and Kelvane is "
+            "now in use by %2 as well. So that the two do not overwrite each other's settings, "
+            "this Kelvane saves neither the options nor the calibration until it is started "
+            "again; this visit's results stay here to copy, save or print.")
+              .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
+                  holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
+                                   : holder);
     std::fprintf(stderr, "kelvane: %s\n", qPrintable(m_savingStopped));
     if (auto *start = qobject_cast<frmstart *>(m_current.data()))
         start->showSavingNote();
