@@ -246,13 +246,11 @@ bool Program::keepInstanceGuard()
     const QString holder = inUseBy();
     m_savingStopped
         = QCoreApplication::translate("Program",
-            "The lock file %1 was removed or replaced while Kelvane was running, and Kelvane is "
-            "now in use by %2 as well. So that the two do not overwrite each other's settings, "
-            "this Kelvane saves neither the options nor the calibration until it is started "
-            "again; this visit's results stay here to copy, save or print.")
-              .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
-                  holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
-                                   : holder);
+            "Kelvane's lock was taken: Kelvane is now in use by %1 as well. Until this Kelvane is "
+            "started again it saves neither options nor calibration: the other one does. This "
+            "visit's results stay here to copy, save or print.")
+              .arg(holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
+                                    : holder);
     std::fprintf(stderr, "kelvane: %s\n", qPrintable(m_savingStopped));
     if (auto *start = qobject_cast<frmstart *>(m_current.data()))
         start->showSavingNote();

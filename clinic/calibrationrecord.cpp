@@ -184,10 +184,10 @@ CalibrationJudgement judge(
         = current && sameValues(current->screenH, current->screenV, screenH, screenV);
     const bool madeHere = (here && sameValues(here->screenH, here->screenV, screenH, screenV))
         || (isCurrent && madeOn(*current, monitor));
-    if (madeHere)
-        judgement.inUse
-            = here && sameValues(here->screenH, here->screenV, screenH, screenV) ? here : current;
-    else if (isCurrent && !fellBack)
+    // The record that holds the values in use; the fall-back is no record's.
+    if (here && sameValues(here->screenH, here->screenV, screenH, screenV))
+        judgement.inUse = here;
+    else if (isCurrent && (madeHere || !fellBack))
         judgement.inUse = current;
     if (madeHere) {
         const double off = offReported(screenH, screenV, monitor);

@@ -288,7 +288,7 @@ taker_window=$(pid_window "$taker" Kelvane) || fail "the start after the lock's 
 before=$(fingerprint "$INI")
 kill -CONT "$holder"
 for ((i = 0; i < 100; i++)); do grep -qF 'as well.' "$holder_log" && break; sleep 0.1; done
-grep -qF "was removed or replaced while Kelvane was running, and Kelvane is now in use by $SECOND since " "$holder_log" ||
+grep -qF "Kelvane's lock was taken: Kelvane is now in use by $SECOND since " "$holder_log" ||
     fail "the holder was not told who took the lock: $(cat "$holder_log")"
 kill -0 "$holder" || fail "the holder's program ended when the lock was taken"
 send_keys "$window" ctrl+r

@@ -593,12 +593,12 @@ private Q_SLOTS:
         QVERIFY(!m_program->ended());
         // The kernel names no other process here: the other guard is this test's own.
         const QString stopped = QStringLiteral(
-            "The lock file %1 was removed or replaced while Kelvane was running, and Kelvane is "
-            "now in use by another user as well. So that the two do not overwrite each other's "
-            "settings, this Kelvane saves neither the options nor the calibration until it is "
-            "started again; this visit's results stay here to copy, save or print.")
-                                    .arg(QFile::decodeName(lock));
+            "Kelvane's lock was taken: Kelvane is now in use by another user as well. Until this "
+            "Kelvane is started again it saves neither options nor calibration: the other one "
+            "does. This visit's results stay here to copy, save or print.");
         QCOMPARE(testsupport::labelText(window, "saveNote"), stopped);
+        const auto *said = window->findChild<QLabel *>(QStringLiteral("saveNote"));
+        QVERIFY(said->heightForWidth(said->width()) <= said->height());
 
         QStringList asked;
         testsupport::DialogAnswer<QMessageBox> answer([&](QMessageBox *box) {
