@@ -42,16 +42,12 @@ int main(int argc, char *argv[])
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
-    // The program folder's lock is looked at every second (see InstanceGuard::keep()).
+    // The program folder's lock is looked at every second (see InstanceGuard::keep()); one taken
+    // by another user stops this instance's saves, never the instance.
     QTimer guardCheck;
     QObject::connect(&guardCheck, &QTimer::timeout, &guardCheck, [&program, &guardCheck] {
-        QString why;
-        if (program.keepInstanceGuard(why))
-            return;
-        guardCheck.stop();
-        std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
-        noticeBox(why, program.current())->exec();
-        QCoreApplication::exit(1);
+        if (!program.keepInstanceGuard())
+            guardCheck.stop();
     });
     guardCheck.start(1000);
     return app.exec();

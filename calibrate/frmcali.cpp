@@ -278,10 +278,16 @@ void FrmCali::Form_Load()
         return;
     }
 
-    // Each read is a step of its own: one that fails keeps the value held before.
+    // Each read is a step of its own: one that fails keeps the value held before. Where the start
+    // screen's save failed, the calibration is the one it showed.
     const QByteArray folder = m_program.programFolder();
-    settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
-    settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
+        m_values.ScreenH = unsaved->values.ScreenH;
+        m_values.ScreenV = unsaved->values.ScreenV;
+    } else {
+        settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
+        settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
+    }
 
     // Each axis asks first for the longest length whose mark the clinician can surely reach on
     // this screen, judged from the monitor's reported size, else from the stored value.
@@ -459,23 +465,31 @@ void FrmCali::Done_Click()
     if (clinic::needsRulerCheck(m_calibratedHere, atDone(Axis::Across), atDone(Axis::Down))
         && !rulerChecked())
         return;
-    // Stored exactly as held, with the monitor and resolution they were made on and the day:
-    // the start screen judges the values when it loads, and brings this monitor's record back
-    // whenever it is in use again.
+    // Stored exactly as held, with the monitor and resolution they were made on, the day and the
+    // user: the start screen judges the values when it loads, and brings this monitor's record
+    // back whenever it is in use again. Nothing is stored once another instance holds the
+    // folder's lock.
     const QByteArray folder = m_program.programFolder();
     const clinic::CalibrationRecord record {m_values.ScreenH, double(m_values.ScreenV),
-        describeMonitor(m_program.patientScreen()), QDate::currentDate()};
-    const QString error = settings::save(folder,
-        {{settings::Key::ScreenH, m_values.ScreenH},
-            {settings::Key::ScreenV, double(m_values.ScreenV)}},
-        clinic::doneEntries(folder, record));
+        describeMonitor(m_program.patientScreen()), QDate::currentDate(), platform::loginName()};
+    const QString stopped = m_program.savingStopped();
+    const QString error = stopped.isEmpty() ? settings::save(folder,
+                              {{settings::Key::ScreenH, m_values.ScreenH},
+                                  {settings::Key::ScreenV, double(m_values.ScreenV)}},
+                              clinic::doneEntries(folder, record))
+                                            : stopped;
     if (!error.isEmpty()) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
-        // written stores them, "Cancel" leaves the file as it was.
+        // written stores them, "Cancel" leaves the file as it was. A calibration that was not
+        // stored is not used either: nothing would record it.
         QMessageBox box(QMessageBox::Warning, tr("Calibration not stored"),
-            tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
-               "to try again, or \"Cancel\" to leave without storing it.")
-                .arg(QFile::decodeName(settings::settingsPath(folder)), error),
+            stopped.isEmpty()
+                ? tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
+                     "to try again, or \"Cancel\" to leave without storing it.")
+                      .arg(QFile::decodeName(settings::settingsPath(folder)), error)
+                : tr("The calibration was not stored. %1\n\nPress \"Cancel\" to leave "
+                     "without storing it.")
+                      .arg(stopped),
             QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);
         box.exec();

@@ -24,6 +24,7 @@ constexpr char kKeySerial[] = "SERIAL";
 constexpr char kKeyOutput[] = "OUTPUT";
 constexpr char kKeyResolution[] = "RESOLUTION";
 constexpr char kKeyDate[] = "DATE";
+constexpr char kKeyUser[] = "USER";
 
 // Where the start screen keeps stored values it cannot use and finds in no record.
 constexpr char kUnrecordedSection[] = "Calibration unrecorded";
@@ -96,6 +97,7 @@ std::optional<CalibrationRecord> recordIn(const settings::Snapshot &file, const 
     record.monitor.resolution
         = QSize(resolution.captured(1).toInt(), resolution.captured(2).toInt());
     record.date = QDate::fromString(value(kKeyDate).trimmed(), Qt::ISODate);
+    record.user = recordedText(value(kKeyUser));
     return record;
 }
 
@@ -182,6 +184,11 @@ CalibrationJudgement judge(
         = current && sameValues(current->screenH, current->screenV, screenH, screenV);
     const bool madeHere = (here && sameValues(here->screenH, here->screenV, screenH, screenV))
         || (isCurrent && madeOn(*current, monitor));
+    // The record that holds the values in use; the fall-back is no record's.
+    if (here && sameValues(here->screenH, here->screenV, screenH, screenV))
+        judgement.inUse = here;
+    else if (isCurrent && (madeHere || !fellBack))
+        judgement.inUse = current;
     if (madeHere) {
         const double off = offReported(screenH, screenV, monitor);
         if (off > kReportedTolerance) {
@@ -269,7 +276,7 @@ QList<profile::Entry> recordEntries(const QString &section, const CalibrationRec
     const auto entry = [&](const char *key, const QString &value) {
         return settings::profileEntry(section, QLatin1String(key), value);
     };
-    return {entry(kKeyScreenH, settings::numberText(record.screenH)),
+    QList<profile::Entry> entries {entry(kKeyScreenH, settings::numberText(record.screenH)),
         entry(kKeyScreenV, settings::numberText(record.screenV)),
         entry(kKeyManufacturer, recordedText(record.monitor.manufacturer)),
         entry(kKeyModel, recordedText(record.monitor.model)),
@@ -277,6 +284,10 @@ QList<profile::Entry> recordEntries(const QString &section, const CalibrationRec
         entry(kKeyOutput, recordedText(record.monitor.output)),
         entry(kKeyResolution, resolutionText(record.monitor.resolution)),
         entry(kKeyDate, record.date.toString(Qt::ISODate))};
+    // An older record put back into use stays as it was: it says nobody.
+    if (const QString user = recordedText(record.user); !user.isEmpty())
+        entries << entry(kKeyUser, user);
+    return entries;
 }
 
 // A stored value that the start screen is about to replace in [Screen], worth keeping: a
@@ -352,6 +363,14 @@ QString recordedText(const QString &text)
     return kept.trimmed();
 }
 
+QString madeText(const CalibrationRecord &record)
+{
+    const QString unknown = QCoreApplication::translate("clinic", "unknown");
+    return QCoreApplication::translate("clinic", "Calibrated %1 by %2")
+        .arg(record.date.isValid() ? record.date.toString(Qt::ISODate) : unknown,
+            record.user.isEmpty() ? unknown : record.user);
+}
+
 CalibrationJudgement judgeCalibration(
     const QByteArray &folder, double screenH, double screenV, const Monitor &monitor)
 {
@@ -411,7 +430,7 @@ bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot
                 continue;
             values << section.toLower();
             for (const char *key : {kKeyScreenH, kKeyScreenV, kKeyManufacturer, kKeyModel,
-                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate})
+                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate, kKeyUser})
                 values << file.value(section, QLatin1String(key));
         }
         return values;

@@ -26,6 +26,7 @@
 //     OUTPUT=DP-1
 //     RESOLUTION=1920 x 1080
 //     DATE=2026-12-08
+//     USER=alice                           who pressed "Done", as the system names them
 //     [Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080]
 //     ...                                  the same keys: that monitor's own record
 //     [Calibration unrecorded]             values of an older file that the start screen
@@ -51,7 +52,13 @@ struct CalibrationRecord
     double screenV = 0;
     Monitor monitor; // its physical size is not recorded
     QDate date;
+    // The login name of the user who made it; empty in a record of an older version.
+    QString user;
 };
+
+// "Calibrated 2026-12-08 by alice": when the record was made and by whom, as the file says
+// (a record edited by hand says what was written into it), "unknown" where it does not say.
+QString madeText(const CalibrationRecord &record);
 
 // What the start, measurement and calibration screens need to know of the calibration in use
 // on `monitor`, given the values the screen holds.
@@ -63,6 +70,9 @@ struct CalibrationJudgement
     QString text;
     // A record made on this monitor at this resolution exists.
     bool calibratedHere = false;
+    // The record of the values in use: the one made here, else the one "Done" left for them on
+    // another monitor or at another resolution; none where no record holds them.
+    std::optional<CalibrationRecord> inUse;
 };
 
 // Judges the calibration values `screenH` x `screenV` in use on `monitor` against the records of

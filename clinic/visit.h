@@ -43,6 +43,9 @@ struct VisitResult
     double screenH = 0;
     double screenV = 0;
     QDate calibrationDate;
+    // "Calibrated 2026-01-15 by alice": when and by whom the calibration in use was made, as its
+    // record says (clinic::madeText); empty where no record holds it.
+    QString calibratedBy;
     // Why the calibration may not fit this screen, as the measurement screen said it; empty
     // where it was made for it.
     QString calibrationNote;

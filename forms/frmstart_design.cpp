@@ -65,6 +65,10 @@ constexpr design::Control kControls[] = {
         QT_TRANSLATE_NOOP("frmstart", "Calibrate"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the screen calibration")},
     {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 16,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The calibration: how many pixels make 150 millimetres on this screen, across by down")},
+    // Under the calibration's value, down to "Exit" and "Start": when the calibration in use was
+    // made and by whom, in up to two lines; hidden where no record holds it.
+    {"caliMade", Kind::Label, nullptr, "", 960, 5265, 3480, 495, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "When the calibration in use was made, and by whom")},
     {"Image1", Kind::Image, nullptr, ":/pictures/title.png", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
         "Kelvane", QT_TRANSLATE_NOOP("frmstart", "The program's title picture")},
     {"Command2", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Exit"), 960, 5760, 1332, 492, Default, Default, 13.8, 11,
@@ -81,6 +85,10 @@ constexpr design::Control kControls[] = {
     // hidden otherwise. Three lines hold both.
     {"caliNote", Kind::Label, nullptr, "", 960, 60, 8580, 720, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the calibration in use was measured on this screen")},
+    // Across the bottom, under "Results": says when the options and the calibration shown are not
+    // in the settings file, and why; hidden otherwise. Four lines hold the longest.
+    {"saveNote", Kind::Label, nullptr, "", 960, 7020, 8580, 900, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the options and the calibration shown are saved")},
 };
 // clang-format on
 } // namespace
@@ -105,6 +113,9 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     monitor->setTextFormat(Qt::PlainText); // the system's names
     Command3 = controls.get<QPushButton>("Command3");
     cali = controls.get<QLabel>("cali");
+    caliMade = controls.get<QLabel>("caliMade");
+    caliMade->setTextFormat(Qt::PlainText); // a user's name, from the file
+    caliMade->hide();
     Image1 = controls.get<QLabel>("Image1");
     Command2 = controls.get<QPushButton>("Command2");
     Command1 = controls.get<QPushButton>("Command1");
@@ -112,8 +123,11 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     caliNote->hide();
     Command4 = controls.get<QPushButton>("Command4");
     Command4->hide();
+    saveNote = controls.get<QLabel>("saveNote");
+    saveNote->setTextFormat(Qt::PlainText); // the system's words and a user's name
+    saveNote->hide();
 
     // The readouts centre their lines: "cali" stands centred under "Calibrate".
-    for (QLabel *readout : {resolu, monitor, cali})
+    for (QLabel *readout : {resolu, monitor, cali, caliMade})
         readout->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }

@@ -26,11 +26,13 @@ struct frmstartDesign
     QLabel *monitor = nullptr;
     QPushButton *Command3 = nullptr;
     QLabel *cali = nullptr;
+    QLabel *caliMade = nullptr;
     QLabel *Image1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command1 = nullptr;
     QLabel *caliNote = nullptr;
     QPushButton *Command4 = nullptr;
+    QLabel *saveNote = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

@@ -175,8 +175,12 @@ void Form1::Form_Load()
     }
 
     // The five settings, each read on its own; one that cannot be read keeps its value. The
-    // start screen has just saved them within its ranges, so no range is applied here.
-    settings::readAll(m_program.programFolder(), m_values);
+    // start screen has just saved them within its ranges, so no range is applied here; where
+    // its save failed, they are the values it showed.
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved())
+        static_cast<settings::Values &>(m_values) = unsaved->values;
+    else
+        settings::readAll(m_program.programFolder(), m_values);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
@@ -271,9 +275,12 @@ void Form1::Form_Load()
     m_result.screenV = double(m_values.ScreenV);
     m_result.monitor = monitor;
     m_result.screenSize = QSizeF(double(m_values.ScrWidth), double(m_values.ScrHeight));
-    if (judgement.calibratedHere) {
-        if (const auto archived = clinic::archivedRecord(m_program.programFolder(), monitor))
-            m_result.calibrationDate = archived->record.date;
+    if (judgement.inUse) {
+        m_result.calibratedBy = clinic::madeText(*judgement.inUse);
+        if (judgement.calibratedHere
+            && (judgement.note == clinic::NoteCase::None
+                || judgement.note == clinic::NoteCase::FarFromReported))
+            m_result.calibrationDate = judgement.inUse->date;
     }
 
     // The first click of an opening measures where the pointer stands, although it may not

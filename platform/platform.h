@@ -75,6 +75,10 @@ private:
     QString m_refusal;
 };
 
+// The login name of the user the program runs as, from the password database (never from the
+// environment, which the user sets); the user's number where the database has no name.
+QString loginName();
+
 // The name of the program folder's lock file.
 inline constexpr char kFolderLockName[] = "Kelvane.lock";
 

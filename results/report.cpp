@@ -329,6 +329,14 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
         return clinic::glassesName(r.glasses);
     }));
     page.field(tr("Calibration:"), distinct(visit, calibrationText));
+    // Under it, when and by whom each calibration was made, as its record says.
+    QStringList made;
+    for (const clinic::VisitResult &result : results) {
+        if (!result.calibratedBy.isEmpty() && !made.contains(result.calibratedBy))
+            made << result.calibratedBy;
+    }
+    if (!made.isEmpty())
+        page.field(QString(), made.join(QStringLiteral("; ")));
     // A prism dioptre is a size on the screen only at a given distance: the page names it even
     // before the first result.
     const QString distance = distinct(visit, [](const clinic::VisitResult &r) {

@@ -63,6 +63,13 @@ void frmstart::Form_Load()
     // read once; the calibration's records come from the same moment of it.
     m_loaded = settings::Snapshot(m_program.programFolder());
     settings::readAll(m_loaded, m_values);
+    // Options chosen here whose save failed stay as chosen, not as the file still holds them.
+    // The calibration is worked out from the file again below, as it was when they were chosen.
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
+        m_values.Filter = unsaved->values.Filter;
+        m_values.Target = unsaved->values.Target;
+        m_values.FixEye = unsaved->values.FixEye;
+    }
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -85,6 +92,7 @@ void frmstart::Form_Load()
     m_readH = m_values.ScreenH;
     m_readV = m_values.ScreenV;
     applyCalibration();
+    showSavingNote();
     Form_Activate();
 }
 
@@ -125,6 +133,9 @@ void frmstart::applyCalibration()
     // With one monitor too: its size, or that it reports none, tells whether the calibration
     // screen can offer the monitor's size.
     ui.monitor->setText(clinic::nameAndSize(monitor));
+    const std::optional<clinic::CalibrationRecord> &made = calibration.judgement.inUse;
+    ui.caliMade->setText(made ? clinic::madeText(*made) : QString());
+    ui.caliMade->setVisible(made.has_value());
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
@@ -151,6 +162,20 @@ void frmstart::showCalibrationNote(
     ui.caliNote->setVisible(!text.isEmpty());
 }
 
+void frmstart::showSavingNote()
+{
+    QString text = m_program.savingStopped();
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved();
+        text.isEmpty() && unsaved) {
+        text = tr("The options and the calibration shown here could not be saved in %1: %2. "
+                  "Start and Calibrate go on with them until Kelvane ends.")
+                   .arg(QFile::decodeName(settings::settingsPath(m_program.programFolder())),
+                       unsaved->why);
+    }
+    ui.saveNote->setText(text);
+    ui.saveNote->setVisible(!text.isEmpty());
+}
+
 QString frmstart::SaveSettings()
 {
     // A group with no option selected (a stored 2.5, say) keeps its value as read.
@@ -168,6 +193,10 @@ QString frmstart::SaveSettings()
         m_values.FixEye = 1;
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
+
+    // Nothing is written once another instance holds the folder's lock: it may be saving too.
+    if (const QString stopped = m_program.savingStopped(); !stopped.isEmpty())
+        return stopped;
 
     // The options are what the user sees and chooses here: they are written as shown. The
     // calibration is only shown here: it belongs to the calibration screen, and an
@@ -191,14 +220,33 @@ QString settingsFileName(const QByteArray &folder)
 }
 } // namespace
 
-// The other windows read their settings from the file: one opened after a failed save would
-// measure with options and a calibration the user did not choose. The user stays here, with
-// everything as chosen, to try again once the folder can be written.
-void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
+// The measurement and calibration screens read their settings from the file, which a failed
+// save left as it was: they go on with the values shown here instead, which the program keeps
+// (Navigation::unsaved()), and this screen shows the options again when it comes back. The user
+// is told why once for each reason while saves keep failing: a new reason, or a failure after a
+// save that worked, is told again; the note across the bottom stays until a save works. That
+// this instance no longer saves at all is told by the note alone.
+void frmstart::saveForNextScreen()
+{
+    const QString error = SaveSettings();
+    std::optional<UnsavedSettings> &unsaved = m_program.unsaved();
+    if (error.isEmpty()) {
+        unsaved.reset();
+        return;
+    }
+    const bool told = (unsaved && unsaved->why == error) || error == m_program.savingStopped();
+    unsaved = UnsavedSettings {m_values, error};
+    if (!told)
+        warnNotSaved(error);
+}
+
+void frmstart::warnNotSaved(const QString &error)
 {
     QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
-        tr("The settings could not be saved in %1:\n%2.\n\n%3")
-            .arg(settingsFileName(m_program.programFolder()), error, notOpened),
+        tr("The settings could not be saved in %1:\n%2.\n\nKelvane goes on with the options and "
+           "the calibration shown on the start screen until it ends; its next start reads "
+           "the file as it is.")
+            .arg(settingsFileName(m_program.programFolder()), error),
         QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -238,7 +286,10 @@ bool frmstart::exitDiscardingResults()
 // failed, which tells of results not yet kept too, or else about those results.
 bool frmstart::mayExit()
 {
-    if (const QString error = SaveSettings(); !error.isEmpty())
+    // An instance that no longer saves has said so on this screen: only the results are asked
+    // about, as staying would not save either.
+    if (const QString error = SaveSettings();
+        !error.isEmpty() && error != m_program.savingStopped())
         return exitWithoutSaving(error);
     return !m_program.visit().hasUnsavedResults() || exitDiscardingResults();
 }
@@ -268,24 +319,14 @@ void frmstart::closeEvent(QCloseEvent *event)
 void frmstart::Command1_Click()
 {
     // The measurement screen reads the file while it loads, so the save comes first.
-    if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error,
-            tr("The measurement was not opened: it would read settings other than those chosen "
-               "here."));
-        return;
-    }
+    saveForNextScreen();
     m_program.showForm1();
     close();
 }
 
 void frmstart::Command3_Click()
 {
-    if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error,
-            tr("The calibration was not opened: it would read settings other than those chosen "
-               "here."));
-        return;
-    }
+    saveForNextScreen();
     m_program.showFrmCali();
     close();
 }

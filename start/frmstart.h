@@ -38,6 +38,9 @@ public:
     // The window stands on another monitor now, or its monitor changed: the calibration in use,
     // its note and the captions are those of the patient's monitor as it is now.
     void followScreen();
+    // The note across the bottom, anew: whether the options and the calibration shown are not in
+    // the settings file (a save failed, or this instance no longer saves), and why.
+    void showSavingNote();
 
 protected:
     // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
@@ -49,7 +52,8 @@ private:
     QString SaveSettings();
     void showCalibrationNote(
         const clinic::CalibrationJudgement &judgement, const QString &mirrored);
-    void warnNotSaved(const QString &error, const QString &notOpened);
+    void saveForNextScreen();
+    void warnNotSaved(const QString &error);
     bool exitWithoutSaving(const QString &error);
     bool exitDiscardingResults();
     bool mayExit();

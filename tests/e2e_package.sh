@@ -266,6 +266,66 @@ ended_with 0 "$holder" "the holder's Exit"
 calibration_kept "the attacks on the lock"
 echo "ok: a lock removed, replaced or filled with markup turns the next member away, naming the holder"
 
+# The lock taken from under a member who has measured: the second member holds the first one's
+# program still for a moment, removes the lock and starts the program, which takes a new one. The
+# first program goes on with its visit and names who took the lock: Copy all still copies the
+# result and Start still opens the measurement, without a question, and it never writes the
+# settings again, not even on Exit; the second member's program saves as usual.
+start_as "$MEMBER"
+holder=$KELVANE_PID
+holder_log=$KELVANE_LOG
+window=$(pid_window "$holder" Kelvane) || fail "no start screen before the lock is taken"
+send_keys "$window" space
+form1=$(pid_window "$holder" Form1) || fail "the holder's Start opened no measurement"
+xdotool mousemove 600 400 click 1
+send_keys "$form1" Escape
+window=$(pid_window "$holder" Kelvane) || fail "no start screen after the holder's measurement"
+kill -STOP "$holder"
+as "$SECOND" rm "$LOCK"
+start_as "$SECOND"
+taker=$KELVANE_PID
+taker_window=$(pid_window "$taker" Kelvane) || fail "the start after the lock's removal shows no start screen"
+before=$(fingerprint "$INI")
+kill -CONT "$holder"
+for ((i = 0; i < 100; i++)); do grep -qF 'as well.' "$holder_log" && break; sleep 0.1; done
+grep -qF "Kelvane's lock was taken: Kelvane is now in use by $SECOND since " "$holder_log" ||
+    fail "the holder was not told who took the lock: $(cat "$holder_log")"
+kill -0 "$holder" || fail "the holder's program ended when the lock was taken"
+send_keys "$window" ctrl+r
+results=$(pid_window "$holder" 'Results of the visit') || fail "the holder's results did not open"
+xclip -selection clipboard </dev/null
+send_keys "$results" alt+c
+for ((i = 0; i < 100; i++)); do
+    copied=$(xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null) && [[ -n $copied ]] && break
+    sleep 0.1
+done
+[[ $copied == *"(prism dioptres)  glasses OD red, OS blue; OS fixes;"* && $(wc -l <<<"$copied") == 1 ]] ||
+    fail "the holder's Copy all copied: '$copied'"
+send_keys "$results" Escape
+window=$(pid_window "$holder" Kelvane) || fail "the results did not close over the holder's start screen"
+send_keys "$window" space
+form1=$(pid_window "$holder" Form1) || fail "the holder's Start opened no measurement once the lock was taken"
+send_keys "$form1" Escape
+window=$(pid_window "$holder" Kelvane) || fail "no start screen after the holder's second measurement"
+[[ $(fingerprint "$INI") == "$before" ]] || fail "the holder wrote the settings after its lock was taken"
+send_keys "$taker_window" Escape
+ended_with 0 "$taker" "the second member's Exit"
+after=$(fingerprint "$INI")
+[[ $after != "$before" ]] || fail "the second member's Exit did not save"
+send_keys "$window" Escape
+ended_with 0 "$holder" "the holder's Exit once its lock was taken"
+[[ $(fingerprint "$INI") == "$after" ]] || fail "the holder's Exit wrote the settings"
+calibration_kept "the lock taken from under a member"
+echo "ok: the lock taken from under a member who measured: the program goes on, names $SECOND, copies the visit, measures, and writes nothing"
+
+# A member leaves a lock that only they may open: every other member is told so, with its owner,
+# not to join a group they are in.
+as "$SECOND" sh -c "rm -f $LOCK && touch $LOCK && chmod 600 $LOCK"
+turned_away "$MEMBER" "its lock file $LOCK belongs to $SECOND, and its permissions (0600) keep the other users of the folder's group out"
+! grep -qF "add this user to the folder's group" "$KELVANE_LOG" || fail "a member was told to join the group: $(cat "$KELVANE_LOG")"
+rm "$LOCK"
+echo "ok: a lock of mode 0600 left by a member is named, with its owner, to the other members"
+
 # The first member's fall-back runtime folder taken by someone else, no XDG_RUNTIME_DIR and a
 # read-only home: the program still starts, guarded by the folder's lock alone.
 as "$OUTSIDER" mkdir -m 700 "/tmp/runtime-$SECOND"

@@ -69,6 +69,9 @@ private Q_SLOTS:
         for (QWidget *control : controls(window)) {
             const QString name = read(control, QAccessible::Name);
             const QString where = control->objectName();
+            // A note with nothing to say is hidden, and says nothing.
+            if (caption(control).isEmpty() && !control->isVisibleTo(window))
+                continue;
             QVERIFY2(!name.isEmpty(), qPrintable(where + QStringLiteral(" has no name")));
             QVERIFY2(name.contains(caption(control).trimmed()),
                 qPrintable(where + QStringLiteral(": name \"") + name

@@ -61,33 +61,6 @@ QByteArray textJunk(qsizetype size)
     return text;
 }
 
-// As root every file is readable; for the length of a check, this thread's file access is
-// that of an unprivileged user instead.
-class UnprivilegedFiles
-{
-public:
-    UnprivilegedFiles()
-    {
-        if (::geteuid() != 0)
-            return;
-        ::setfsgid(testsupport::kNobody);
-        ::setfsuid(testsupport::kNobody);
-        m_dropped = true;
-    }
-    ~UnprivilegedFiles()
-    {
-        if (!m_dropped)
-            return;
-        ::setfsuid(0);
-        ::setfsgid(0);
-    }
-    UnprivilegedFiles(const UnprivilegedFiles &) = delete;
-    UnprivilegedFiles &operator=(const UnprivilegedFiles &) = delete;
-
-private:
-    bool m_dropped = false;
-};
-
 } // namespace
 
 class TestBadFiles final : public testsupport::ProgramTest
@@ -333,7 +306,7 @@ private Q_SLOTS:
         QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0777), 0);
         QCOMPARE(::chmod(path.constData(), 0), 0);
         {
-            UnprivilegedFiles unprivileged;
+            testsupport::UnprivilegedFiles unprivileged;
             QFile probe(m_folder->settingsFile());
             QVERIFY2(!probe.open(QIODevice::ReadOnly), "the file is still readable");
             frmstart *window = open();

@@ -317,14 +317,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, archive);
         if (!file.isEmpty())
             write(file);
-        const clinic::CalibrationRecord record {567, 566, monitor, kToday};
+        const clinic::CalibrationRecord record {567, 566, monitor, kToday, QStringLiteral("alice")};
         const QList<profile::Entry> entries = clinic::doneEntries(folder(), record);
         const QByteArray keys = "SCREENH= 567\nSCREENV= 566\nMANUFACTURER="
             + clinic::recordedText(monitor.manufacturer).toLatin1()
             + "\nMODEL=" + clinic::recordedText(monitor.model).toLatin1()
             + "\nSERIAL=" + clinic::recordedText(monitor.serialNumber).toLatin1()
             + "\nOUTPUT=" + clinic::recordedText(monitor.output).toLatin1()
-            + "\nRESOLUTION=1920 x 1080\nDATE=2026-12-08\n";
+            + "\nRESOLUTION=1920 x 1080\nDATE=2026-12-08\nUSER=alice\n";
         QCOMPARE(linesOf(entries), recordLines("Calibration", keys) + recordLines(archive, keys));
 
         // Stored, it is the calibration made here, and its record is found again.
@@ -341,6 +341,46 @@ private Q_SLOTS:
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
         QCOMPARE(found->record.date, kToday);
+        QCOMPARE(found->record.user, QStringLiteral("alice"));
+    }
+
+    // Who made the calibration in use, and when, as its record says: the name "Done" wrote, a
+    // name edited into the file by hand with the values (the file is the clinic's), or
+    // "unknown" in a record of an older version. Values no record holds name nobody.
+    void whoCalibrated_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("inUse");
+        QTest::addColumn<QString>("made"); // empty: no record holds the values in use
+        const auto records = [](int value, const QByteArray &user) {
+            return screen(value, value) + "[Calibration]\n" + keysHere(value, value) + user
+                + kArchiveHere + keysHere(value, value) + user;
+        };
+        QTest::newRow("as Done wrote it") << records(566, "USER=alice\n") << 566
+                                          << QStringLiteral("Calibrated 2026-01-15 by alice");
+        QTest::newRow("an older record")
+            << records(566, {}) << 566 << QStringLiteral("Calibrated 2026-01-15 by unknown");
+        QTest::newRow("566 edited to 520 everywhere, the name kept") << records(
+            520, "USER=alice\n") << 520 << QStringLiteral("Calibrated 2026-01-15 by alice");
+        QTest::newRow("566 edited to 520 everywhere, another name")
+            << records(520, "USER=<b>mallory</b>\n") << 520
+            << QStringLiteral("Calibrated 2026-01-15 by <b>mallory</b>");
+        QTest::newRow("edited in [Screen] alone")
+            << screen(520, 520) + records(566, "USER=alice\n").mid(screen(566, 566).size()) << 520
+            << QString();
+        QTest::newRow("made on another monitor")
+            << screen(1671, 1671) + "[Calibration]\n" + keysLaptop(1671, 1671) + "USER=bob\n"
+            << 1671 << QStringLiteral("Calibrated 2026-02-20 by bob");
+    }
+    void whoCalibrated()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, inUse);
+        QFETCH(QString, made);
+        write(file);
+        const clinic::CalibrationJudgement judgement
+            = clinic::judgeCalibration(folder(), inUse, inUse, here());
+        QCOMPARE(judgement.inUse ? clinic::madeText(*judgement.inUse) : QString(), made);
     }
 
     // The archive keeps the 64 most recent sections, records and values set aside alike: the
@@ -377,7 +417,7 @@ private Q_SLOTS:
         settings::Values read;
         settings::readAll(folder(), read);
         const QList<profile::Entry> entries = done.isValid()
-            ? clinic::doneEntries(folder(), {567, 567, here(), done})
+            ? clinic::doneEntries(folder(), {567, 567, here(), done, {}})
             : clinic::startCalibration(
                 folder(), read.ScreenH, read.ScreenV, here(), 1920, 1080, kToday)
                   .entries;
@@ -419,7 +459,7 @@ private Q_SLOTS:
             const QList<profile::Entry> entries = clinic::startCalibration(file, read.ScreenH,
                                                       read.ScreenV, here(), 1920, 1080, kToday)
                                                       .entries
-                + clinic::doneEntries(folder(), {567, 567, here(), kToday});
+                + clinic::doneEntries(folder(), {567, 567, here(), kToday, {}});
             const bool written = clinic::calibrationChanged(file, settings::Snapshot())
                 && profile::withValues(content, entries).has_value();
             const double milliseconds = processorMilliseconds() - start;

@@ -39,6 +39,7 @@ clinic::VisitResult result(int hour, int minute, double target, double fixingEye
     r.screenH = 567;
     r.screenV = 567;
     r.calibrationDate = QDate(2026, 1, 15);
+    r.calibratedBy = QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>");
     r.calibrationNote = note;
     r.monitor.output = QStringLiteral("DP-1");
     r.monitor.resolution = QSize(1024, 768);
@@ -202,6 +203,9 @@ void TestReport::pdfHoldsTheVisit()
     QVERIFY2(text.contains(QStringLiteral("Calibration: 567 x 567 px per 150 mm, made 2026-01-15 "
                                           "on DP-1 at 1024 x 768")),
         qPrintable(text));
+    // Under it, when and by whom, as its record says.
+    QVERIFY2(
+        lines.contains(QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
         qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));

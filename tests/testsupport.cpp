@@ -19,6 +19,8 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,6 +193,28 @@ void closeAsWindowManager(QWidget *window)
     QCoreApplication::sendEvent(window->windowHandle(), &event);
 }
 
+UnprivilegedFiles::UnprivilegedFiles()
+{
+    if (::geteuid() != 0)
+        return;
+    ::setfsgid(kNobody);
+    ::setfsuid(kNobody);
+    m_dropped = true;
+}
+
+UnprivilegedFiles::~UnprivilegedFiles()
+{
+    if (!m_dropped)
+        return;
+    ::setfsuid(0);
+    ::setfsgid(0);
+}
+
+QString loginName()
+{
+    return QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+}
+
 QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
     int screenH, int screenV, const QByteArray &date)
 {
@@ -199,13 +223,13 @@ QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, 
                                        : QByteArray("[Calibration]\n");
     return section
         + QStringLiteral("SCREENH= %1\nSCREENV= %2\nMANUFACTURER=\nMODEL=\nSERIAL=\nOUTPUT=%3\n"
-                         "RESOLUTION=%4 x %5\nDATE=%6\n")
+                         "RESOLUTION=%4 x %5\nDATE=%6\nUSER=%7\n")
               .arg(screenH)
               .arg(screenV)
               .arg(QString::fromLatin1(output))
               .arg(width)
               .arg(height)
-              .arg(QString::fromLatin1(date))
+              .arg(QString::fromLatin1(date), loginName())
               .toLatin1();
 }
 

@@ -50,6 +50,20 @@ mode_t modeOf(const QString &path);
 // removed, while the files can still be written).
 bool lockFolder(const QString &folder, bool on);
 
+// As root every file is readable and writable; for as long as this lives, this thread's file
+// access is that of an unprivileged user (nobody) instead. Nothing changes for another user.
+class UnprivilegedFiles
+{
+public:
+    UnprivilegedFiles();
+    ~UnprivilegedFiles();
+    UnprivilegedFiles(const UnprivilegedFiles &) = delete;
+    UnprivilegedFiles &operator=(const UnprivilegedFiles &) = delete;
+
+private:
+    bool m_dropped = false;
+};
+
 // A folder locked as above for as long as this lives.
 class LockedFolder
 {
@@ -181,9 +195,12 @@ private:
     int m_count = 0;
 };
 
+// The login name of the user the tests run as, from the password database.
+QString loginName();
+
 // A calibration's record as "Done" writes it, for a monitor named only by its output (as the
-// offscreen screens are): in [Calibration], the record of the values in use, or in the
-// monitor's archive section.
+// offscreen screens are), made by the user the tests run as: in [Calibration], the record of the
+// values in use, or in the monitor's archive section.
 QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
     int screenH, int screenV, const QByteArray &date = "2026-01-15");
 // Both, as "Done" leaves them in a file that held none.
