@@ -518,6 +518,11 @@ void TestReport::noCoreDumps()
 {
     const pid_t child = ::fork();
     if (child == 0) {
+        // As a process starts (a change of file-system user, as above, would have made it
+        // undumpable already).
+        ::prctl(PR_SET_DUMPABLE, 1);
+        const rlimit unlimited {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_CORE, &unlimited);
         platform::stopCoreDumps();
         rlimit limit {1, 1};
         ::getrlimit(RLIMIT_CORE, &limit);
