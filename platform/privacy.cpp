@@ -233,9 +233,9 @@ bool PrivateFile::findPlace()
     return failSystem(m_path, EISDIR); // "/" or "." alone
 }
 
-// Only a plain file of the user's own with one name is replaced: the file dialog has asked
-// about it. Replacing another's file would take it from them; a file with a second name would
-// keep its old content under that name.
+// Only a plain file of the user's own with one name, not made read-only, is replaced: the file
+// dialog has asked about it. Replacing another's file would take it from them; a file with a second
+// name would keep its old content under that name.
 bool PrivateFile::judgeExisting()
 {
     if (!m_exists)
@@ -254,6 +254,9 @@ bool PrivateFile::judgeExisting()
         return fail(tr("%1 is one of %2 names of one file (hard links): Kelvane does not "
                        "replace it.")
                         .arg(shown, QString::number(m_existing.st_nlink)));
+    // A report its owner made read-only is kept, as a file with the read-only attribute is.
+    if ((m_existing.st_mode & S_IWUSR) == 0)
+        return fail(tr("%1 is read-only: Kelvane does not replace it.").arg(shown));
     return true;
 }
 

@@ -25,11 +25,12 @@ void stopCoreDumps();
 // and the use:
 // - A link is followed only where it is the user's own, or, on the way to the folder, root's:
 //   another user's link (one planted in /tmp, say) is refused and named, never replaced.
-// - An existing file is replaced only where it is a plain file of the user's own with one name:
-//   another user's file, a file with a second name (a hard link), a folder, a pipe or a device
-//   is refused. The new file is 0600 too, whatever mode the old one had.
-// - A name that was free stays free for no one else: the file is put there only while the name
-//   is still free.
+// - An existing file is replaced only where it is a plain file of the user's own with one name
+//   that the user may write: another user's file, a file with a second name (a hard link), a
+//   read-only file, a folder, a pipe or a device is refused. The new file is 0600 too, whatever
+//   mode the old one had.
+// - A name that was free when looked at is taken only while it still is: nothing put there
+//   meanwhile is replaced.
 class PrivateFile
 {
 public:

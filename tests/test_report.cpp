@@ -391,6 +391,11 @@ void TestReport::savedOnlyWhereTheUserMeansIt_data()
         << "r.pdf" << false << 022
         << "%1/r.pdf belongs to another user (root): Kelvane does not replace it."
         << "";
+    QTest::newRow("the user's read-only report")
+        << ""
+        << "echo earlier >r.pdf; chmod 444 r.pdf"
+        << "r.pdf" << false << 022 << "%1/r.pdf is read-only"
+        << "";
     QTest::newRow("a second name of the user's file")
         << ""
         << "echo earlier >mine.pdf; ln mine.pdf r.pdf"
