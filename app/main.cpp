@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/raise.h"
 #include "platform/platform.h"
+#include "platform/privacy.h"
 #include "settings/ini.h"
 
 #include <QMessageBox>
@@ -12,6 +13,8 @@
 
 int main(int argc, char *argv[])
 {
+    // A visit's identifier and note live in this process's memory: no core file may keep them.
+    platform::stopCoreDumps();
     if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
         return *exitCode;
     if (QString reason; !platform::displayAvailable(reason)) {

@@ -38,6 +38,10 @@ void prepareApplication()
     qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    // The desktop's own file dialogs (GTK's, a portal's) keep every file name they are given in
+    // a history of the whole desktop (recently-used.xbel), and a report's name may name the
+    // patient. Qt's own dialogs keep no file name; this reaches the print dialog's too.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 bool displayAvailable(QString &reason)

@@ -13,7 +13,8 @@ class QWindow;
 namespace platform {
 
 // Positions on the measurement and calibration screens are real screen pixels, so scaling
-// must be off before the application object exists.
+// must be off before the application object exists; file dialogs are Qt's own, which keep no
+// desktop-wide history of file names.
 void prepareApplication();
 
 // Whether the program has a display to show its windows on. False, with `reason` set to one

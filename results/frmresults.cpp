@@ -379,6 +379,9 @@ void FrmResults::saveAsPdf()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("PDF documents (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    // The desktop's own dialog would keep the report's name, and with it the patient's
+    // identifier, in a history of the whole desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The user's documents, or the home folder where there are none: never the folder the
     // program was started from, which may be the program's own.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -392,9 +395,9 @@ void FrmResults::saveAsPdf()
         m_visit.markSaved();
     else
         warn(tr("Report not saved"),
-            tr("The report could not be saved as %1:\n%2")
-                .arg(QDir::toNativeSeparators(path),
-                    error.isEmpty() ? tr("the file could not be written") : error));
+            error.isEmpty()
+                ? tr("The report could not be saved as %1.").arg(QDir::toNativeSeparators(path))
+                : error);
 }
 
 void FrmResults::print()

@@ -1,6 +1,7 @@
 #include "results/report.h"
 
 #include "clinic/visit.h"
+#include "platform/privacy.h"
 #include "results/visitpicture.h"
 
 #include <QBuffer>
@@ -15,11 +16,11 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -287,6 +288,12 @@ QPageSize pageSizeForLocale()
                                                                       : QPageSize(QPageSize::A4);
 }
 
+QString cannotWrite(const QString &path, const platform::PrivateFile &file)
+{
+    return tr("Cannot write the report %1:\n%2")
+        .arg(QDir::toNativeSeparators(path), file.errorString());
+}
+
 QString programName()
 {
     const QString name = QCoreApplication::applicationName();
@@ -400,9 +407,8 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
 bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error)
 {
     error.clear();
-    // The PDF is made in memory and written in one piece through a temporary file in the target
-    // folder, so that a failure leaves no half-written report; QSaveFile cannot take the writer
-    // directly, which writes as it paints.
+    // The PDF is made in memory and written in one piece: the writer writes as it paints, and a
+    // failure must leave no half-written report.
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -415,19 +421,38 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
         if (!paintReport(writer, visit, error))
             return false;
     }
-    QSaveFile file(path);
-    const auto failed = [&] {
-        error = tr("Cannot write the report %1:\n%2.")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
-        file.cancelWriting();
+    platform::PrivateFile file(path);
+    if (file.open() && file.write(buffer.data()) && file.commit())
+        return true;
+    error = cannotWrite(path, file);
+    return false;
+}
+
+bool printReportOn(QPrinter &printer, const clinic::Visit &visit, QString &error)
+{
+    error.clear();
+    const QString path = printer.outputFileName();
+    std::optional<platform::PrivateFile> file;
+    if (!path.isEmpty()) {
+        file.emplace(path);
+        if (!file->open()) {
+            error = cannotWrite(path, *file);
+            return false;
+        }
+        // The printer opens its file by name, following any link and giving it the umask's
+        // mode: it is given the name of the very temporary file made above instead.
+        printer.setOutputFileName(file->handleName());
+    }
+    if (!paintReport(printer, visit, error))
         return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed();
-    if (file.write(buffer.data()) != buffer.data().size())
-        return failed();
-    if (!file.commit())
-        return failed();
+    if (printer.printerState() == QPrinter::Error) {
+        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
+        return false;
+    }
+    if (file && !file->commit()) {
+        error = cannotWrite(path, *file);
+        return false;
+    }
     return true;
 }
 
@@ -445,11 +470,5 @@ Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
         return Printing::Cancelled;
-    if (!paintReport(printer, visit, error))
-        return Printing::Failed;
-    if (printer.printerState() == QPrinter::Error) {
-        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
-        return Printing::Failed;
-    }
-    return Printing::Printed;
+    return printReportOn(printer, visit, error) ? Printing::Printed : Printing::Failed;
 }

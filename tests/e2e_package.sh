@@ -33,13 +33,19 @@ OUTSIDER=kv$$c
 GROUP_EXISTED=false
 getent group kelvane >/dev/null && GROUP_EXISTED=true
 HARDLINKS=$(sysctl -n fs.protected_hardlinks)
+SYMLINKS=$(sysctl -n fs.protected_symlinks)
+# Another user's folder in /tmp, where a report may be sent through a planted link.
+DROP=/tmp/kelvane-drop.$$
+REPORT_ID=pt$$q # the patient's identifier typed for a report
 # A file of root's alone, on the file system of the program's folder, that a member may name.
 ROOT_ONLY=/usr/lib/kelvane-root-only.$$
 package_cleanup() {
     set +e
     e2e_cleanup
     sysctl -qw fs.protected_hardlinks="$HARDLINKS"
-    rm -f "$ROOT_ONLY"
+    sysctl -qw fs.protected_symlinks="$SYMLINKS"
+    rm -f "$ROOT_ONLY" /tmp/"Kelvane report kv$$"*.pdf
+    rm -rf "$DROP"
     dpkg-query -W kelvane >/dev/null 2>&1 && dpkg --purge kelvane >/dev/null
     rm -rf "$FOLDER" "$STATE" # only when the purge itself failed
     dpkg-statoverride --list "$STATE" >/dev/null && dpkg-statoverride --remove "$STATE"
@@ -116,8 +122,8 @@ as() { # as <user> <command...>: the user's groups, no environment of root's
     setpriv --reuid="$(id -u "$1")" --regid=users --init-groups env -i PATH=/usr/bin:/bin "${@:2}"
 }
 home_of() { if [[ $1 == root ]]; then echo "$ROOT_HOME"; else getent passwd "$1" | cut -d: -f6; fi; }
-# Starts the program as the user, in a session of their own and with their groups; its process
-# id is in KELVANE_PID, what it says in KELVANE_LOG. Assignments given (XDG_RUNTIME_DIR=) replace
+# Starts the program as the user, in a session of their own and with their groups (umask
+# START_UMASK, else 002); its process id is in KELVANE_PID, what it says in KELVANE_LOG. Assignments given (XDG_RUNTIME_DIR=) replace
 # the session's. Without a session bus of its own, Qt would start one through X that outlives
 # the program. The address space is bounded, so that a fault that reads without end fails fast;
 # the files a process may open are bounded as a desktop session's are (1024).
@@ -126,7 +132,7 @@ start_as() { # start_as <user> [VAR=value...]
     shift
     home=$(home_of "$user")
     KELVANE_LOG=$E2E_WORK/kelvane-$(id -u "$user").log
-    (umask 002 && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
+    (umask "${START_UMASK:-002}" && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
         env -i DISPLAY="$DISPLAY" HOME="$home" XDG_RUNTIME_DIR="$home/run" PATH=/usr/bin:/bin \
         DBUS_SESSION_BUS_ADDRESS=disabled: "$@" prlimit --as=$((4 << 30)) --nofile=1024 \
         kelvane 2>"$KELVANE_LOG") &
@@ -383,6 +389,92 @@ ended_with 0 "$KELVANE_PID" "the Exit after the administrator's change"
 expect_file "$INI" "$changed"
 echo "ok: a calibration changed by the administrator while the start screen was open is kept by its Exit"
 sysctl -qw fs.protected_hardlinks="$HARDLINKS"
+
+# --- Reports: the first member's alone --------------------------------------------------------
+# The first member measures once, types an identifier, and saves the report through the Results
+# window's file dialog at <path> (answering its question where a file seems to be there); it
+# is written (the file named) or refused ("refused": the message is up, and dismissed). With
+# GTK's platform theme where it is installed: its own file dialog would keep the report's name
+# in the desktop's history. The program then runs on with the Results window open.
+save_report() { # save_report <path> <written file | refused>
+    local window results dialog i
+    START_UMASK=022 start_as "$MEMBER" QT_QPA_PLATFORMTHEME=gtk3
+    window=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen before the report"
+    send_keys "$window" space
+    window=$(pid_window "$KELVANE_PID" Form1) || fail "Start did not open the measurement screen"
+    xdotool mousemove 565 437 click 1
+    send_keys "$window" Escape
+    window=$(pid_window "$KELVANE_PID" Kelvane) || fail "Esc did not bring back the start screen"
+    send_keys "$window" ctrl+r
+    results=$(pid_window "$KELVANE_PID" 'Results of the visit') || fail "Ctrl+R opened no results"
+    send_keys "$results" alt+i
+    xdotool type --delay 10 "$REPORT_ID"
+    send_keys "$results" alt+d
+    dialog=$(pid_window "$KELVANE_PID" 'Save the report as PDF') || fail "Alt+D opened no file dialog"
+    send_keys "$dialog" ctrl+a
+    xdotool type --delay 10 "$1"
+    xdotool key Return
+    for ((i = 0; i < 200; i++)); do
+        if [[ $2 == refused ]]; then
+            window=$(xdotool search --all --onlyvisible --pid "$KELVANE_PID" --name '^Report not saved$' | head -n1 || true)
+            [[ -n $window ]] && send_keys "$window" Return && return 0
+        elif [[ -s $2 ]]; then
+            return 0
+        fi
+        # "… already exists. Do you want to replace it?", over the dialog and of its title.
+        (($(xdotool search --all --onlyvisible --pid "$KELVANE_PID" --name '^Save the report as PDF$' | wc -l) > 1)) &&
+            xdotool key alt+y
+        sleep 0.05
+    done
+    fail "the report at $1 was neither saved nor refused: $(ls -lL "$1" 2>&1)"
+}
+# Ends the program from the Results window: Esc there, and on the start screen, which asks first
+# where the report was not saved.
+end_after_report() { # end_after_report <saved: true | false>
+    local start
+    send_keys "$(pid_window "$KELVANE_PID" 'Results of the visit')" Escape
+    start=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen after the Results window"
+    if $1; then
+        send_keys "$start" Escape
+        ended_with 0 "$KELVANE_PID" "the Exit after the report"
+    else
+        exit_discarding "$start" "$KELVANE_PID"
+    fi
+}
+
+# Another user's link at the report's predictable name in /tmp, to a file of theirs that anyone
+# may write and read, with the kernel's protection of links in shared folders off and on: the
+# report goes neither through nor over it, and the user is told.
+as "$SECOND" mkdir -m 777 "$DROP"
+for symlinks in 0 1; do
+    sysctl -qw fs.protected_symlinks=$symlinks
+    report="/tmp/Kelvane report kv$$ $symlinks.pdf"
+    as "$SECOND" sh -c "echo theirs >$DROP/stolen.pdf && chmod 666 $DROP/stolen.pdf && ln -s $DROP/stolen.pdf '$report'"
+    before=$(fingerprint "$DROP/stolen.pdf" && stat -c '%U %N' "$report")
+    save_report "$report" refused
+    end_after_report false
+    [[ $(fingerprint "$DROP/stolen.pdf" && stat -c '%U %N' "$report") == "$before" ]] ||
+        fail "protected_symlinks=$symlinks: the report went through or over the planted link: $(ls -l "$report" "$DROP")"
+    [[ $(ls -A "$DROP") == stolen.pdf && -z $(find /tmp -maxdepth 1 -name '.kelvane-*') ]] ||
+        fail "protected_symlinks=$symlinks: the save left $(ls -A "$DROP" /tmp)"
+    rm -f "$report" "$DROP/stolen.pdf"
+done
+sysctl -qw fs.protected_symlinks="$SYMLINKS"
+echo "ok: a report saved at another user's link in /tmp is refused, with fs.protected_symlinks 0 and 1"
+
+# A report saved in the member's home under umask 022 is theirs alone; nothing else in the home
+# names it, and the running program keeps no core and lets no debugger in.
+report=$MEMBER_HOME/$REPORT_ID.pdf
+save_report "$report" "$report"
+[[ $(stat -c '%a %U' "$report") == "600 $MEMBER" ]] ||
+    fail "the report is $(stat -c '%a %U' "$report") under umask 022"
+[[ $(stat -c %U "/proc/$KELVANE_PID/status") == root ]] &&
+    grep -Eq '^Max core file size +0 +0 ' "/proc/$KELVANE_PID/limits" ||
+    fail "the program may dump core: $(stat -c %U "/proc/$KELVANE_PID/status"), $(grep core "/proc/$KELVANE_PID/limits")"
+end_after_report true
+named=$(grep -rlF "$REPORT_ID" "$MEMBER_HOME" --exclude="$REPORT_ID.pdf" || true)
+[[ -z $named ]] || fail "the report's name is kept in $named"
+echo "ok: a report is made 0600 under umask 022, its name kept nowhere in the home (no recently-used.xbel); no core dumps"
 
 # --- Remove keeps the settings; a reinstall uses them again; purge removes them -------------
 printf '[Screen]\r\nSCREENH= 612\r\nSCREENV= 598\r\n' >"$STATE/Kelvane.ini"

@@ -444,6 +444,7 @@ private Q_SLOTS:
         m_program->showFrmstart();
         QVERIFY(measureOnce(before == QLatin1String("Ctrl+C")));
         QString offered; // the report's file name as the dialog offers it
+        bool ownDialog = false; // Qt's, which keeps no desktop-wide history of file names
         if (before != QLatin1String("Ctrl+C") && !before.isEmpty()) {
             FrmResults *results = openResults();
             QVERIFY(results);
@@ -451,6 +452,7 @@ private Q_SLOTS:
             testsupport::DialogAnswer<QDialog> dialog([&](QDialog *d) {
                 if (auto *files = qobject_cast<QFileDialog *>(d)) {
                     offered = QFileInfo(files->selectedFiles().value(0)).fileName();
+                    ownDialog = files->testOption(QFileDialog::DontUseNativeDialog);
                     files->selectFile(m_folder->path() + QStringLiteral("/report.pdf"));
                     return d->accept();
                 }
@@ -459,6 +461,7 @@ private Q_SLOTS:
             QTest::mouseClick(child<QPushButton>(results, qPrintable(before)), Qt::LeftButton);
             closeResults(results);
         }
+        QCOMPARE(ownDialog, before == QLatin1String("SavePdf"));
         if (before == QLatin1String("SavePdf"))
             QVERIFY2(QRegularExpression(QStringLiteral("^Kelvane report K_42 "
                                                        "\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"
