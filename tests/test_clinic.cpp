@@ -2,7 +2,7 @@
 // calibration in use is on a monitor, what the start screen puts into use and what it keeps,
 // and what "Done" records. Files are written by hand into a fresh folder.
 #include "clinic/calibration.h"
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "clinic/visit.h"
 #include "settings/ini.h"
 
@@ -125,6 +125,10 @@ class TestClinic final : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QByteArray folder() const { return QFile::encodeName(m_dir->path()); }
+    clinic::CalibrationRecords records() const
+    {
+        return clinic::readRecords(settings::Snapshot(folder()));
+    }
     void write(const QByteArray &content)
     {
         QFile file(m_dir->path() + QStringLiteral("/Kelvane.ini"));
@@ -220,8 +224,8 @@ private Q_SLOTS:
         if (!file.isEmpty())
             write(file);
 
-        const clinic::StartCalibration start
-            = clinic::startCalibration(folder(), readH, readV, here(), 1920, 1080, kToday);
+        const clinic::StartCalibration start = clinic::startCalibration(
+            settings::Snapshot(folder()), readH, readV, here(), 1920, 1080, kToday);
         QCOMPARE(start.screenH, inUseH);
         QCOMPARE(start.screenV, inUseV);
         QCOMPARE(start.judgement.note, note);
@@ -234,11 +238,11 @@ private Q_SLOTS:
                      start.entries),
             QString());
         const clinic::CalibrationJudgement measured
-            = clinic::judgeCalibration(folder(), inUseH, inUseV, here());
+            = clinic::judgeCalibration(records(), inUseH, inUseV, here());
         QCOMPARE(measured.note, note);
         QCOMPARE(measured.text, start.judgement.text);
-        const clinic::StartCalibration again
-            = clinic::startCalibration(folder(), inUseH, inUseV, here(), 1920, 1080, kToday);
+        const clinic::StartCalibration again = clinic::startCalibration(
+            settings::Snapshot(folder()), inUseH, inUseV, here(), 1920, 1080, kToday);
         QCOMPARE(again.screenH, inUseH);
         QCOMPARE(again.screenV, inUseV);
         QCOMPARE(again.judgement.note, note);
@@ -282,7 +286,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         if (!file.isEmpty())
             write(file);
-        QCOMPARE(clinic::judgeCalibration(folder(), screenH, 567, here()).text, text);
+        QCOMPARE(clinic::judgeCalibration(records(), screenH, 567, here()).text, text);
     }
 
     // "Done" records the calibration as the one in use and in its monitor's own section: the
@@ -318,7 +322,7 @@ private Q_SLOTS:
         if (!file.isEmpty())
             write(file);
         const clinic::CalibrationRecord record {567, 566, monitor, kToday, QStringLiteral("alice")};
-        const QList<profile::Entry> entries = clinic::doneEntries(folder(), record);
+        const QList<profile::Entry> entries = clinic::doneEntries(records(), record);
         const QByteArray keys = "SCREENH= 567\nSCREENV= 566\nMANUFACTURER="
             + clinic::recordedText(monitor.manufacturer).toLatin1()
             + "\nMODEL=" + clinic::recordedText(monitor.model).toLatin1()
@@ -332,11 +336,10 @@ private Q_SLOTS:
                      {{settings::Key::ScreenH, 567}, {settings::Key::ScreenV, 566}}, entries),
             QString());
         const clinic::CalibrationJudgement judgement
-            = clinic::judgeCalibration(folder(), 567, 566, monitor);
+            = clinic::judgeCalibration(records(), 567, 566, monitor);
         QCOMPARE(judgement.note, NoteCase::None);
         QVERIFY(judgement.calibratedHere);
-        const std::optional<clinic::ArchivedRecord> found
-            = clinic::archivedRecord(folder(), monitor);
+        const std::optional<clinic::ArchivedRecord> found = records().archiveOf(monitor);
         QVERIFY(found);
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
@@ -379,7 +382,7 @@ private Q_SLOTS:
         QFETCH(QString, made);
         write(file);
         const clinic::CalibrationJudgement judgement
-            = clinic::judgeCalibration(folder(), inUse, inUse, here());
+            = clinic::judgeCalibration(records(), inUse, inUse, here());
         QCOMPARE(judgement.inUse ? clinic::madeText(*judgement.inUse) : QString(), made);
     }
 
@@ -417,9 +420,9 @@ private Q_SLOTS:
         settings::Values read;
         settings::readAll(folder(), read);
         const QList<profile::Entry> entries = done.isValid()
-            ? clinic::doneEntries(folder(), {567, 567, here(), done, {}})
-            : clinic::startCalibration(
-                folder(), read.ScreenH, read.ScreenV, here(), 1920, 1080, kToday)
+            ? clinic::doneEntries(records(), {567, 567, here(), done, {}})
+            : clinic::startCalibration(settings::Snapshot(folder()), read.ScreenH, read.ScreenV,
+                here(), 1920, 1080, kToday)
                   .entries;
         QStringList removals;
         for (const profile::Entry &entry : entries) {
@@ -432,7 +435,7 @@ private Q_SLOTS:
         const QStringList sections = settings::Snapshot(folder()).sections();
         QCOMPARE(sections.filter(QRegularExpression(QStringLiteral("^Calibration "))).size(), 64);
         QVERIFY(!sections.contains(removed));
-        QCOMPARE(clinic::judgeCalibration(folder(), 567, 567, here()).calibratedHere,
+        QCOMPARE(clinic::judgeCalibration(records(), 567, 567, here()).calibratedHere,
             done.isValid() || file.contains(kArchiveHere));
     }
 
@@ -459,7 +462,7 @@ private Q_SLOTS:
             const QList<profile::Entry> entries = clinic::startCalibration(file, read.ScreenH,
                                                       read.ScreenV, here(), 1920, 1080, kToday)
                                                       .entries
-                + clinic::doneEntries(folder(), {567, 567, here(), kToday, {}});
+                + clinic::doneEntries(records(), {567, 567, here(), kToday, {}});
             const bool written = clinic::calibrationChanged(file, settings::Snapshot())
                 && profile::withValues(content, entries).has_value();
             const double milliseconds = processorMilliseconds() - start;
@@ -617,9 +620,9 @@ private Q_SLOTS:
         write(kArchiveHere + keysHere(700, 567));
         clinic::Monitor monitor = here();
         QCOMPARE(
-            clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::FarFromReported);
+            clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::FarFromReported);
         monitor.physicalSizeMm = QSizeF(508, 285.75); // 1920 x 1080 at 96 dpi
-        QCOMPARE(clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::None);
+        QCOMPARE(clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::None);
     }
 
     // The length the calibration screen asks for first: the longest whose mark the bar (the

@@ -265,6 +265,7 @@ QString labelText(QWidget *window, const char *name)
 
 void ProgramTest::init()
 {
+    m_now = {};
     m_folder = std::make_unique<ProgramFolder>();
     restartProgram();
 }
@@ -278,8 +279,9 @@ void ProgramTest::cleanup()
 void ProgramTest::restartProgram()
 {
     endProgram();
-    m_program = std::make_unique<Program>(
-        m_folder->nativePath(), QFile::encodeName(m_guardFolder.path()));
+    m_program
+        = std::make_unique<Program>(m_folder->nativePath(), QFile::encodeName(m_guardFolder.path()),
+            [this] { return m_now.isValid() ? m_now : clinic::systemTime(); });
 }
 
 void ProgramTest::endProgram()

@@ -128,6 +128,9 @@ protected:
 
     std::unique_ptr<ProgramFolder> m_folder;
     std::unique_ptr<Program> m_program;
+    // The date and time the program's clock tells, as the test sets them; the system's while
+    // invalid.
+    QDateTime m_now;
 
 private Q_SLOTS:
     void init();
