@@ -210,6 +210,16 @@ private Q_SLOTS:
         QTest::newRow("below the minimum: no calibration anywhere, not kept")
             << screen(50, 567) << 50.0 << 567.0 << 500.0 << 567.0 << NoteCase::NeverCalibrated
             << false << QByteArray();
+        // Exactly the fall-back, made here with "Done": its record says so, whatever the value.
+        QTest::newRow("500 made here") << screen(500, 500) + "[Calibration]\n" + keysHere(500, 500)
+                + kArchiveHere + keysHere(500, 500)
+                                       << 500.0 << 500.0 << 500.0 << 500.0
+                                       << NoteCase::FarFromReported << true << QByteArray();
+        QTest::newRow("a record below the minimum is not put back")
+            << screen(1671, 1671) + "[Calibration]\n" + keysLaptop(1671, 1671) + kArchiveLaptop
+                + keysLaptop(1671, 1671) + kArchiveHere + keysHere(99, 567)
+            << 1671.0 << 1671.0 << 1671.0 << 1671.0 << NoteCase::OtherMonitor << true
+            << QByteArray();
     }
     void startCalibration()
     {
@@ -623,6 +633,38 @@ private Q_SLOTS:
             clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::FarFromReported);
         monitor.physicalSizeMm = QSizeF(508, 285.75); // 1920 x 1080 at 96 dpi
         QCOMPARE(clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::None);
+    }
+
+    // Where the calibration screen's bars stop, which values a screen takes, and what it starts
+    // from: the monitor's own size, else the stored value it takes, else the fall-back.
+    void calibrationLimits_data()
+    {
+        QTest::addColumn<float>("pixels");
+        QTest::addColumn<int>("largestMark"); // the axis less 250 pixels, strictly
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<bool>("accepted"); // 100 up to the largest mark on 50 mm
+        QTest::addColumn<double>("reported");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("1080, 567") << 1080.f << 829 << 567.0 << true << 0.0 << 567.0;
+        QTest::newRow("1080, its largest") << 1080.f << 829 << 2487.0 << true << 0.0 << 2487.0;
+        QTest::newRow("1080, beyond") << 1080.f << 829 << 2487.5 << false << 0.0 << 500.0;
+        QTest::newRow("the minimum") << 768.f << 517 << 100.0 << true << 0.0 << 100.0;
+        QTest::newRow("below the minimum") << 768.f << 517 << 99.9 << false << 0.0 << 500.0;
+        QTest::newRow("the monitor's size first")
+            << 768.f << 517 << 567.0 << true << 542.0 << 542.0;
+        QTest::newRow("half a pixel more room")
+            << 1080.5f << 830 << 2490.0 << true << 0.0 << 2490.0;
+        QTest::newRow("a pixel of room") << 252.f << 1 << 100.0 << false << 0.0 << 500.0;
+        QTest::newRow("no room") << 250.f << 0 << 100.0 << false << 0.0 << 500.0;
+    }
+    void calibrationLimits()
+    {
+        QFETCH(float, pixels);
+        QFETCH(double, stored);
+        QFETCH(double, reported);
+        QTEST(clinic::largestMark(pixels), "largestMark");
+        QTEST(clinic::accepted(stored, pixels), "accepted");
+        QTEST(clinic::expectedCalibration(reported, stored, pixels), "expected");
     }
 
     // The length the calibration screen asks for first: the longest whose mark the bar (the
