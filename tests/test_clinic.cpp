@@ -872,6 +872,8 @@ private Q_SLOTS:
         const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         clinic::VisitResult result;
         result.measuredAt = QDateTime::currentDateTimeUtc();
+        result.screenH = 567;
+        result.screenV = 600;
         auto &deviation = horizontal ? result.across : result.down;
         deviation = horizontal ? clinic::across(offset, 567) : clinic::down(offset, 567);
         QVERIFY(deviation);
@@ -886,6 +888,9 @@ private Q_SLOTS:
         visit.add(result);
         const QStringList cells = visit.tabSeparated().split(u'\n').at(1).split(u'\t');
         QCOMPARE(cells.mid(horizontal ? 6 : 8, 2), copied);
+        // The calibration across, then down, in both.
+        QCOMPARE(cells.mid(10, 2), QStringList({"567", "600"}));
+        QVERIFY(clinic::copyLine(result).contains(QStringLiteral("calibration 567 x 600 px")));
     }
 
     // Tabs and line breaks typed into the identifier or the note stay in their one cell of the

@@ -67,7 +67,11 @@ clinic::Visit fourResults()
     visit.identifier = kIdentifier;
     visit.note = QStringLiteral("Second visit <i>after</i> surgery");
     visit.add(result(10, 15, 1, 1, -77, 68)); // BR 3.4, BU 3
-    visit.add(result(10, 21, 2, 2, 227, -283, kOtherScreen)); // BL 10.0, BD 12.5
+    // Through other glasses, on a calibration whose two values differ.
+    clinic::VisitResult other = result(10, 21, 2, 2, 227, -283, kOtherScreen); // BL 10.0, BD 12.5
+    other.glasses = 3;
+    other.screenV = 600;
+    visit.add(other);
     visit.add(result(10, 24, 3, 2, -11, 11)); // BR 0.5, BU 0.5
     visit.add(result(10, 30, 1, 1, 34, 0)); // BL 1.5, BU 0
     return visit;
@@ -153,6 +157,7 @@ private Q_SLOTS:
     void failedSaveLeavesNothing();
     void noCoreDumps();
     void pictureOnItsOwnWhite();
+    void pictureReadsBackFromThePdf();
     void pictureSetsEachResultWhereTheCrossStood_data();
     void pictureSetsEachResultWhereTheCrossStood();
 
@@ -255,7 +260,9 @@ void TestReport::pdfHoldsTheVisit()
         lines.contains(QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
         qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue; OD blue, OS red")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("at 1024 x 768; 567 x 600")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("kelvane %1, report made 2026-03-02 11:05")
                                .arg(QCoreApplication::applicationVersion())),
         qPrintable(text));
@@ -554,6 +561,26 @@ void TestReport::pictureOnItsOwnWhite()
         QCOMPARE(image.pixel(corner), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(49, 39), qRgb(0, 0, 0));
     QCOMPARE(image.pixel(550, 360), qRgb(0, 0, 0));
+}
+
+// The picture in the saved report, as a record system reads it back: each plot's bases where
+// the measurement screen names them, and each result on the side of the target where its cross
+// stood.
+void TestReport::pictureReadsBackFromThePdf()
+{
+    clinic::Visit visit;
+    visit.add(result(10, 0, 1, 1, -227, -283)); // Center, OD fixes: BR 10.0, BD 12.5
+    visit.add(result(10, 5, 2, 2, 227, 283)); // Right, OS fixes: BL, BU
+    visit.add(result(10, 10, 3, 2, -227, 283)); // Left, OS fixes: BR, BU
+    visit.add(result(10, 15, 3, 1, 227, -283)); // Left, OD fixes: BL, BD
+    const QString path = m_dir.filePath(QStringLiteral("picture.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, visit, kMadeAt, error), qPrintable(error));
+    const QMap<int, QPoint> sides = testsupport::pictureSides(path, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(sides,
+        (QMap<int, QPoint> {
+            {1, QPoint(-1, -1)}, {2, QPoint(1, 1)}, {3, QPoint(-1, 1)}, {4, QPoint(1, -1)}}));
 }
 
 void TestReport::pictureSetsEachResultWhereTheCrossStood_data()

@@ -401,6 +401,36 @@ private Q_SLOTS:
         QCOMPARE(table->model()->rowCount(), left);
     }
 
+    // A click above and left of the ring, from the measurement screen to the saved report: its
+    // picture sets the result above and left of the target, under BD and BR, and the report is
+    // named and dated by the program's clock.
+    void aClickReachesTheReportWhereItStood()
+    {
+        m_now = QDateTime(QDate(2026, 3, 2), QTime(11, 5, 7));
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        Form1 *window = measure(1, 1, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(-227, -283));
+        QCOMPARE(testsupport::labelText(window, "VPD"), QStringLiteral("BD: 12.5"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        QString offered;
+        const QString path = m_folder->path() + QStringLiteral("/report.pdf");
+        testsupport::DialogAnswer<QFileDialog> dialog([&](QFileDialog *files) {
+            offered = QFileInfo(files->selectedFiles().value(0)).fileName();
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        });
+        QTest::mouseClick(child<QPushButton>(results, "SavePdf"), Qt::LeftButton);
+        QCOMPARE(offered, QStringLiteral("Kelvane report 2026-03-02 11-05-07.pdf"));
+        QString fault;
+        QCOMPARE(testsupport::pictureSides(path, fault), (QMap<int, QPoint> {{1, QPoint(-1, -1)}}));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        closeResults(results);
+    }
+
     // Esc, "Exit" and the window manager's close on the start screen ask first while the visit
     // holds results not copied, saved or printed; staying is the default.
     void leavingAsksFirst_data()
