@@ -195,7 +195,7 @@ QString frmstart::SaveSettings()
         m_values.FixEye = 2;
 
     // Nothing is written once another instance holds the folder's lock: it may be saving too.
-    if (const QString stopped = m_program.savingStopped(); !stopped.isEmpty())
+    if (QString stopped = m_program.savingStopped(); !stopped.isEmpty())
         return stopped;
 
     // The options are what the user sees and chooses here: they are written as shown. The
