@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     // The user's runtime folder holds the instance guard and the raise socket; finding it
     // checks its owner and mode on disk, so it is found once.
     const QByteArray runtimeFolder = platform::runtimeFolder();
-    Program program({}, runtimeFolder);
+    Program program({}, runtimeFolder, clinic::systemTime);
     // A second instance ends here, before it reads anything. The same user's second start shows
     // the running program and ends; another user of a shared install is told who uses the
     // program, or they would take it for broken.

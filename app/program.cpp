@@ -15,8 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 
-Program::Program(QByteArray programFolder, QByteArray guardFolder)
+Program::Program(QByteArray programFolder, QByteArray guardFolder, clinic::Clock clock)
     : m_programFolder(std::move(programFolder))
+    , m_clock(std::move(clock))
     , m_guard(std::move(guardFolder), this->programFolder())
 {
 }
@@ -176,7 +177,7 @@ void Program::showResults()
         m_frmResults->activateWindow();
         return;
     }
-    auto *window = new FrmResults(m_visit, start);
+    auto *window = new FrmResults(m_visit, m_clock, start);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowModality(Qt::WindowModal);
     // A visit cleared there takes the start screen's "Results" away with it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calibrate/frmcali.h"
+#include "clinic/clock.h"
 #include "clinic/visit.h"
 #include "forms/navigation.h"
 #include "measure/form1.h"
@@ -25,9 +26,11 @@ class Program final : public Navigation
 public:
     // `programFolder` is the folder of the settings file and the folder lock; empty: the
     // installed one (installedSettingsFolder()), found anew for every read and write.
-    // `guardFolder` is where the instance guard lives.
-    explicit Program(
-        QByteArray programFolder = {}, QByteArray guardFolder = platform::runtimeFolder());
+    // `guardFolder` is where the instance guard lives. `clock` tells every window the date and
+    // time: the system's in main(), one a test sets in a test.
+    explicit Program(QByteArray programFolder = {},
+        QByteArray guardFolder = platform::runtimeFolder(),
+        clinic::Clock clock = clinic::systemTime);
     ~Program() override;
     Program(const Program &) = delete;
     Program &operator=(const Program &) = delete;
@@ -59,6 +62,7 @@ public:
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QByteArray programFolder() const override;
+    QDateTime now() const override { return m_clock(); }
     QString savingStopped() override;
     std::optional<UnsavedSettings> &unsaved() override { return m_unsaved; }
     // The build's settings folder (KELVANE_SETTINGS_DIR) when it has one, else the running
@@ -76,6 +80,7 @@ private:
     void leaveOnScreenChange(QWidget *window, std::function<void()> wayBack);
 
     QByteArray m_programFolder;
+    clinic::Clock m_clock;
     platform::InstanceGuard m_guard;
     platform::InstanceGuard::Holder m_holder = platform::InstanceGuard::Holder::Nobody;
     bool m_ended = false;

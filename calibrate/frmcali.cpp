@@ -1,7 +1,7 @@
 #include "calibrate/frmcali.h"
 
 #include "clinic/calibration.h"
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "clinic/visit.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
@@ -279,14 +279,15 @@ void FrmCali::Form_Load()
     }
 
     // Each read is a step of its own: one that fails keeps the value held before. Where the start
-    // screen's save failed, the calibration is the one it showed.
-    const QByteArray folder = m_program.programFolder();
+    // screen's save failed, the calibration is the one it showed. The file is read once: the
+    // calibration's records come from the same moment of it.
+    const settings::Snapshot file(m_program.programFolder());
     if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
         m_values.ScreenH = unsaved->values.ScreenH;
         m_values.ScreenV = unsaved->values.ScreenV;
     } else {
-        settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
-        settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
+        settings::read(file, settings::Key::ScreenH, m_values.ScreenH);
+        settings::read(file, settings::Key::ScreenV, m_values.ScreenV);
     }
 
     // Each axis asks first for the longest length whose mark the clinician can surely reach on
@@ -305,8 +306,7 @@ void FrmCali::Form_Load()
 
     // The monitor's size is offered only where nothing has been calibrated on this monitor at
     // this resolution: a calibration made here is better than what the monitor says of itself.
-    m_calibratedHere = clinic::judgeCalibration(folder, m_values.ScreenH, m_values.ScreenV, monitor)
-                           .calibratedHere;
+    m_calibratedHere = clinic::readRecords(file).recordMadeOn(monitor).has_value();
     ui.MonitorSize->setVisible(!m_calibratedHere && m_reportedH > 0 && m_reportedV > 0);
 
     ui.Xline->setPoints(kCorner, kCorner, m_width - clinic::kAxisShortOfEdge, kCorner);
@@ -468,16 +468,18 @@ void FrmCali::Done_Click()
     // Stored exactly as held, with the monitor and resolution they were made on, the day and the
     // user: the start screen judges the values when it loads, and brings this monitor's record
     // back whenever it is in use again. Nothing is stored once another instance holds the
-    // folder's lock.
+    // folder's lock. The records kept beside it are those of the file as it stands now.
     const QByteArray folder = m_program.programFolder();
     const clinic::CalibrationRecord record {m_values.ScreenH, double(m_values.ScreenV),
-        describeMonitor(m_program.patientScreen()), QDate::currentDate(), platform::loginName()};
+        describeMonitor(m_program.patientScreen()), m_program.now().toLocalTime().date(),
+        platform::loginName()};
     const QString stopped = m_program.savingStopped();
-    const QString error = stopped.isEmpty() ? settings::save(folder,
-                              {{settings::Key::ScreenH, m_values.ScreenH},
-                                  {settings::Key::ScreenV, double(m_values.ScreenV)}},
-                              clinic::doneEntries(folder, record))
-                                            : stopped;
+    const QString error = stopped.isEmpty()
+        ? settings::save(folder,
+            {{settings::Key::ScreenH, m_values.ScreenH},
+                {settings::Key::ScreenV, double(m_values.ScreenV)}},
+            clinic::doneEntries(clinic::readRecords(settings::Snapshot(folder)), record))
+        : stopped;
     if (!error.isEmpty()) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
         // written stores them, "Cancel" leaves the file as it was. A calibration that was not

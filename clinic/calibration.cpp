@@ -11,11 +11,6 @@ namespace {
 constexpr double kGuessMargin = 0.05;
 } // namespace
 
-bool markFits(double markPixels, float screenSize)
-{
-    return markPixels < double(screenSize) - kCalibrationMargin;
-}
-
 int largestMark(float screenSize)
 {
     // The largest whole number strictly below size - margin.

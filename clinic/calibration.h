@@ -26,11 +26,9 @@ inline constexpr double kCalibrationFallback = 500;
 // mm and the axes' room do not fit on the screen, a shorter length does.
 inline constexpr int kLengthsMm[] = {150, 100, 50};
 
-// Whether a mark `markPixels` from the origin stands on an axis of a screen `screenSize` pixels
-// long: strictly short of the screen's size less the margin.
-bool markFits(double markPixels, float screenSize);
-// The largest whole number of pixels a mark can stand from the origin on such an axis; the
-// calibration screen's step bar stops there. 0 where the screen has no room at all.
+// The largest whole number of pixels a mark can stand from the origin on an axis of a screen
+// `screenSize` pixels long, strictly short of the screen's size less the margin; the calibration
+// screen's step bar stops there. 0 where the screen has no room at all.
 int largestMark(float screenSize);
 
 // A mark of `markPixels` measured against `lengthMm` as a calibration value (pixels per 150

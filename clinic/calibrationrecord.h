@@ -4,10 +4,10 @@
 #include "settings/ini.h"
 #include "settings/profiletext.h"
 
-#include <QByteArray>
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -33,17 +33,10 @@
 //     SCREENH= 1665                        could not use, set aside on the day it replaced
 //     SCREENV= 1665                        them by the fall-back
 //     DATE=2026-12-08
+//
+// This file reads and writes those sections; calibrationjudgement.h says what they mean for the
+// values in use.
 namespace clinic {
-
-// Why the calibration in use may give wrong numbers on this monitor.
-enum class NoteCase {
-    None, // made here, on this monitor at this resolution, and stored as made
-    NeverCalibrated, // nothing stored, unreadable, out of range, or the fall-back saved
-    OtherMonitor, // made on another monitor
-    OtherResolution, // made on this monitor at another resolution
-    ChangedOutside, // the values in use are not those recorded (an older file, an edit by hand)
-    FarFromReported, // more than 10 % off the size the monitor itself reports
-};
 
 // One calibration as "Done" made it.
 struct CalibrationRecord
@@ -55,30 +48,6 @@ struct CalibrationRecord
     // The login name of the user who made it; empty in a record of an older version.
     QString user;
 };
-
-// "Calibrated 2026-12-08 by alice": when the record was made and by whom, as the file says
-// (a record edited by hand says what was written into it), "unknown" where it does not say.
-QString madeText(const CalibrationRecord &record);
-
-// What the start, measurement and calibration screens need to know of the calibration in use
-// on `monitor`, given the values the screen holds.
-struct CalibrationJudgement
-{
-    NoteCase note = NoteCase::None;
-    // One line for the start screen, saying which case it is; empty for None. It holds no text
-    // of the file's but numbers.
-    QString text;
-    // A record made on this monitor at this resolution exists.
-    bool calibratedHere = false;
-    // The record of the values in use: the one made here, else the one "Done" left for them on
-    // another monitor or at another resolution; none where no record holds them.
-    std::optional<CalibrationRecord> inUse;
-};
-
-// Judges the calibration values `screenH` x `screenV` in use on `monitor` against the records of
-// the settings file in `folder`.
-CalibrationJudgement judgeCalibration(
-    const QByteArray &folder, double screenH, double screenV, const Monitor &monitor);
 
 // The section of the record of the values in use. Every archive section's name begins with it
 // and a blank.
@@ -98,38 +67,65 @@ inline constexpr int kArchiveLimit = 64;
 // take off, blanks simplified. Records are compared in this form.
 QString recordedText(const QString &text);
 
-// What "Done" writes beside the two values: `record` as the record of the values in use and in
-// the archive section of its monitor at its resolution (the one the file already holds, or a
-// new one), and the removal of the oldest archive sections beyond kArchiveLimit.
-QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRecord &record);
+// The same monitor (every name the system gives it, as the file keeps them), and the same
+// monitor at the same resolution.
+bool sameMonitor(const Monitor &recorded, const Monitor &monitor);
+bool madeOn(const CalibrationRecord &record, const Monitor &monitor);
+// The same calibration values as the windows hold them: ScreenV is a whole number.
+bool sameValues(double h1, double v1, double h2, double v2);
 
-// A monitor's record at its resolution in the settings file in `folder`, and its section.
+// A monitor's record at its resolution, and its section.
 struct ArchivedRecord
 {
     QString section;
     CalibrationRecord record;
 };
-std::optional<ArchivedRecord> archivedRecord(const QByteArray &folder, const Monitor &monitor);
 
-// What the start screen puts into use as it loads, on a screen of `width` x `height` pixels,
-// given the values it read (or held, where a read failed), and what its next save writes beside
-// the five values.
-struct StartCalibration
+// An archive section that holds a value: a monitor's record, or values set aside.
+struct KeptValues
 {
-    double screenH = 0;
-    double screenV = 0;
-    // The record put back into use, stored values set aside rather than overwritten, and the
-    // removal of the oldest archive sections beyond kArchiveLimit.
-    QList<profile::Entry> entries;
-    // Of the values put into use; the fall-back never counts as a calibration.
-    CalibrationJudgement judgement;
+    QString section;
+    // An axis that holds no number is empty.
+    std::optional<double> screenH;
+    std::optional<double> screenV;
+    QDate date;
 };
-StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
-    const Monitor &monitor, float width, float height, const QDate &today);
-// The same from the file as the start screen read it while loading, so that the five values,
-// the records and what is set aside all come from one moment of the file.
-StartCalibration startCalibration(const settings::Snapshot &file, double screenH, double screenV,
-    const Monitor &monitor, float width, float height, const QDate &today);
+
+// Every record and every kept pair of values of a settings file, as read.
+struct CalibrationRecords
+{
+    std::optional<CalibrationRecord> current; // of the values in [Screen], as "Done" left them
+    QList<ArchivedRecord> archives; // one per monitor and resolution
+    QList<KeptValues> kept; // every archive section that holds a value, records or set aside
+    QStringList sections; // every section of the file, in its order
+
+    // The record made on `monitor` at its resolution: its archive, or the record of the values
+    // in use when the archive is missing.
+    std::optional<CalibrationRecord> recordMadeOn(const Monitor &monitor) const;
+    // The archive of `monitor` at its resolution; none where the file holds none.
+    std::optional<ArchivedRecord> archiveOf(const Monitor &monitor) const;
+};
+CalibrationRecords readRecords(const settings::Snapshot &file);
+
+// A record's entries in `section`, as "Done" writes them.
+QList<profile::Entry> recordEntries(const QString &section, const CalibrationRecord &record);
+
+// What "Done" writes beside the two values: `record` as the record of the values in use and in
+// the archive section of its monitor at its resolution (the one the file already holds, or a
+// new one), and the removal of the oldest archive sections beyond kArchiveLimit.
+QList<profile::Entry> doneEntries(
+    const CalibrationRecords &records, const CalibrationRecord &record);
+
+// The removal of the archive sections beyond kArchiveLimit once `adding` new ones are added,
+// the oldest first; the sections in `keep` stay.
+QList<profile::Entry> beyondLimit(
+    const CalibrationRecords &records, const QStringList &keep, int adding);
+
+// Entries that keep the stored values of [Screen] in `file` that the start screen's next save
+// replaces by `screenH` x `screenV`, unless an archive section already holds them: numbers
+// some screen could use, set aside under `today`.
+QList<profile::Entry> setAside(const settings::Snapshot &file, const CalibrationRecords &records,
+    double screenH, double screenV, const QDate &today);
 
 // Whether the calibration in `now` differs from that in `then`: the two values of [Screen] or
 // any record, as a reader finds them (letter case of names and the file's layout aside).

@@ -46,6 +46,53 @@ QByteArray oneDecimal(double value, int significantDigits)
     return tenths.chopped(1) + '.' + tenths.back();
 }
 
+QString baseText(Base base)
+{
+    switch (base) {
+    case Base::Right:
+        return QStringLiteral("BR");
+    case Base::Left:
+        return QStringLiteral("BL");
+    case Base::Down:
+        return QStringLiteral("BD");
+    case Base::Up:
+        break;
+    }
+    return QStringLiteral("BU");
+}
+
+QPoint towards(Base base)
+{
+    switch (base) {
+    case Base::Right:
+        return {-1, 0};
+    case Base::Left:
+        return {1, 0};
+    case Base::Down:
+        return {0, -1};
+    case Base::Up:
+        break;
+    }
+    return {0, 1};
+}
+
+Base baseFor(Axis axis, double offset)
+{
+    const int sign = offset < 0 ? -1 : 1;
+    for (const Base base : kBases) {
+        const QPoint way = towards(base);
+        if ((axis == Axis::Across ? way.x() : way.y()) == sign)
+            return base;
+    }
+    return Base::Left; // not reached: every direction of an axis has its base
+}
+
+double Deviation::signedValue() const
+{
+    const QPoint way = towards(base);
+    return (way.x() + way.y()) * value;
+}
+
 QString localised(const QByteArray &text)
 {
     return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
@@ -59,8 +106,7 @@ std::optional<Deviation> across(float offset, double screenH)
     if (!(screenH > 0) || !std::isfinite(dioptres))
         return std::nullopt;
     const QByteArray size = oneDecimal(dioptres, kDoubleDigits);
-    return Deviation {
-        offset < 0 ? QStringLiteral("BR") : QStringLiteral("BL"), localised(size), size.toDouble()};
+    return Deviation {baseFor(Axis::Across, offset), localised(size), size.toDouble()};
 }
 
 std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
@@ -72,7 +118,7 @@ std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
     if (rounded)
         *rounded = value;
     // Up to seven digits, no trailing zeros: a whole result shows without a decimal.
-    return Deviation {offset < 0 ? QStringLiteral("BD") : QStringLiteral("BU"),
+    return Deviation {baseFor(Axis::Down, offset),
         localised(QByteArray::number(value, 'g', kSingleDigits)), double(value)};
 }
 

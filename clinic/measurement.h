@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QString>
 
 #include <optional>
@@ -18,11 +19,27 @@ inline constexpr int kViewingDistanceCm = 60;
 // The mark before a size that is only a lower bound: "BR: ≥23.3".
 inline constexpr char16_t kAtLeast = u'\u2265';
 
-// One direction of a result: the prism's base ("BR", "BL", "BD", "BU") and its size as text with
-// the user's decimal separator ("3.4", "3").
+// The two directions of a result on the screen.
+enum class Axis { Across, Down };
+
+// The base of the prism that a result names, as the clinician writes it: "BR", "BL", "BD", "BU".
+enum class Base { Right, Left, Down, Up };
+inline constexpr Base kBases[] = {Base::Right, Base::Left, Base::Down, Base::Up};
+
+QString baseText(Base base);
+// Where, from the ring, the cross stood for a result of this base: one step along the screen's
+// axes, x to the right, y down. The cross seen left of the ring takes a base-right prism, above it
+// a base-down one; the screen's text, the copy, the picture and the report all follow this.
+QPoint towards(Base base);
+// The base of a cross `offset` pixels from the ring along `axis` (negative: left of it or above
+// it). A cross on the ring's line reads as base left or base up, with a size of 0.
+Base baseFor(Axis axis, double offset);
+
+// One direction of a result: the prism's base and its size as text with the user's decimal
+// separator ("3.4", "3").
 struct Deviation
 {
-    QString base;
+    Base base = Base::Left;
     QString size;
     // The size as a number, as the text shows it.
     double value = 0;
@@ -32,9 +49,12 @@ struct Deviation
     // The size with its mark: "3.4", "≥23.3".
     QString sizeText() const { return atLeast ? QChar(kAtLeast) + size : size; }
     // As the screen shows it: "BR: 3.4", "BR: ≥23.3".
-    QString shown() const { return base + QStringLiteral(": ") + sizeText(); }
+    QString shown() const { return baseText(base) + QStringLiteral(": ") + sizeText(); }
     // As the copied line writes it: "BR 3.4", "BR ≥23.3".
-    QString copied() const { return base + QLatin1Char(' ') + sizeText(); }
+    QString copied() const { return baseText(base) + QLatin1Char(' ') + sizeText(); }
+    // Where the cross stood from the ring along its axis, in prism dioptres as the text shows
+    // them: negative left of the ring or above it.
+    double signedValue() const;
 };
 
 // Whether a pointer `position` pixels from the screen's first column (or row) stands on the

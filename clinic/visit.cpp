@@ -15,25 +15,6 @@ namespace {
 // whole in the file dialog's field.
 constexpr qsizetype kFileNameIdentifierLength = 40;
 
-// A calibration or screen size as the record writes it: the number as held, all its digits,
-// with the user's decimal separator.
-QString number(double value)
-{
-    return localised(QByteArray::number(value, 'g', kDoubleDigits));
-}
-
-// Free text on one line of one cell: tabs and line breaks would split the spreadsheet's columns
-// and rows.
-QString oneCell(const QString &text)
-{
-    QString cell = text;
-    for (QChar &c : cell) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            c = QLatin1Char(' ');
-    }
-    return cell;
-}
-
 } // namespace
 
 QString glassesName(double filter)
@@ -65,27 +46,26 @@ QString fixingEyeName(double fixEye)
     return fixEye == 1 ? QStringLiteral("OD") : QStringLiteral("OS");
 }
 
-QString copiedText(const std::optional<Deviation> &deviation)
+bool sameFixingEye(double a, double b)
 {
-    return deviation ? deviation->copied() : QStringLiteral("--");
+    return (a == 1) == (b == 1);
 }
 
-QString shownText(const std::optional<Deviation> &deviation)
+QPointF VisitResult::offsetDioptres() const
 {
-    return deviation ? deviation->shown() : QStringLiteral("--");
+    return {across ? across->signedValue() : 0.0, down ? down->signedValue() : 0.0};
 }
 
 QString copyLine(const VisitResult &result)
 {
-    QString line
-        = QCoreApplication::translate(
-              "clinic", "%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
-              .arg(result.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                  result.seeingEye, copiedText(result.across), copiedText(result.down),
-                  glassesName(result.glasses), fixingEyeName(result.fixingEye))
+    QString line = QCoreApplication::translate(
+                       "clinic", "%1  %2: %3 %4 (prism dioptres)  glasses %5; %6 fixes; ")
+                       .arg(dateTimeText(result.measuredAt), result.seeingEye,
+                           copiedText(result.across), copiedText(result.down),
+                           glassesName(result.glasses), fixingEyeName(result.fixingEye))
         + QCoreApplication::translate("clinic", "calibration %1 x %2 px per 150 mm; screen %3 x %4")
-              .arg(number(result.screenH), number(result.screenV),
-                  number(result.screenSize.width()), number(result.screenSize.height()))
+              .arg(numberAsHeld(result.screenH), numberAsHeld(result.screenV),
+                  numberAsHeld(result.screenSize.width()), numberAsHeld(result.screenSize.height()))
         // A prism dioptre is a size on the screen only at a given distance: the record says
         // which one the numbers assume.
         + QCoreApplication::translate("clinic", "; target %1; viewing distance %2 cm")
@@ -138,7 +118,7 @@ const VisitResult *Visit::latest(double target, double fixingEye) const
 {
     for (auto it = m_results.crbegin(); it != m_results.crend(); ++it) {
         // The screen takes any FixEye but 1 as OS: so does the grid.
-        if (it->target == target && (it->fixingEye == 1) == (fixingEye == 1))
+        if (it->target == target && sameFixingEye(it->fixingEye, fixingEye))
             return &*it;
     }
     return nullptr;
@@ -148,9 +128,9 @@ QString Visit::plainText() const
 {
     QStringList lines;
     if (!identifier.isEmpty())
-        lines << QCoreApplication::translate("clinic", "Patient: %1").arg(oneCell(identifier));
+        lines << QCoreApplication::translate("clinic", "Patient: %1").arg(oneLine(identifier));
     if (!note.isEmpty())
-        lines << QCoreApplication::translate("clinic", "Note: %1").arg(oneCell(note));
+        lines << QCoreApplication::translate("clinic", "Note: %1").arg(oneLine(note));
     for (const VisitResult &result : m_results)
         lines << copyLine(result);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -178,20 +158,20 @@ QString Visit::tabSeparated() const
         QCoreApplication::translate("clinic", "Note")};
     QStringList rows = {header.join(QLatin1Char('\t'))};
     for (const VisitResult &r : m_results) {
-        const QStringList cells = {oneCell(identifier),
-            r.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+        const QStringList cells = {oneLine(identifier), dateTimeText(r.measuredAt),
             glassesName(r.glasses), targetName(r.target), fixingEyeName(r.fixingEye), r.seeingEye,
             // A lower bound keeps its mark in the number's own cell, "≥23.3": a spreadsheet
             // then takes it as text, never as a measured number to average.
-            r.across ? r.across->base : QStringLiteral("--"),
+            r.across ? baseText(r.across->base) : QStringLiteral("--"),
             r.across ? r.across->sizeText() : QString(),
-            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->sizeText() : QString(),
-            number(r.screenH), number(r.screenV), r.calibrationNote,
+            r.down ? baseText(r.down->base) : QStringLiteral("--"),
+            r.down ? r.down->sizeText() : QString(), numberAsHeld(r.screenH),
+            numberAsHeld(r.screenV), r.calibrationNote,
             r.calibrationDate.isValid() ? r.calibrationDate.toString(Qt::ISODate) : QString(),
-            oneCell(monitorName(r.monitor)),
+            oneLine(monitorName(r.monitor)),
             QStringLiteral("%1 x %2").arg(
-                number(r.screenSize.width()), number(r.screenSize.height())),
-            QString::number(r.viewingDistanceCm), oneCell(note)};
+                numberAsHeld(r.screenSize.width()), numberAsHeld(r.screenSize.height())),
+            QString::number(r.viewingDistanceCm), oneLine(note)};
         rows << cells.join(QLatin1Char('\t'));
     }
     return rows.join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "clinic/format.h"
 #include "clinic/measurement.h"
 #include "clinic/monitor.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QPointF>
 #include <QSizeF>
 #include <QString>
 
@@ -22,6 +24,8 @@ namespace clinic {
 QString glassesName(double filter); // 1 to 4: "OD red, OS blue", ...
 QString targetName(double target); // 1 to 3: "Center", "Right", "Left"
 QString fixingEyeName(double fixEye); // 1: "OD", anything else: "OS", as the screen takes it
+// Whether two FixEye values name the same eye, as the screen takes them.
+bool sameFixingEye(double a, double b);
 
 // One result, with everything it was measured with.
 struct VisitResult
@@ -34,10 +38,6 @@ struct VisitResult
     // As the screen showed them; none where the calibration gave nothing to divide by ("--").
     std::optional<Deviation> across;
     std::optional<Deviation> down;
-    // Where the cross stood from the target, in prism dioptres as the screen rounded them:
-    // positive to the right of it and below it on the screen. 0 where the direction is "--".
-    double acrossDioptres = 0;
-    double downDioptres = 0;
     // The calibration in use, in pixels per 150 mm, and the day it was made on this monitor
     // (invalid where none was).
     double screenH = 0;
@@ -55,13 +55,12 @@ struct VisitResult
     int viewingDistanceCm = kViewingDistanceCm;
 
     bool measured() const { return measuredAt.isValid(); }
+    // Where the cross stood from the target, in prism dioptres as the screen rounded them, as
+    // its bases say: x to the right of it, y below it on the screen; 0 for a direction shown as
+    // "--".
+    QPointF offsetDioptres() const;
     bool calibratedForScreen() const { return calibrationNote.isEmpty(); }
 };
-
-// A direction of a result as the copy writes it, "BR 3.4", or "--" where there is none.
-QString copiedText(const std::optional<Deviation> &deviation);
-// The same as the measurement screen showed it, "BR: 3.4", or "--".
-QString shownText(const std::optional<Deviation> &deviation);
 
 // The one line Ctrl+C on the measurement screen puts on the clipboard for the clinic's record:
 // the result with the glasses, fixing eye, calibration, screen, target and viewing distance,

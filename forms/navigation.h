@@ -3,6 +3,7 @@
 #include "settings/ini.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -52,6 +53,9 @@ public:
 
     // The folder whose "Kelvane.ini" holds the settings.
     virtual QByteArray programFolder() const = 0;
+
+    // The date and time now, from the program's clock: every window takes them from here.
+    virtual QDateTime now() const = 0;
 
     // Why this instance no longer saves the settings or the calibration (someone else has
     // started the program from the folder since its lock was taken from this one), for the

@@ -1,6 +1,6 @@
 #include "measure/form1.h"
 
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "clinic/measurement.h"
 #include "forms/frmpicture.h"
 #include "forms/monitor.h"
@@ -90,10 +90,10 @@ QString widestResult(const QFontMetrics &metrics, float screenPixels, double cal
             widestDigit = QLatin1Char(digit);
     }
     QString widestPrefix;
-    for (const char *prefix : {"BR: ", "BL: ", "BD: ", "BU: "}) {
-        if (metrics.horizontalAdvance(QLatin1String(prefix))
-            > metrics.horizontalAdvance(widestPrefix))
-            widestPrefix = QLatin1String(prefix);
+    for (const clinic::Base base : clinic::kBases) {
+        const QString prefix = clinic::baseText(base) + QStringLiteral(": ");
+        if (metrics.horizontalAdvance(prefix) > metrics.horizontalAdvance(widestPrefix))
+            widestPrefix = prefix;
     }
     return widestPrefix + QChar(clinic::kAtLeast) + QString(digits, widestDigit)
         + QLocale().decimalPoint() + widestDigit;
@@ -176,11 +176,13 @@ void Form1::Form_Load()
 
     // The five settings, each read on its own; one that cannot be read keeps its value. The
     // start screen has just saved them within its ranges, so no range is applied here; where
-    // its save failed, they are the values it showed.
+    // its save failed, they are the values it showed. The file is read once: the calibration's
+    // records come from the same moment of it.
+    const settings::Snapshot file(m_program.programFolder());
     if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved())
         static_cast<settings::Values &>(m_values) = unsaved->values;
     else
-        settings::readAll(m_program.programFolder(), m_values);
+        settings::readAll(file, m_values);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
@@ -252,7 +254,7 @@ void Form1::Form_Load()
     // the same line as the first, far from every place of the ring.
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
     const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
-        m_program.programFolder(), m_values.ScreenH, double(m_values.ScreenV), monitor);
+        clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor);
     m_result = {};
     QStringList notes {calibrationNote(judgement.note),
         clinic::mirroredNote(monitor,
@@ -335,12 +337,13 @@ void Form1::target_MouseDown(Qt::MouseButton Button)
 // The click is measured where the pointer was last recorded, not where the press reports it.
 void Form1::MeasureDeviation()
 {
-    m_result.measuredAt = QDateTime::currentDateTimeUtc();
+    m_result.measuredAt = m_program.now().toUTC();
     const float hDiff = m_values.MouseX - float(ui.target->x()) - kReferenceOffset;
     const float vDiff = float(m_values.MouseY) - float(ui.target->y()) - kReferenceOffset;
     m_values.VDiff = vDiff;
 
-    // The direction is told by the base of the prism, the size by the number alone.
+    // The direction is told by the base of the prism, the size by the number alone: the result
+    // holds both, and the picture and the report take where the cross stood from them.
     //
     // Without a calibration (the file held none and saving one failed) there is nothing to
     // divide by, and a negative one has no meaning: the label keeps what it shows rather than
@@ -352,13 +355,11 @@ void Form1::MeasureDeviation()
         across->atLeast = clinic::onScreenEdge(m_values.MouseX, m_values.ScrWidth);
         ui.HPD->setText(across->shown());
         m_result.across = across;
-        m_result.acrossDioptres = hDiff < 0 ? -across->value : across->value;
     }
     if (auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
         down->atLeast = clinic::onScreenEdge(float(m_values.MouseY), float(m_values.ScrHeight));
         ui.VPD->setText(down->shown());
         m_result.down = down;
-        m_result.downDioptres = vDiff < 0 ? -down->value : down->value;
     }
 }
 

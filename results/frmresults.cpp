@@ -3,6 +3,7 @@
 #include "clinic/visit.h"
 #include "forms/question.h"
 #include "results/report.h"
+#include "results/resultsmodel.h"
 #include "results/visitpicture.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -42,21 +44,6 @@ constexpr double kFixingEyes[] = {1, 2};
 
 // The spreadsheet programs that take a paste by type ask for this one.
 constexpr char kTabSeparatedType[] = "text/tab-separated-values";
-
-// Whether the calibration was made for this screen stands before the numbers, where it is read
-// with them and seen at the window's smallest size; the note saying why follows at the end.
-enum Column {
-    Time,
-    Target,
-    FixingEye,
-    SeeingEye,
-    CalibratedHere,
-    Across,
-    Down,
-    Glasses,
-    CalibrationNote,
-    Columns
-};
 
 QTableWidgetItem *readOnlyItem(const QString &text)
 {
@@ -102,9 +89,11 @@ QPushButton *button(const QString &text, const char *name, const QString &descri
 }
 } // namespace
 
-FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
+FrmResults::FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *parent)
     : QDialog(parent)
     , m_visit(visit)
+    , m_clock(std::move(clock))
+    , m_model(new ResultsModel(visit, this))
 {
     setObjectName(QStringLiteral("FrmResults"));
     setWindowTitle(tr("Results of the visit"));
@@ -147,17 +136,13 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_empty->setWordWrap(true);
     m_empty->setAccessibleName(m_empty->text());
 
-    m_table = new QTableWidget(0, Columns);
+    m_table = new QTableView;
+    m_table->setModel(m_model);
     m_table->setObjectName(QStringLiteral("results"));
     m_table->setAccessibleName(tr("Results"));
     m_table->setAccessibleDescription(
         tr("Every result of the visit, newest last; Delete removes the selected one after "
            "asking"));
-    // Headers on two lines where the cells are short, so that the numbers fit beside the
-    // calibration's flag at the window's smallest size.
-    m_table->setHorizontalHeaderLabels(
-        {tr("Time"), tr("Target"), tr("Fixing\neye"), tr("Cross\nseen by"), tr("Calibrated\nhere"),
-            tr("Horizontal"), tr("Vertical"), tr("Glasses"), tr("Calibration note")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -260,7 +245,7 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
 
 void FrmResults::showVisit()
 {
-    showTable();
+    m_table->resizeColumnsToContents();
     showSummary();
     m_picture->update();
     const bool results = !m_visit.isEmpty();
@@ -268,30 +253,6 @@ void FrmResults::showVisit()
     for (QPushButton *b : {m_copy, m_pdf, m_print})
         b->setEnabled(results);
     selectionChanged();
-}
-
-void FrmResults::showTable()
-{
-    const QList<clinic::VisitResult> &results = m_visit.results();
-    m_table->setRowCount(int(results.size()));
-    for (int row = 0; row < results.size(); ++row) {
-        const clinic::VisitResult &r = results.at(row);
-        const QString cells[Columns]
-            = {r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
-                clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye), r.seeingEye,
-                r.calibratedForScreen() ? tr("yes") : tr("no"), clinic::shownText(r.across),
-                clinic::shownText(r.down), clinic::glassesName(r.glasses), r.calibrationNote};
-        for (int column = 0; column < Columns; ++column)
-            m_table->setItem(row, column, readOnlyItem(cells[column]));
-        if (!r.calibratedForScreen()) {
-            QTableWidgetItem *flag = m_table->item(row, CalibratedHere);
-            QFont bold = flag->font();
-            bold.setBold(true);
-            flag->setFont(bold);
-            flag->setToolTip(r.calibrationNote);
-        }
-    }
-    m_table->resizeColumnsToContents();
 }
 
 // The latest result of each cell, with the calibration's note where it was not made for this
@@ -325,21 +286,23 @@ void FrmResults::removeResult()
     if (selected.isEmpty())
         return;
     const int row = selected.first().row();
-    const clinic::VisitResult &r = m_visit.results().at(row);
+    const auto cell = [&](ResultsModel::Column column) {
+        return m_model->index(row, column).data().toString();
+    };
     const Question question {QMessageBox::Question, tr("Remove the result"),
         tr("Remove this result from the visit? It cannot be brought back.\n\n%1  %2, %3 fixes: "
            "%4  %5")
-            .arg(r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
-                clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye),
-                clinic::shownText(r.across), clinic::shownText(r.down)),
+            .arg(cell(ResultsModel::Time), cell(ResultsModel::Target),
+                cell(ResultsModel::FixingEye), cell(ResultsModel::Across),
+                cell(ResultsModel::Down)),
         {}, tr("&Remove"), tr("&Keep")};
     if (!ask(this, question))
         return;
-    m_visit.remove(row);
+    m_model->removeRow(row);
     showVisit();
     // The next one, or the last, is selected: Delete again goes on removing.
-    if (m_table->rowCount() > 0)
-        m_table->selectRow(std::min(row, m_table->rowCount() - 1));
+    if (const int rows = m_model->rowCount(); rows > 0)
+        m_table->selectRow(std::min(row, rows - 1));
     else
         m_table->setFocus();
 }
@@ -386,12 +349,14 @@ void FrmResults::saveAsPdf()
     // program was started from, which may be the program's own.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     dialog.setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
-    dialog.selectFile(clinic::reportFileName(m_visit.identifier, QDateTime::currentDateTime()));
+    // The report is dated as its name: when the clinician chose to save it.
+    const QDateTime madeAt = m_clock();
+    dialog.selectFile(clinic::reportFileName(m_visit.identifier, madeAt.toLocalTime()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (saveReportPdf(path, m_visit, error))
+    if (saveReportPdf(path, m_visit, madeAt, error))
         m_visit.markSaved();
     else
         warn(tr("Report not saved"),
@@ -403,7 +368,7 @@ void FrmResults::saveAsPdf()
 void FrmResults::print()
 {
     QString error;
-    switch (printReport(this, m_visit, error)) {
+    switch (printReport(this, m_visit, m_clock(), error)) {
     case Printing::Printed:
         m_visit.markSaved();
         break;
@@ -429,6 +394,7 @@ void FrmResults::newPatient()
 {
     if (!askNewPatient(this, m_visit))
         return;
+    m_model->reload();
     m_identifier->setText(m_visit.identifier);
     m_note->clear();
     showVisit();

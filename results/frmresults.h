@@ -1,12 +1,16 @@
 #pragma once
 
+#include "clinic/clock.h"
+
 #include <QDialog>
 
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTableView;
 class QTableWidget;
+class ResultsModel;
 
 namespace clinic {
 class Visit;
@@ -19,14 +23,14 @@ class FrmResults final : public QDialog
 {
     Q_OBJECT
 public:
-    FrmResults(clinic::Visit &visit, QWidget *parent = nullptr);
+    // `clock` dates the report and its file name.
+    FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *parent = nullptr);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showVisit();
-    void showTable();
     void showSummary();
     void selectionChanged();
 
@@ -38,10 +42,12 @@ private:
     void warn(const QString &title, const QString &error);
 
     clinic::Visit &m_visit;
+    clinic::Clock m_clock;
+    ResultsModel *m_model = nullptr;
     QLineEdit *m_identifier = nullptr;
     QPlainTextEdit *m_note = nullptr;
     QLabel *m_empty = nullptr;
-    QTableWidget *m_table = nullptr;
+    QTableView *m_table = nullptr;
     QTableWidget *m_summary = nullptr;
     QWidget *m_picture = nullptr;
     QPushButton *m_remove = nullptr;

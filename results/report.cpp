@@ -1,5 +1,6 @@
 #include "results/report.h"
 
+#include "clinic/format.h"
 #include "clinic/visit.h"
 #include "platform/privacy.h"
 #include "results/visitpicture.h"
@@ -43,31 +44,6 @@ constexpr double kPictureMinMm = 85;
 // Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
 constexpr int kPdfDpi = 600;
 
-QString timeText(const QDateTime &at)
-{
-    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-}
-
-// A number of the calibration or the screen as the copy writes it: all its digits, the user's
-// decimal separator, no grouping.
-QString number(double value)
-{
-    return clinic::localised(QByteArray::number(value, 'g', clinic::kDoubleDigits));
-}
-
-// Free text on one line: a line break of the clinician's would otherwise run into the next
-// line of the page.
-QString oneLine(const QString &text)
-{
-    QString line = text;
-    for (QChar &c : line) {
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')
-            || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
-    }
-    return line;
-}
-
 // The result in the grid: both directions as the screen showed them, starred where the
 // calibration was not made for this screen.
 QString gridText(const clinic::VisitResult *result)
@@ -95,7 +71,9 @@ QString monitorText(const clinic::Monitor &monitor)
 
 QString calibrationText(const clinic::VisitResult &result)
 {
-    QString text = tr("%1 x %2 px per 150 mm").arg(number(result.screenH), number(result.screenV));
+    QString text
+        = tr("%1 x %2 px per 150 mm")
+              .arg(clinic::numberAsHeld(result.screenH), clinic::numberAsHeld(result.screenV));
     text += result.calibrationDate.isValid()
         ? tr(", made %1 on %2")
               .arg(result.calibrationDate.toString(Qt::ISODate), monitorText(result.monitor))
@@ -136,13 +114,7 @@ public:
 
     void setFont(double heightMm, bool bold = false)
     {
-        QFont font;
-        font.setPixelSize(std::max(1, qRound(mm(heightMm))));
-        font.setBold(bold);
-        // No ligatures where the script needs none: a PDF's "fi" must read back as the two letters
-        // a record system searches for.
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        m_painter.setFont(font);
+        m_painter.setFont(fontOfHeight(mm(heightMm), bold));
     }
     double lineHeight() const { return m_painter.font().pixelSize() * kLineSpacing; }
 
@@ -152,7 +124,7 @@ public:
     {
         const QFontMetricsF metrics(m_painter.font(), m_painter.device());
         m_painter.drawText(box, flags | Qt::AlignVCenter | Qt::TextSingleLine,
-            metrics.elidedText(oneLine(text), Qt::ElideRight, box.width()));
+            metrics.elidedText(clinic::oneLine(text), Qt::ElideRight, box.width()));
     }
     // A labelled line: "Glasses:" and its value.
     void field(const QString &label, const QString &value)
@@ -273,7 +245,7 @@ void drawResults(Page &page, const clinic::Visit &visit, double room)
     page.rule(0.15);
     for (qsizetype i = 0; i < results.size(); ++i) {
         const clinic::VisitResult &r = results.at(i);
-        page.row({QString::number(i + 1), timeText(r.measuredAt),
+        page.row({QString::number(i + 1), clinic::dateTimeText(r.measuredAt),
                      clinic::fixingEyeName(r.fixingEye), clinic::targetName(r.target), r.seeingEye,
                      clinic::shownText(r.across), clinic::shownText(r.down),
                      r.calibratedForScreen() ? tr("made for this screen")
@@ -302,7 +274,8 @@ QString programName()
 
 } // namespace
 
-bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString &error)
+bool paintReport(
+    QPagedPaintDevice &device, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
 {
     error.clear();
     QPainter painter;
@@ -327,11 +300,12 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     page.wrapped(tr("Note:"), visit.note, kNoteLines);
     const QList<clinic::VisitResult> &results = visit.results();
     page.field(tr("Measured:"),
-        results.isEmpty() ? tr("no result")
-                          : (results.size() == 1 ? timeText(results.first().measuredAt)
-                                                 : tr("%1 to %2")
-                                                       .arg(timeText(results.first().measuredAt),
-                                                           timeText(results.last().measuredAt))));
+        results.isEmpty()
+            ? tr("no result")
+            : (results.size() == 1 ? clinic::dateTimeText(results.first().measuredAt)
+                                   : tr("%1 to %2")
+                                         .arg(clinic::dateTimeText(results.first().measuredAt),
+                                             clinic::dateTimeText(results.last().measuredAt))));
     page.field(tr("Glasses:"), distinct(visit, [](const clinic::VisitResult &r) {
         return clinic::glassesName(r.glasses);
     }));
@@ -394,7 +368,7 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     page.text(footerLine,
         tr("%1 %2, report made %3")
             .arg(programName(), QCoreApplication::applicationVersion(),
-                timeText(QDateTime::currentDateTimeUtc())));
+                clinic::dateTimeText(madeAt)));
     painter.restore();
 
     if (!painter.end()) {
@@ -404,7 +378,8 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     return true;
 }
 
-bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error)
+bool saveReportPdf(
+    const QString &path, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
 {
     error.clear();
     // The PDF is made in memory and written in one piece: the writer writes as it paints, and a
@@ -418,7 +393,7 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
             QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
         writer.setTitle(tr("Squint measurement"));
         writer.setCreator(programName());
-        if (!paintReport(writer, visit, error))
+        if (!paintReport(writer, visit, madeAt, error))
             return false;
     }
     platform::PrivateFile file(path);
@@ -428,7 +403,8 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
     return false;
 }
 
-bool printReportOn(QPrinter &printer, const clinic::Visit &visit, QString &error)
+bool printReportOn(
+    QPrinter &printer, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
 {
     error.clear();
     const QString path = printer.outputFileName();
@@ -443,7 +419,7 @@ bool printReportOn(QPrinter &printer, const clinic::Visit &visit, QString &error
         // mode: it is given the name of the very temporary file made above instead.
         printer.setOutputFileName(file->handleName());
     }
-    if (!paintReport(printer, visit, error))
+    if (!paintReport(printer, visit, madeAt, error))
         return false;
     if (printer.printerState() == QPrinter::Error) {
         error = tr("The printer %1 did not take the report.").arg(printer.printerName());
@@ -456,7 +432,8 @@ bool printReportOn(QPrinter &printer, const clinic::Visit &visit, QString &error
     return true;
 }
 
-Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
+Printing printReport(
+    QWidget *parent, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
 {
     error.clear();
     QPrinter printer(QPrinter::HighResolution);
@@ -470,5 +447,5 @@ Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
         return Printing::Cancelled;
-    return printReportOn(printer, visit, error) ? Printing::Printed : Printing::Failed;
+    return printReportOn(printer, visit, madeAt, error) ? Printing::Printed : Printing::Failed;
 }

@@ -71,20 +71,14 @@ struct Scale
 // A point can only be placed where the screen gave both directions.
 bool placeable(const clinic::VisitResult &result)
 {
-    return result.across && result.down && std::isfinite(result.acrossDioptres)
-        && std::isfinite(result.downDioptres);
-}
-
-bool sameFixingEye(double a, double b)
-{
-    // The measurement screen takes any FixEye but 1 as OS.
-    return (a == 1) == (b == 1);
+    return result.across && result.down && std::isfinite(result.across->value)
+        && std::isfinite(result.down->value);
 }
 
 // How far a direction's result reaches on the scale: a lower bound with its arrow.
-double reach(double dioptres, const std::optional<clinic::Deviation> &deviation)
+double reach(const clinic::Deviation &deviation)
 {
-    return std::fabs(dioptres) * (deviation && deviation->atLeast ? kBoundRoom : 1);
+    return std::fabs(deviation.value) * (deviation.atLeast ? kBoundRoom : 1);
 }
 
 Scale scaleFor(const clinic::Visit &visit)
@@ -92,8 +86,7 @@ Scale scaleFor(const clinic::Visit &visit)
     double largest = 0;
     for (const clinic::VisitResult &result : visit.results()) {
         if (placeable(result))
-            largest = std::max({largest, reach(result.acrossDioptres, result.across),
-                reach(result.downDioptres, result.down)});
+            largest = std::max({largest, reach(*result.across), reach(*result.down)});
     }
     largest = std::max(largest, kMinimumScale);
     Scale scale;
@@ -106,17 +99,6 @@ Scale scaleFor(const clinic::Visit &visit)
     return scale;
 }
 
-QFont fontOfHeight(double height, bool bold = false)
-{
-    QFont font;
-    font.setPixelSize(std::max(1, qRound(height)));
-    font.setBold(bold);
-    // No ligatures where the script needs none: a PDF's "fi" must read back as the two letters
-    // a record system searches for.
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    return font;
-}
-
 void drawMarker(QPainter &painter, const QPointF &centre, double radius, const QColor &colour,
     bool hollow, double pen)
 {
@@ -126,7 +108,7 @@ void drawMarker(QPainter &painter, const QPointF &centre, double radius, const Q
 }
 
 // A lower bound: an arrow from the marker outwards, the way the cross could not go on, on the
-// axis of that direction ("BR" left, "BL" right, "BD" up, "BU" down).
+// axis of that direction (clinic::towards()).
 void drawBoundArrow(QPainter &painter, const QPointF &centre, const QPointF &outwards,
     double radius, double unit, const QColor &colour)
 {
@@ -144,10 +126,10 @@ void drawBoundArrow(QPainter &painter, const QPointF &centre, const QPointF &out
 QList<QPointF> boundDirections(const clinic::VisitResult &result)
 {
     QList<QPointF> directions;
-    if (result.across && result.across->atLeast)
-        directions << QPointF(result.across->base == QLatin1String("BR") ? -1 : 1, 0);
-    if (result.down && result.down->atLeast)
-        directions << QPointF(0, result.down->base == QLatin1String("BD") ? -1 : 1);
+    for (const std::optional<clinic::Deviation> &deviation : {result.across, result.down}) {
+        if (deviation && deviation->atLeast)
+            directions << QPointF(clinic::towards(deviation->base));
+    }
     return directions;
 }
 
@@ -203,19 +185,20 @@ void drawPlot(QPainter &painter, const QRectF &square, double unit, const Scale 
         }
     }
 
-    // A cross left of the target means a base-right prism, above it a base-down one (the
-    // measurement screen's own rule).
+    // Each base at the end of the half-axis where the cross stood for it, as the measurement
+    // screen names it.
     painter.setFont(baseFont);
     painter.setPen(kInk);
     const double margin = kMarginFonts * unit;
-    painter.drawText(QRectF(square.left(), origin.y() - unit, margin, 2 * unit), Qt::AlignCenter,
-        QStringLiteral("BR"));
-    painter.drawText(QRectF(square.right() - margin, origin.y() - unit, margin, 2 * unit),
-        Qt::AlignCenter, QStringLiteral("BL"));
-    painter.drawText(QRectF(origin.x() - 2 * unit, square.top(), 4 * unit, margin), Qt::AlignCenter,
-        QStringLiteral("BD"));
-    painter.drawText(QRectF(origin.x() - 2 * unit, square.bottom() - margin, 4 * unit, margin),
-        Qt::AlignCenter, QStringLiteral("BU"));
+    for (const clinic::Base base : clinic::kBases) {
+        const QPoint way = clinic::towards(base);
+        const QRectF box = way.x() != 0
+            ? QRectF(way.x() < 0 ? square.left() : square.right() - margin, origin.y() - unit,
+                margin, 2 * unit)
+            : QRectF(origin.x() - 2 * unit, way.y() < 0 ? square.top() : square.bottom() - margin,
+                4 * unit, margin);
+        painter.drawText(box, Qt::AlignCenter, clinic::baseText(base));
+    }
 
     // The target as a small ring, the way the patient saw it.
     painter.setPen(QPen(kTargetColour, unit * 0.18));
@@ -233,16 +216,17 @@ void drawPlot(QPainter &painter, const QRectF &square, double unit, const Scale 
     int placed = 0;
     for (qsizetype i = 0; i < results.size(); ++i) {
         const clinic::VisitResult &result = results.at(i);
-        if (result.target != place || !sameFixingEye(result.fixingEye, fixingEye))
+        if (result.target != place || !clinic::sameFixingEye(result.fixingEye, fixingEye))
             continue;
         ++measured;
         if (!placeable(result))
             continue;
         ++placed;
         const bool isLatest = &result == latest;
-        const QPointF at(origin.x()
-                + std::clamp(result.acrossDioptres, -scale.extent, scale.extent) * perDioptre,
-            origin.y() + std::clamp(result.downDioptres, -scale.extent, scale.extent) * perDioptre);
+        const QPointF offset = result.offsetDioptres();
+        const QPointF at(
+            origin.x() + std::clamp(offset.x(), -scale.extent, scale.extent) * perDioptre,
+            origin.y() + std::clamp(offset.y(), -scale.extent, scale.extent) * perDioptre);
         const QColor colour = isLatest ? kLatest : kEarlier;
         const double markerRadius = unit * (isLatest ? 0.5 : 0.36);
         for (const QPointF &outwards : boundDirections(result))
@@ -329,6 +313,15 @@ void drawLegend(
 }
 
 } // namespace
+
+QFont fontOfHeight(double pixels, bool bold)
+{
+    QFont font;
+    font.setPixelSize(std::max(1, qRound(pixels)));
+    font.setBold(bold);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
 
 double visitPictureHeight(double width)
 {

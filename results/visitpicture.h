@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QRectF>
 
 class QPainter;
@@ -15,3 +16,7 @@ void paintVisitPicture(QPainter &painter, const QRectF &area, const clinic::Visi
 
 // The height at which the picture fills `width`: a taller area leaves room above and below.
 double visitPictureHeight(double width);
+
+// The font of the picture and the report: `pixels` high, without ligatures where the script
+// needs none, so that a PDF's "fi" reads back as the two letters a record system searches for.
+QFont fontOfHeight(double pixels, bool bold = false);

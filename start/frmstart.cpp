@@ -114,8 +114,8 @@ void frmstart::applyCalibration()
     const QScreen *patient = m_program.patientScreen();
     const platform::ScreenSize screen = platform::screenSize(patient);
     const clinic::Monitor monitor = describeMonitor(patient);
-    const clinic::StartCalibration calibration = clinic::startCalibration(
-        m_loaded, m_readH, m_readV, monitor, screen.width, screen.height, QDate::currentDate());
+    const clinic::StartCalibration calibration = clinic::startCalibration(m_loaded, m_readH,
+        m_readV, monitor, screen.width, screen.height, m_program.now().toLocalTime().date());
     m_values.ScreenH = calibration.screenH;
     m_values.ScreenV
         = settings::toInteger16(calibration.screenV).value_or(qint16(clinic::kCalibrationFallback));

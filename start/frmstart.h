@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "forms/formwindow.h"
 #include "forms/frmstart_design.h"
 #include "settings/ini.h"

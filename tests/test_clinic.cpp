@@ -2,7 +2,7 @@
 // calibration in use is on a monitor, what the start screen puts into use and what it keeps,
 // and what "Done" records. Files are written by hand into a fresh folder.
 #include "clinic/calibration.h"
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "clinic/visit.h"
 #include "settings/ini.h"
 
@@ -125,6 +125,10 @@ class TestClinic final : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
 
     QByteArray folder() const { return QFile::encodeName(m_dir->path()); }
+    clinic::CalibrationRecords records() const
+    {
+        return clinic::readRecords(settings::Snapshot(folder()));
+    }
     void write(const QByteArray &content)
     {
         QFile file(m_dir->path() + QStringLiteral("/Kelvane.ini"));
@@ -206,6 +210,16 @@ private Q_SLOTS:
         QTest::newRow("below the minimum: no calibration anywhere, not kept")
             << screen(50, 567) << 50.0 << 567.0 << 500.0 << 567.0 << NoteCase::NeverCalibrated
             << false << QByteArray();
+        // Exactly the fall-back, made here with "Done": its record says so, whatever the value.
+        QTest::newRow("500 made here") << screen(500, 500) + "[Calibration]\n" + keysHere(500, 500)
+                + kArchiveHere + keysHere(500, 500)
+                                       << 500.0 << 500.0 << 500.0 << 500.0
+                                       << NoteCase::FarFromReported << true << QByteArray();
+        QTest::newRow("a record below the minimum is not put back")
+            << screen(1671, 1671) + "[Calibration]\n" + keysLaptop(1671, 1671) + kArchiveLaptop
+                + keysLaptop(1671, 1671) + kArchiveHere + keysHere(99, 567)
+            << 1671.0 << 1671.0 << 1671.0 << 1671.0 << NoteCase::OtherMonitor << true
+            << QByteArray();
     }
     void startCalibration()
     {
@@ -220,8 +234,8 @@ private Q_SLOTS:
         if (!file.isEmpty())
             write(file);
 
-        const clinic::StartCalibration start
-            = clinic::startCalibration(folder(), readH, readV, here(), 1920, 1080, kToday);
+        const clinic::StartCalibration start = clinic::startCalibration(
+            settings::Snapshot(folder()), readH, readV, here(), 1920, 1080, kToday);
         QCOMPARE(start.screenH, inUseH);
         QCOMPARE(start.screenV, inUseV);
         QCOMPARE(start.judgement.note, note);
@@ -234,11 +248,11 @@ private Q_SLOTS:
                      start.entries),
             QString());
         const clinic::CalibrationJudgement measured
-            = clinic::judgeCalibration(folder(), inUseH, inUseV, here());
+            = clinic::judgeCalibration(records(), inUseH, inUseV, here());
         QCOMPARE(measured.note, note);
         QCOMPARE(measured.text, start.judgement.text);
-        const clinic::StartCalibration again
-            = clinic::startCalibration(folder(), inUseH, inUseV, here(), 1920, 1080, kToday);
+        const clinic::StartCalibration again = clinic::startCalibration(
+            settings::Snapshot(folder()), inUseH, inUseV, here(), 1920, 1080, kToday);
         QCOMPARE(again.screenH, inUseH);
         QCOMPARE(again.screenV, inUseV);
         QCOMPARE(again.judgement.note, note);
@@ -282,7 +296,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         if (!file.isEmpty())
             write(file);
-        QCOMPARE(clinic::judgeCalibration(folder(), screenH, 567, here()).text, text);
+        QCOMPARE(clinic::judgeCalibration(records(), screenH, 567, here()).text, text);
     }
 
     // "Done" records the calibration as the one in use and in its monitor's own section: the
@@ -318,7 +332,7 @@ private Q_SLOTS:
         if (!file.isEmpty())
             write(file);
         const clinic::CalibrationRecord record {567, 566, monitor, kToday, QStringLiteral("alice")};
-        const QList<profile::Entry> entries = clinic::doneEntries(folder(), record);
+        const QList<profile::Entry> entries = clinic::doneEntries(records(), record);
         const QByteArray keys = "SCREENH= 567\nSCREENV= 566\nMANUFACTURER="
             + clinic::recordedText(monitor.manufacturer).toLatin1()
             + "\nMODEL=" + clinic::recordedText(monitor.model).toLatin1()
@@ -332,11 +346,10 @@ private Q_SLOTS:
                      {{settings::Key::ScreenH, 567}, {settings::Key::ScreenV, 566}}, entries),
             QString());
         const clinic::CalibrationJudgement judgement
-            = clinic::judgeCalibration(folder(), 567, 566, monitor);
+            = clinic::judgeCalibration(records(), 567, 566, monitor);
         QCOMPARE(judgement.note, NoteCase::None);
         QVERIFY(judgement.calibratedHere);
-        const std::optional<clinic::ArchivedRecord> found
-            = clinic::archivedRecord(folder(), monitor);
+        const std::optional<clinic::ArchivedRecord> found = records().archiveOf(monitor);
         QVERIFY(found);
         QCOMPARE(found->section.toLatin1(), archive);
         QCOMPARE(found->record.screenH, 567.0);
@@ -379,7 +392,7 @@ private Q_SLOTS:
         QFETCH(QString, made);
         write(file);
         const clinic::CalibrationJudgement judgement
-            = clinic::judgeCalibration(folder(), inUse, inUse, here());
+            = clinic::judgeCalibration(records(), inUse, inUse, here());
         QCOMPARE(judgement.inUse ? clinic::madeText(*judgement.inUse) : QString(), made);
     }
 
@@ -417,9 +430,9 @@ private Q_SLOTS:
         settings::Values read;
         settings::readAll(folder(), read);
         const QList<profile::Entry> entries = done.isValid()
-            ? clinic::doneEntries(folder(), {567, 567, here(), done, {}})
-            : clinic::startCalibration(
-                folder(), read.ScreenH, read.ScreenV, here(), 1920, 1080, kToday)
+            ? clinic::doneEntries(records(), {567, 567, here(), done, {}})
+            : clinic::startCalibration(settings::Snapshot(folder()), read.ScreenH, read.ScreenV,
+                here(), 1920, 1080, kToday)
                   .entries;
         QStringList removals;
         for (const profile::Entry &entry : entries) {
@@ -432,7 +445,7 @@ private Q_SLOTS:
         const QStringList sections = settings::Snapshot(folder()).sections();
         QCOMPARE(sections.filter(QRegularExpression(QStringLiteral("^Calibration "))).size(), 64);
         QVERIFY(!sections.contains(removed));
-        QCOMPARE(clinic::judgeCalibration(folder(), 567, 567, here()).calibratedHere,
+        QCOMPARE(clinic::judgeCalibration(records(), 567, 567, here()).calibratedHere,
             done.isValid() || file.contains(kArchiveHere));
     }
 
@@ -459,7 +472,7 @@ private Q_SLOTS:
             const QList<profile::Entry> entries = clinic::startCalibration(file, read.ScreenH,
                                                       read.ScreenV, here(), 1920, 1080, kToday)
                                                       .entries
-                + clinic::doneEntries(folder(), {567, 567, here(), kToday, {}});
+                + clinic::doneEntries(records(), {567, 567, here(), kToday, {}});
             const bool written = clinic::calibrationChanged(file, settings::Snapshot())
                 && profile::withValues(content, entries).has_value();
             const double milliseconds = processorMilliseconds() - start;
@@ -617,9 +630,41 @@ private Q_SLOTS:
         write(kArchiveHere + keysHere(700, 567));
         clinic::Monitor monitor = here();
         QCOMPARE(
-            clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::FarFromReported);
+            clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::FarFromReported);
         monitor.physicalSizeMm = QSizeF(508, 285.75); // 1920 x 1080 at 96 dpi
-        QCOMPARE(clinic::judgeCalibration(folder(), 700, 567, monitor).note, NoteCase::None);
+        QCOMPARE(clinic::judgeCalibration(records(), 700, 567, monitor).note, NoteCase::None);
+    }
+
+    // Where the calibration screen's bars stop, which values a screen takes, and what it starts
+    // from: the monitor's own size, else the stored value it takes, else the fall-back.
+    void calibrationLimits_data()
+    {
+        QTest::addColumn<float>("pixels");
+        QTest::addColumn<int>("largestMark"); // the axis less 250 pixels, strictly
+        QTest::addColumn<double>("stored");
+        QTest::addColumn<bool>("accepted"); // 100 up to the largest mark on 50 mm
+        QTest::addColumn<double>("reported");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("1080, 567") << 1080.f << 829 << 567.0 << true << 0.0 << 567.0;
+        QTest::newRow("1080, its largest") << 1080.f << 829 << 2487.0 << true << 0.0 << 2487.0;
+        QTest::newRow("1080, beyond") << 1080.f << 829 << 2487.5 << false << 0.0 << 500.0;
+        QTest::newRow("the minimum") << 768.f << 517 << 100.0 << true << 0.0 << 100.0;
+        QTest::newRow("below the minimum") << 768.f << 517 << 99.9 << false << 0.0 << 500.0;
+        QTest::newRow("the monitor's size first")
+            << 768.f << 517 << 567.0 << true << 542.0 << 542.0;
+        QTest::newRow("half a pixel more room")
+            << 1080.5f << 830 << 2490.0 << true << 0.0 << 2490.0;
+        QTest::newRow("a pixel of room") << 252.f << 1 << 100.0 << false << 0.0 << 500.0;
+        QTest::newRow("no room") << 250.f << 0 << 100.0 << false << 0.0 << 500.0;
+    }
+    void calibrationLimits()
+    {
+        QFETCH(float, pixels);
+        QFETCH(double, stored);
+        QFETCH(double, reported);
+        QTEST(clinic::largestMark(pixels), "largestMark");
+        QTEST(clinic::accepted(stored, pixels), "accepted");
+        QTEST(clinic::expectedCalibration(reported, stored, pixels), "expected");
     }
 
     // The length the calibration screen asks for first: the longest whose mark the bar (the
@@ -827,6 +872,8 @@ private Q_SLOTS:
         const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         clinic::VisitResult result;
         result.measuredAt = QDateTime::currentDateTimeUtc();
+        result.screenH = 567;
+        result.screenV = 600;
         auto &deviation = horizontal ? result.across : result.down;
         deviation = horizontal ? clinic::across(offset, 567) : clinic::down(offset, 567);
         QVERIFY(deviation);
@@ -841,6 +888,9 @@ private Q_SLOTS:
         visit.add(result);
         const QStringList cells = visit.tabSeparated().split(u'\n').at(1).split(u'\t');
         QCOMPARE(cells.mid(horizontal ? 6 : 8, 2), copied);
+        // The calibration across, then down, in both.
+        QCOMPARE(cells.mid(10, 2), QStringList({"567", "600"}));
+        QVERIFY(clinic::copyLine(result).contains(QStringLiteral("calibration 567 x 600 px")));
     }
 
     // Tabs and line breaks typed into the identifier or the note stay in their one cell of the

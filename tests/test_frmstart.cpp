@@ -2,7 +2,7 @@
 #include "start/frmstart.h"
 
 #include "calibrate/frmcali.h"
-#include "clinic/calibrationrecord.h"
+#include "clinic/calibrationjudgement.h"
 #include "clinic/visit.h"
 #include "measure/form1.h"
 #include "platform/platform.h"
@@ -422,8 +422,9 @@ private Q_SLOTS:
             clinic::Monitor other;
             other.output = QStringLiteral("eDP-1");
             other.resolution = QSize(3840, 2400);
-            const clinic::StartCalibration there = clinic::startCalibration(
-                m_folder->nativePath(), 567, 567, other, 3840, 2400, QDate::currentDate());
+            const clinic::StartCalibration there
+                = clinic::startCalibration(settings::Snapshot(m_folder->nativePath()), 567, 567,
+                    other, 3840, 2400, QDate::currentDate());
             QCOMPARE(there.screenH, 2400.0);
             QCOMPARE(there.screenV, 2400.0);
             QCOMPARE(there.judgement.note, clinic::NoteCase::None);

@@ -31,6 +31,8 @@
 namespace {
 
 const QString kIdentifier = QStringLiteral("A<b>&7 M\u00fcller");
+// When the report is made, as the program's clock tells it.
+const QDateTime kMadeAt(QDate(2026, 3, 2), QTime(11, 5));
 const QString kOtherScreen = QStringLiteral("calibration made on another screen (1280 x 1024)");
 
 clinic::VisitResult result(int hour, int minute, double target, double fixingEye, float across,
@@ -46,8 +48,6 @@ clinic::VisitResult result(int hour, int minute, double target, double fixingEye
     // into text with the user's decimal separator.
     r.across = clinic::across(across, 567);
     r.down = clinic::down(down, 567);
-    r.acrossDioptres = (across < 0 ? -1 : 1) * r.across->value;
-    r.downDioptres = (down < 0 ? -1 : 1) * r.down->value;
     r.screenH = 567;
     r.screenV = 567;
     r.calibrationDate = QDate(2026, 1, 15);
@@ -67,7 +67,11 @@ clinic::Visit fourResults()
     visit.identifier = kIdentifier;
     visit.note = QStringLiteral("Second visit <i>after</i> surgery");
     visit.add(result(10, 15, 1, 1, -77, 68)); // BR 3.4, BU 3
-    visit.add(result(10, 21, 2, 2, 227, -283, kOtherScreen)); // BL 10.0, BD 12.5
+    // Through other glasses, on a calibration whose two values differ.
+    clinic::VisitResult other = result(10, 21, 2, 2, 227, -283, kOtherScreen); // BL 10.0, BD 12.5
+    other.glasses = 3;
+    other.screenV = 600;
+    visit.add(other);
     visit.add(result(10, 24, 3, 2, -11, 11)); // BR 0.5, BU 0.5
     visit.add(result(10, 30, 1, 1, 34, 0)); // BL 1.5, BU 0
     return visit;
@@ -153,6 +157,7 @@ private Q_SLOTS:
     void failedSaveLeavesNothing();
     void noCoreDumps();
     void pictureOnItsOwnWhite();
+    void pictureReadsBackFromThePdf();
     void pictureSetsEachResultWhereTheCrossStood_data();
     void pictureSetsEachResultWhereTheCrossStood();
 
@@ -216,7 +221,7 @@ void TestReport::pdfHoldsTheVisit()
     const QString path = m_dir.filePath(locale + QStringLiteral(".pdf"));
 
     QString error;
-    QVERIFY2(saveReportPdf(path, fourResults(), error), qPrintable(error));
+    QVERIFY2(saveReportPdf(path, fourResults(), kMadeAt, error), qPrintable(error));
     QVERIFY(error.isEmpty());
 
     const QString info = run(QStringLiteral("pdfinfo"), {path});
@@ -255,10 +260,11 @@ void TestReport::pdfHoldsTheVisit()
         lines.contains(QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
         qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));
-    QVERIFY2(
-        text.contains(
-            QStringLiteral("kelvane %1, report made").arg(QCoreApplication::applicationVersion())),
+    QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue; OD blue, OS red")),
+        qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("at 1024 x 768; 567 x 600")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("kelvane %1, report made 2026-03-02 11:05")
+                               .arg(QCoreApplication::applicationVersion())),
         qPrintable(text));
 }
 
@@ -274,7 +280,7 @@ void TestReport::manyResultsAndALongNoteStayOnOnePage()
         visit.add(result(9 + i / 60, i % 60, 1 + i % 3, 1 + i % 2, -10 * i, 5 * i));
     const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
     QString error;
-    QVERIFY2(saveReportPdf(path, visit, error), qPrintable(error));
+    QVERIFY2(saveReportPdf(path, visit, kMadeAt, error), qPrintable(error));
 
     const QString info = run(QStringLiteral("pdfinfo"), {path});
     QVERIFY2(info.contains(QRegularExpression(
@@ -301,7 +307,7 @@ void TestReport::aBoundIsMarkedAndExplained()
     visit.add(bound);
     const QString path = m_dir.filePath(QStringLiteral("bound.pdf"));
     QString error;
-    QVERIFY2(saveReportPdf(path, visit, error), qPrintable(error));
+    QVERIFY2(saveReportPdf(path, visit, kMadeAt, error), qPrintable(error));
     QStringList lines = pdfText(path).split(QLatin1Char('\n'));
     for (QString &line : lines)
         line = line.simplified();
@@ -314,7 +320,7 @@ void TestReport::aBoundIsMarkedAndExplained()
                 "this large.")})
         QVERIFY2(lines.filter(line).size() == 1, qPrintable(line + QStringLiteral("\n\n") + text));
 
-    QVERIFY2(saveReportPdf(path, fourResults(), error), qPrintable(error));
+    QVERIFY2(saveReportPdf(path, fourResults(), kMadeAt, error), qPrintable(error));
     QVERIFY(!pdfText(path).contains(QChar(clinic::kAtLeast)));
 }
 
@@ -322,7 +328,7 @@ void TestReport::anEmptyVisitStillNamesItsDistance()
 {
     const QString path = m_dir.filePath(QStringLiteral("empty.pdf"));
     QString error;
-    QVERIFY2(saveReportPdf(path, clinic::Visit(), error), qPrintable(error));
+    QVERIFY2(saveReportPdf(path, clinic::Visit(), kMadeAt, error), qPrintable(error));
     const QString text = pdfText(path).simplified();
     QVERIFY2(text.contains(QStringLiteral("Measured: no result")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
@@ -439,9 +445,9 @@ void TestReport::savedOnlyWhereTheUserMeansIt()
     if (print) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFileName(dir.filePath(path));
-        saved = printReportOn(printer, fourResults(), error);
+        saved = printReportOn(printer, fourResults(), kMadeAt, error);
     } else {
-        saved = saveReportPdf(dir.filePath(path), fourResults(), error);
+        saved = saveReportPdf(dir.filePath(path), fourResults(), kMadeAt, error);
     }
     ::setfsuid(::geteuid());
     ::setfsgid(::getegid());
@@ -502,7 +508,7 @@ void TestReport::failedSaveLeavesNothing()
             ::setrlimit(RLIMIT_FSIZE, &small);
         }
         QString error;
-        const bool saved = saveReportPdf(path, fourResults(), error);
+        const bool saved = saveReportPdf(path, fourResults(), kMadeAt, error);
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, signal);
         QVERIFY(!saved);
@@ -555,6 +561,26 @@ void TestReport::pictureOnItsOwnWhite()
         QCOMPARE(image.pixel(corner), qRgb(255, 255, 255));
     QCOMPARE(image.pixel(49, 39), qRgb(0, 0, 0));
     QCOMPARE(image.pixel(550, 360), qRgb(0, 0, 0));
+}
+
+// The picture in the saved report, as a record system reads it back: each plot's bases where
+// the measurement screen names them, and each result on the side of the target where its cross
+// stood.
+void TestReport::pictureReadsBackFromThePdf()
+{
+    clinic::Visit visit;
+    visit.add(result(10, 0, 1, 1, -227, -283)); // Center, OD fixes: BR 10.0, BD 12.5
+    visit.add(result(10, 5, 2, 2, 227, 283)); // Right, OS fixes: BL, BU
+    visit.add(result(10, 10, 3, 2, -227, 283)); // Left, OS fixes: BR, BU
+    visit.add(result(10, 15, 3, 1, 227, -283)); // Left, OD fixes: BL, BD
+    const QString path = m_dir.filePath(QStringLiteral("picture.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, visit, kMadeAt, error), qPrintable(error));
+    const QMap<int, QPoint> sides = testsupport::pictureSides(path, error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(sides,
+        (QMap<int, QPoint> {
+            {1, QPoint(-1, -1)}, {2, QPoint(1, 1)}, {3, QPoint(-1, 1)}, {4, QPoint(1, -1)}}));
 }
 
 void TestReport::pictureSetsEachResultWhereTheCrossStood_data()

@@ -22,7 +22,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QWindow>
 
@@ -36,17 +36,17 @@ QByteArray settingsFile(bool calibrated)
                       : values;
 }
 
-QStringList rowTexts(const QTableWidget *table, int row)
+QStringList rowTexts(const QAbstractItemView *table, int row)
 {
     QStringList texts;
-    for (int column = 0; column < table->columnCount(); ++column)
-        texts << table->item(row, column)->text();
+    for (int column = 0; column < table->model()->columnCount(); ++column)
+        texts << table->model()->index(row, column).data().toString();
     return texts;
 }
-QStringList summaryTexts(const QTableWidget *summary)
+QStringList summaryTexts(const QAbstractItemView *summary)
 {
     QStringList texts;
-    for (int row = 0; row < summary->rowCount(); ++row)
+    for (int row = 0; row < summary->model()->rowCount(); ++row)
         texts += rowTexts(summary, row);
     return texts;
 }
@@ -178,8 +178,8 @@ private Q_SLOTS:
         FrmResults *results = openResults();
         QVERIFY(results);
         QVERIFY(!child<QLabel>(results, "empty")->isVisible());
-        auto *table = child<QTableWidget>(results, "results");
-        auto *summary = child<QTableWidget>(results, "summary");
+        auto *table = child<QTableView>(results, "results");
+        auto *summary = child<QAbstractItemView>(results, "summary");
         const QString notHere = QStringLiteral("not calibrated for this screen");
         const QList<QStringList> rows = {
             {"Center", "OS", "OD", "yes", "BR: 3.4", "BD: 3", "OD red, OS blue", ""},
@@ -188,7 +188,7 @@ private Q_SLOTS:
             {"Left", "OD", "OS", "no", "BL: 0.0", "BU: 0", "OD green, OS red", notHere},
         };
         const auto expectRows = [&](const QList<int> &which) {
-            QCOMPARE(table->rowCount(), which.size());
+            QCOMPARE(table->model()->rowCount(), which.size());
             for (int row = 0; row < which.size(); ++row) {
                 QStringList texts = rowTexts(table, row);
                 QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))
@@ -200,11 +200,12 @@ private Q_SLOTS:
         expectRows({0, 1, 2, 3});
         // Whether the calibration was made here stands before the numbers, and both are seen
         // without scrolling at the window's first size.
-        QCOMPARE(table->horizontalHeaderItem(4)->text(), QStringLiteral("Calibrated\nhere"));
+        QCOMPARE(table->model()->headerData(4, Qt::Horizontal).toString(),
+            QStringLiteral("Calibrated\nhere"));
         for (const int column : {4, 5, 6})
             QVERIFY2(table->columnViewportPosition(column) + table->columnWidth(column)
                     <= table->viewport()->width(),
-                qPrintable(table->horizontalHeaderItem(column)->text()));
+                qPrintable(table->model()->headerData(column, Qt::Horizontal).toString()));
         // Center, Right, Left by OD fixes, OS fixes.
         QCOMPARE(summaryTexts(summary),
             QStringList({"", "BR: 3.4  BD: 3", "", "BL: 3.0  BU: 3",
@@ -258,7 +259,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!startScreen()->findChild<FrmResults *>());
         results = openResults();
         QVERIFY(results);
-        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 3);
+        QCOMPARE(child<QTableView>(results, "results")->model()->rowCount(), 3);
         QCOMPARE(child<QLineEdit>(results, "identifier")->text(), QStringLiteral("K-0042"));
     }
 
@@ -276,9 +277,8 @@ private Q_SLOTS:
         FrmResults *results = openResults();
         QVERIFY(results);
         const QString bound = QStringLiteral("BL: \u226511.9");
-        QCOMPARE(
-            child<QTableWidget>(results, "results")->findItems(bound, Qt::MatchExactly).size(), 1);
-        QVERIFY(summaryTexts(child<QTableWidget>(results, "summary"))
+        QCOMPARE(rowTexts(child<QTableView>(results, "results"), 0).count(bound), 1);
+        QVERIFY(summaryTexts(child<QAbstractItemView>(results, "summary"))
                     .contains(bound + QStringLiteral("  BU: 0")));
         QTest::mouseClick(child<QPushButton>(results, "CopyAll"), Qt::LeftButton);
         const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
@@ -337,7 +337,7 @@ private Q_SLOTS:
         QVERIFY(results->isSizeGripEnabled());
         QVERIFY(results->width() < start->width());
         QVERIFY(child<QLabel>(results, "empty")->isVisible());
-        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 0);
+        QCOMPARE(child<QTableView>(results, "results")->model()->rowCount(), 0);
         for (const char *name : {"CopyAll", "SavePdf", "Print", "Remove"})
             QVERIFY2(!child<QPushButton>(results, name)->isEnabled(), name);
         for (QWidget *control : results->findChildren<QWidget *>()) {
@@ -384,7 +384,7 @@ private Q_SLOTS:
         QVERIFY(measureOnce() && measureOnce());
         FrmResults *results = openResults();
         QVERIFY(results);
-        auto *table = child<QTableWidget>(results, "results");
+        auto *table = child<QTableView>(results, "results");
         QCOMPARE(results->focusWidget(), child<QWidget>(results, "identifier"));
         QTest::keyClick(results->focusWidget(), Qt::Key_Delete);
         QVERIFY(!table->selectionModel()->hasSelection());
@@ -398,7 +398,37 @@ private Q_SLOTS:
             QTest::keyClick(table, Qt::Key_Delete);
         QCOMPARE(asked.count(), 1);
         QCOMPARE(resultCount(), left);
-        QCOMPARE(table->rowCount(), left);
+        QCOMPARE(table->model()->rowCount(), left);
+    }
+
+    // A click above and left of the ring, from the measurement screen to the saved report: its
+    // picture sets the result above and left of the target, under BD and BR, and the report is
+    // named and dated by the program's clock.
+    void aClickReachesTheReportWhereItStood()
+    {
+        m_now = QDateTime(QDate(2026, 3, 2), QTime(11, 5, 7));
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        Form1 *window = measure(1, 1, 2);
+        QVERIFY(window);
+        clickAt(window, QPoint(-227, -283));
+        QCOMPARE(testsupport::labelText(window, "VPD"), QStringLiteral("BD: 12.5"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        QString offered;
+        const QString path = m_folder->path() + QStringLiteral("/report.pdf");
+        testsupport::DialogAnswer<QFileDialog> dialog([&](QFileDialog *files) {
+            offered = QFileInfo(files->selectedFiles().value(0)).fileName();
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        });
+        QTest::mouseClick(child<QPushButton>(results, "SavePdf"), Qt::LeftButton);
+        QCOMPARE(offered, QStringLiteral("Kelvane report 2026-03-02 11-05-07.pdf"));
+        QString fault;
+        QCOMPARE(testsupport::pictureSides(path, fault), (QMap<int, QPoint> {{1, QPoint(-1, -1)}}));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        closeResults(results);
     }
 
     // Esc, "Exit" and the window manager's close on the start screen ask first while the visit

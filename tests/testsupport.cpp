@@ -9,13 +9,17 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
 #include <QtTest/qtestspontaneevent.h>
+
+#include <algorithm>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -80,6 +84,114 @@ QByteArray utf16(QByteArrayView latin1)
 bool isRoot()
 {
     return ::geteuid() == 0;
+}
+
+namespace {
+
+struct PdfWord
+{
+    QString text;
+    QRectF box;
+};
+
+QList<PdfWord> pdfWords(const QString &pdf)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+        {QStringLiteral("-bbox"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+            QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {};
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    QList<PdfWord> words;
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    for (auto it = word.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words.append({m.captured(5),
+            QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return words;
+}
+
+// The words `first` and `second` that stand on one line (`across`: one row, else one column),
+// line by line, each line in reading order; empty where a line does not alternate
+// first, second, first, ... or the lines differ in length.
+QList<QList<const PdfWord *>> pairedLines(
+    const QList<PdfWord> &words, const QString &first, const QString &second, bool across)
+{
+    const auto along
+        = [&](const PdfWord *w) { return across ? w->box.center().x() : w->box.center().y(); };
+    const auto line
+        = [&](const PdfWord *w) { return across ? w->box.center().y() : w->box.center().x(); };
+    QList<const PdfWord *> labels;
+    for (const PdfWord &w : words) {
+        if (w.text == first || w.text == second)
+            labels << &w;
+    }
+    std::sort(labels.begin(), labels.end(), [&](auto *a, auto *b) { return line(a) < line(b); });
+    QList<QList<const PdfWord *>> lines;
+    for (const PdfWord *w : std::as_const(labels)) {
+        if (lines.isEmpty() || line(w) - line(lines.last().constFirst()) > 1)
+            lines.append(QList<const PdfWord *>());
+        lines.last() << w;
+    }
+    for (QList<const PdfWord *> &l : lines) {
+        std::sort(l.begin(), l.end(), [&](auto *a, auto *b) { return along(a) < along(b); });
+        if (l.size() % 2 != 0 || l.size() != lines.constFirst().size())
+            return {};
+        for (qsizetype i = 0; i < l.size(); ++i) {
+            if (l.at(i)->text != (i % 2 == 0 ? first : second))
+                return {};
+        }
+    }
+    return lines;
+}
+
+int side(double at, double origin)
+{
+    return at < origin ? -1 : 1;
+}
+
+} // namespace
+
+QMap<int, QPoint> pictureSides(const QString &pdf, QString &fault)
+{
+    const QList<PdfWord> words = pdfWords(pdf);
+    const QList<QList<const PdfWord *>> rows
+        = pairedLines(words, QStringLiteral("BR"), QStringLiteral("BL"), true);
+    const QList<QList<const PdfWord *>> columns
+        = pairedLines(words, QStringLiteral("BD"), QStringLiteral("BU"), false);
+    if (rows.isEmpty() || columns.isEmpty() || rows.size() * 2 != columns.constFirst().size()
+        || columns.size() * 2 != rows.constFirst().size()) {
+        fault = QStringLiteral("the base labels are not BR ... BL across and BD ... BU down in "
+                               "every plot");
+        return {};
+    }
+    QMap<int, QPoint> sides;
+    static const QRegularExpression number(QStringLiteral("^#(\\d+)$"));
+    for (const PdfWord &w : words) {
+        const QRegularExpressionMatch m = number.match(w.text);
+        if (!m.hasMatch())
+            continue;
+        const QPointF at = w.box.center();
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const QRectF plot(
+                    QPointF(rows[r][2 * c]->box.center().x(), columns[c][2 * r]->box.center().y()),
+                    QPointF(rows[r][2 * c + 1]->box.center().x(),
+                        columns[c][2 * r + 1]->box.center().y()));
+                if (plot.contains(at)) {
+                    sides.insert(m.captured(1).toInt(),
+                        QPoint(side(at.x(), columns[c][2 * r]->box.center().x()),
+                            side(at.y(), rows[r][2 * c]->box.center().y())));
+                }
+            }
+        }
+    }
+    return sides;
 }
 
 mode_t modeOf(const QString &path)
@@ -265,6 +377,7 @@ QString labelText(QWidget *window, const char *name)
 
 void ProgramTest::init()
 {
+    m_now = {};
     m_folder = std::make_unique<ProgramFolder>();
     restartProgram();
 }
@@ -278,8 +391,9 @@ void ProgramTest::cleanup()
 void ProgramTest::restartProgram()
 {
     endProgram();
-    m_program = std::make_unique<Program>(
-        m_folder->nativePath(), QFile::encodeName(m_guardFolder.path()));
+    m_program
+        = std::make_unique<Program>(m_folder->nativePath(), QFile::encodeName(m_guardFolder.path()),
+            [this] { return m_now.isValid() ? m_now : clinic::systemTime(); });
 }
 
 void ProgramTest::endProgram()

@@ -6,7 +6,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -37,6 +39,13 @@ inline constexpr char kDefaultSettings[] = "[Filter]\n"
 QByteArray utf16(QByteArrayView latin1);
 
 bool isRoot();
+
+// The Results picture as a saved report holds it, read back from the PDF's words and their
+// places (pdftotext -bbox): the base labels of each plot must stand where the measurement
+// screen's rule puts them, BR left of BL and BD above BU, in rows and columns of plots. For each
+// result's "#n", the side of its plot's origin it stands on: x -1 left, 1 right; y -1 above,
+// 1 below. Empty, with `fault` saying why, where the labels are not so.
+QMap<int, QPoint> pictureSides(const QString &pdf, QString &fault);
 
 // The unprivileged user and group ("nobody") that a test running as root drops to.
 inline constexpr uid_t kNobody = 65534;
@@ -128,6 +137,9 @@ protected:
 
     std::unique_ptr<ProgramFolder> m_folder;
     std::unique_ptr<Program> m_program;
+    // The date and time the program's clock tells, as the test sets them; the system's while
+    // invalid.
+    QDateTime m_now;
 
 private Q_SLOTS:
     void init();
