@@ -473,12 +473,12 @@ void FrmCali::Done_Click()
     const clinic::CalibrationRecord record {m_values.ScreenH, double(m_values.ScreenV),
         describeMonitor(m_program.patientScreen()), QDate::currentDate(), platform::loginName()};
     const QString stopped = m_program.savingStopped();
-    const QString error = stopped.isEmpty() ? settings::save(folder,
-                              {{settings::Key::ScreenH, m_values.ScreenH},
-                                  {settings::Key::ScreenV, double(m_values.ScreenV)}},
-                              clinic::doneEntries(folder, record))
-                                            : stopped;
-    if (!error.isEmpty()) {
+    const base::Expected<void> stored = stopped.isEmpty() ? settings::save(folder,
+                                            {{settings::Key::ScreenH, m_values.ScreenH},
+                                                {settings::Key::ScreenV, double(m_values.ScreenV)}},
+                                            clinic::doneEntries(folder, record))
+                                                          : base::unexpected(stopped);
+    if (!stored) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
         // written stores them, "Cancel" leaves the file as it was. A calibration that was not
         // stored is not used either: nothing would record it.
@@ -486,7 +486,7 @@ void FrmCali::Done_Click()
             stopped.isEmpty()
                 ? tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
                      "to try again, or \"Cancel\" to leave without storing it.")
-                      .arg(QFile::decodeName(settings::settingsPath(folder)), error)
+                      .arg(QFile::decodeName(settings::settingsPath(folder)), stored.error())
                 : tr("The calibration was not stored. %1\n\nPress \"Cancel\" to leave "
                      "without storing it.")
                       .arg(stopped),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "base/expected.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -37,6 +38,12 @@ inline constexpr char kDefaultSettings[] = "[Filter]\n"
 QByteArray utf16(QByteArrayView latin1);
 
 bool isRoot();
+
+// Why an operation failed, as the user would be told; empty where it succeeded.
+inline QString failure(const base::Expected<void> &result)
+{
+    return result ? QString() : result.error();
+}
 
 // The unprivileged user and group ("nobody") that a test running as root drops to.
 inline constexpr uid_t kNobody = 65534;
