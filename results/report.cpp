@@ -1,3 +1,5 @@
+// The note is laid out with QTextLayout rather than a QTextDocument: to keep the report one
+// page it stops after kNoteLines lines with an ellipsis, which a document's layout does not do.
 #include "results/report.h"
 
 #include "clinic/visit.h"

@@ -1,3 +1,6 @@
+// By hand rather than through QSettings: the file is read and written byte for byte as the
+// designs' private-profile routines do (hand edits, key case, layout kept), which QSettings does
+// not, and it is replaced whole in one rename, never through another user's link.
 #include "settings/profile.h"
 
 #include "base/descriptor.h"

@@ -103,6 +103,31 @@ private Q_SLOTS:
         QCOMPARE(elsewhere.take(), Holder::Nobody);
     }
 
+    // A descriptor has one owner at a time and is closed once, when the last owner goes.
+    void descriptorClosedOnceByItsOwner()
+    {
+        const auto isOpen = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        {
+            base::Descriptor first(fd);
+            base::Descriptor second(std::move(first));
+            QVERIFY(!first.isOpen());
+            {
+                base::Descriptor third;
+                third = std::move(second);
+                QCOMPARE(third.get(), fd);
+                second = std::move(third);
+            }
+            QVERIFY(isOpen(fd));
+            const int handedOver = second.release();
+            QCOMPARE(handedOver, fd);
+            QVERIFY(isOpen(fd));
+            second.reset(handedOver);
+        }
+        QVERIFY(!isOpen(fd));
+    }
+
     void guardEndsWithItsHolder()
     {
         {
