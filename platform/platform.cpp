@@ -309,7 +309,7 @@ QString holderOf(int fd)
     // The holder may have ended meanwhile and its number gone to another process.
     if (lockHolder(fd) != pid)
         return {};
-    const QString name = userName(status.st_uid);
+    QString name = userName(status.st_uid);
     if (!since.isValid())
         return name;
     return QCoreApplication::translate("platform", "%1 since %2")

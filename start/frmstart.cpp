@@ -195,8 +195,8 @@ base::Expected<void> frmstart::SaveSettings()
         m_values.FixEye = 2;
 
     // Nothing is written once another instance holds the folder's lock: it may be saving too.
-    if (const QString stopped = m_program.savingStopped(); !stopped.isEmpty())
-        return base::unexpected(stopped);
+    if (QString stopped = m_program.savingStopped(); !stopped.isEmpty())
+        return base::unexpected(std::move(stopped));
 
     // The options are what the user sees and chooses here: they are written as shown. The
     // calibration is only shown here: it belongs to the calibration screen, and an
