@@ -17,8 +17,8 @@ int main(int argc, char *argv[])
     platform::stopCoreDumps();
     if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
         return *exitCode;
-    if (QString reason; !platform::displayAvailable(reason)) {
-        std::fprintf(stderr, "kelvane: %s\n", qPrintable(reason));
+    if (const base::Expected<void> display = platform::displayAvailable(); !display) {
+        std::fprintf(stderr, "kelvane: %s\n", qPrintable(display.error()));
         return 1;
     }
     platform::prepareApplication();

@@ -474,13 +474,13 @@ void FrmCali::Done_Click()
         describeMonitor(m_program.patientScreen()), m_program.now().toLocalTime().date(),
         platform::loginName()};
     const QString stopped = m_program.savingStopped();
-    const QString error = stopped.isEmpty()
+    const base::Expected<void> stored = stopped.isEmpty()
         ? settings::save(folder,
             {{settings::Key::ScreenH, m_values.ScreenH},
                 {settings::Key::ScreenV, double(m_values.ScreenV)}},
             clinic::doneEntries(clinic::readRecords(settings::Snapshot(folder)), record))
-        : stopped;
-    if (!error.isEmpty()) {
+        : base::unexpected(stopped);
+    if (!stored) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
         // written stores them, "Cancel" leaves the file as it was. A calibration that was not
         // stored is not used either: nothing would record it.
@@ -488,7 +488,7 @@ void FrmCali::Done_Click()
             stopped.isEmpty()
                 ? tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
                      "to try again, or \"Cancel\" to leave without storing it.")
-                      .arg(QFile::decodeName(settings::settingsPath(folder)), error)
+                      .arg(QFile::decodeName(settings::settingsPath(folder)), stored.error())
                 : tr("The calibration was not stored. %1\n\nPress \"Cancel\" to leave "
                      "without storing it.")
                       .arg(stopped),

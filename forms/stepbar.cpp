@@ -1,3 +1,6 @@
+// A scroll bar rather than two QToolButtons on setAutoRepeat: the designs' HScroll1 and
+// VScroll1 are scroll bars whose value, range and keys the calibration screen uses, and
+// QAbstractSlider::setRepeatAction already repeats on Qt's timer, 500 ms then every 50 ms.
 #include "forms/stepbar.h"
 
 #include <QApplication>

@@ -1,4 +1,8 @@
+// A Unix socket of the system's own rather than QLocalSocket: measured, Qt Network brought
+// Kerberos, a proxy resolver and six more libraries into every start for this one call.
 #include "platform/localcall.h"
+
+#include "platform/logging.h"
 
 #include <QSocketNotifier>
 
@@ -23,12 +27,6 @@ bool socketAddress(const QByteArray &path, sockaddr_un &address)
     return true;
 }
 
-void closeSocket(int fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
 // Waits until `fd` is ready for `events` or the deadline passes.
 bool waitFor(int fd, short events, QDeadlineTimer deadline)
 {
@@ -48,56 +46,51 @@ LocalListener::LocalListener(QByteArray path)
     : m_path(std::move(path))
 {
     sockaddr_un address;
-    if (!socketAddress(m_path, address))
+    if (!socketAddress(m_path, address)) {
+        qCWarning(
+            lcPlatform, "cannot listen at %s: the path does not fit a socket", m_path.constData());
         return;
+    }
     // Only a socket is taken for one left behind: any other file there is not ours to remove.
     struct stat status;
     if (::lstat(m_path.constData(), &status) == 0 && S_ISSOCK(status.st_mode))
         ::unlink(m_path.constData());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return;
+    base::Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     // Connecting needs write permission on the socket file; narrowing it before listen() leaves
     // no moment in which another user could call.
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
-        closeSocket(fd);
+    if (!fd.isOpen()
+        || ::bind(fd.get(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        qCWarning(lcPlatform, "cannot listen at %s: %s", m_path.constData(), std::strerror(errno));
         return;
     }
-    if (::chmod(m_path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
+    if (::chmod(m_path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd.get(), 8) != 0) {
+        qCWarning(lcPlatform, "cannot listen at %s: %s", m_path.constData(), std::strerror(errno));
         ::unlink(m_path.constData());
-        closeSocket(fd);
         return;
     }
-    m_fd = fd;
+    m_fd = std::move(fd);
 }
 
 LocalListener::~LocalListener()
 {
-    if (m_fd < 0)
-        return;
-    closeSocket(m_fd);
-    ::unlink(m_path.constData());
+    if (m_fd.isOpen())
+        ::unlink(m_path.constData());
 }
 
-int LocalListener::acceptCall() const
+base::Descriptor LocalListener::acceptCall() const
 {
     for (;;) {
-        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= 0 || errno != EINTR)
+        base::Descriptor fd(::accept4(m_fd.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (fd.isOpen() || errno != EINTR)
             return fd;
     }
-}
-
-LocalCall::~LocalCall()
-{
-    closeSocket(m_fd);
 }
 
 LocalCall::Request LocalCall::readLine(QByteArray &line, qsizetype longest)
 {
     char buffer[256];
     for (;;) {
-        const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+        const ssize_t n = ::recv(m_fd.get(), buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -118,8 +111,12 @@ LocalCall::Request LocalCall::readLine(QByteArray &line, qsizetype longest)
 void LocalCall::answer(QByteArrayView text)
 {
     // An answer of a line fits an empty socket buffer whole; a caller that left misses it.
-    while (::send(m_fd, text.data(), size_t(text.size()), MSG_NOSIGNAL | MSG_DONTWAIT) < 0
-        && errno == EINTR) { }
+    while (::send(m_fd.get(), text.data(), size_t(text.size()), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) {
+        if (errno != EINTR) {
+            qCInfo(lcPlatform, "a caller missed its answer: %s", std::strerror(errno));
+            return;
+        }
+    }
 }
 
 // One call, read as its bytes arrive so that a caller that stops half-way never holds up the
@@ -127,15 +124,15 @@ void LocalCall::answer(QByteArrayView text)
 class LocalServer::Call final : public QObject
 {
 public:
-    Call(int fd, QObject *server)
+    Call(base::Descriptor fd, QObject *server)
         : QObject(server)
-        , socket(fd)
-        , notifier(fd, QSocketNotifier::Read)
+        , socket(std::move(fd))
+        , notifier(socket.descriptor(), QSocketNotifier::Read)
     {
         idle.setSingleShot(true);
     }
     LocalCall socket;
-    QSocketNotifier notifier;
+    QSocketNotifier notifier; // goes before the descriptor it watches is closed
     QTimer idle;
 };
 
@@ -161,8 +158,8 @@ void LocalServer::acceptCalls()
     // A bounded number at each wake-up, so that a flood of calls leaves the windows their turn;
     // the notifier wakes again for the rest.
     for (int accepted = 0; accepted < 4 * m_limits.maxCalls; ++accepted) {
-        const int fd = m_listener.acceptCall();
-        if (fd < 0) {
+        base::Descriptor fd = m_listener.acceptCall();
+        if (!fd.isOpen()) {
             // The call stays waiting and would wake the listener at once again.
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 m_notifier->setEnabled(false);
@@ -170,11 +167,9 @@ void LocalServer::acceptCalls()
             }
             return;
         }
-        if (m_calls.size() >= m_limits.maxCalls) {
-            closeSocket(fd);
-            continue;
-        }
-        auto *call = new Call(fd, this);
+        if (m_calls.size() >= m_limits.maxCalls)
+            continue; // hung up as `fd` goes
+        auto *call = new Call(std::move(fd), this);
         m_calls.append(call);
         connect(&call->notifier, &QSocketNotifier::activated, call, [this, call] { serve(call); });
         connect(&call->idle, &QTimer::timeout, call, [this, call] { hangUp(call); });
@@ -210,23 +205,20 @@ QByteArray callLocal(const QByteArray &path, QByteArrayView request, QDeadlineTi
     sockaddr_un address;
     if (!socketAddress(path, address))
         return {};
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const base::Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int fd = socket.get();
     if (fd < 0)
         return {};
-    const auto finish = [fd](QByteArray answer = {}) {
-        closeSocket(fd);
-        return answer;
-    };
     // A Unix socket connects at once or not at all: a full queue of calls counts as no answer.
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
-        return finish();
+        return {};
     QByteArrayView unsent = request;
     while (!unsent.isEmpty()) {
         const ssize_t n = ::send(fd, unsent.data(), size_t(unsent.size()), MSG_NOSIGNAL);
         if (n > 0)
             unsent = unsent.sliced(n);
         else if (n == 0 || (errno != EINTR && (errno != EAGAIN || !waitFor(fd, POLLOUT, deadline))))
-            return finish();
+            return {};
     }
     QByteArray answer;
     char buffer[256];
@@ -235,9 +227,9 @@ QByteArray callLocal(const QByteArray &path, QByteArrayView request, QDeadlineTi
         if (n > 0)
             answer.append(buffer, n);
         else if (n == 0 || (errno != EINTR && (errno != EAGAIN || !waitFor(fd, POLLIN, deadline))))
-            return finish();
+            return {};
     }
-    return finish(answer.left(answer.indexOf('\n') + 1));
+    return answer.left(answer.indexOf('\n') + 1);
 }
 
 } // namespace platform

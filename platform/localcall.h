@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/descriptor.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDeadlineTimer>
@@ -23,21 +25,21 @@ class LocalListener
 public:
     // Only one that holds the instance guard may listen: a socket left at `path` by an instance
     // that was killed is removed first, as it would otherwise block listening. A path too long
-    // for a socket, or a folder that refuses one, leaves the listener not listening.
+    // for a socket, or a folder that refuses one, leaves the listener not listening (logged).
     explicit LocalListener(QByteArray path);
     ~LocalListener();
     LocalListener(const LocalListener &) = delete;
     LocalListener &operator=(const LocalListener &) = delete;
 
-    bool listening() const { return m_fd >= 0; }
+    bool listening() const { return m_fd.isOpen(); }
     // For a notifier: readable when a call waits.
-    int descriptor() const { return m_fd; }
-    // A waiting call, never blocking; -1 with errno set when none waits or none can be taken.
-    int acceptCall() const;
+    int descriptor() const { return m_fd.get(); }
+    // A waiting call, never blocking; none, with errno set, when none waits or none can be taken.
+    base::Descriptor acceptCall() const;
 
 private:
     QByteArray m_path;
-    int m_fd = -1;
+    base::Descriptor m_fd;
 };
 
 // One accepted call. Reading and answering never block and never raise SIGPIPE, so a caller
@@ -45,15 +47,12 @@ private:
 class LocalCall
 {
 public:
-    explicit LocalCall(int fd)
-        : m_fd(fd)
+    explicit LocalCall(base::Descriptor fd)
+        : m_fd(std::move(fd))
     {
     }
-    ~LocalCall();
-    LocalCall(const LocalCall &) = delete;
-    LocalCall &operator=(const LocalCall &) = delete;
 
-    int descriptor() const { return m_fd; }
+    int descriptor() const { return m_fd.get(); }
     enum class Request {
         Waiting, // no whole line yet: read again when readable
         Line, // `line` holds it, line break included
@@ -63,7 +62,7 @@ public:
     void answer(QByteArrayView text);
 
 private:
-    int m_fd;
+    base::Descriptor m_fd;
     QByteArray m_received;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/logging.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
@@ -19,11 +21,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcPlatform, "kelvane.platform", QtWarningMsg)
 
 namespace platform {
 namespace {
@@ -44,22 +49,20 @@ void prepareApplication()
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
-bool displayAvailable(QString &reason)
+base::Expected<void> displayAvailable()
 {
     const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
     const QByteArray display = qgetenv("DISPLAY");
     if (!platformName.isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty())
-        return true; // Qt is told where to go, or finds its way to the Wayland compositor
-    if (display.isEmpty()) {
-        reason = QCoreApplication::translate(
-            "platform", "no display to show the program on (DISPLAY is not set)");
-        return false;
-    }
+        return {}; // Qt is told where to go, or finds its way to the Wayland compositor
+    if (display.isEmpty())
+        return base::unexpected(QCoreApplication::translate(
+            "platform", "no display to show the program on (DISPLAY is not set)"));
     // Ask the X server the way Qt's X11 platform will, through the library that Qt loads
     // anyway, without making it a build dependency of the program.
     void *xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
     if (!xcb)
-        return true; // let Qt find out for itself
+        return {}; // let Qt find out for itself
     using Connect = void *(*)(const char *, int *);
     using HasError = int (*)(void *);
     using Disconnect = void (*)(void *);
@@ -74,11 +77,11 @@ bool displayAvailable(QString &reason)
     }
     ::dlclose(xcb);
     if (!reached)
-        reason = QCoreApplication::translate("platform",
+        return base::unexpected(QCoreApplication::translate("platform",
             "cannot reach the display %1 (is the X server running, and may "
             "this user use it?)")
-                     .arg(QString::fromLocal8Bit(display));
-    return reached;
+                                    .arg(QString::fromLocal8Bit(display)));
+    return {};
 }
 
 QByteArray programFolder()
@@ -152,45 +155,51 @@ QString lockNotOpened(const QByteArray &path, const struct stat &status, const Q
         .arg(name);
 }
 
-// Opens the lock at `path` for writing, making it with `mode` when it is missing (the umask is
-// not allowed to narrow the mode: every member of a shared install's group must be able to open
-// the folder's lock). A lock is opened for writing, never for reading alone, so that only a user
-// who may write it, and with it the settings, can hold it. Returns -1 with `refusal` empty when
-// no lock can be had at all (no such folder, or one this user may not write and that holds no
-// lock yet): nobody else can lock there either, and the program runs. Returns -1 with `refusal`
-// set when something is at the name that this user may not open, or that is not a plain file
-// of one name: a link, a pipe, a folder, a device or a second name of someone's file is never
+// The lock's mode, which the umask must not narrow: every member of a shared install's group
+// must be able to open the folder's lock. Where it cannot be set, the next start of another
+// member may be kept out and is told so; the log says why.
+void setLockMode(int fd, mode_t mode, const QByteArray &path)
+{
+    if (::fchmod(fd, mode) != 0)
+        qCWarning(lcPlatform, "cannot set mode %o of the lock %s: %s", unsigned(mode),
+            path.constData(), std::strerror(errno));
+}
+
+// Opens the lock at `path` for writing, making it with `mode` when it is missing. A lock is
+// opened for writing, never for reading alone, so that only a user who may write it, and with
+// it the settings, can hold it. Returns no descriptor with `refusal` empty when no lock can be
+// had at all (no such folder, or one this user may not write and that holds no lock yet):
+// nobody else can lock there either, and the program runs. Returns none with `refusal` set
+// when something is at the name that this user may not open, or that is not a plain file of
+// one name: a link, a pipe, a folder, a device or a second name of someone's file is never
 // opened, let alone locked or written.
-int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
+base::Descriptor openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
 {
     const QString name = QFile::decodeName(path);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        int fd = ::open(
-            path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
-        if (fd >= 0) {
-            (void)::fchmod(fd, mode);
+        base::Descriptor fd(::open(
+            path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode));
+        if (fd.isOpen()) {
+            setLockMode(fd.get(), mode, path);
             return fd;
         }
         if (errno != EEXIST)
-            return -1;
+            return {};
         // Looked at through a descriptor that opens nothing (a pipe or a device acts when
         // opened), then opened again through that descriptor: the file opened is the one
-        // looked at, whatever is put at the name meanwhile.
-        const int pathFd = ::open(path.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        if (pathFd < 0) {
+        // looked at, whatever is put at the name meanwhile (no TOCTOU).
+        const base::Descriptor pathFd(::open(path.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!pathFd.isOpen()) {
             if (errno == ENOENT)
                 continue; // removed meanwhile: make it anew
-            return -1;
+            return {};
         }
         struct stat status
         {
         };
-        if (::fstat(pathFd, &status) != 0) {
-            ::close(pathFd);
-            return -1;
-        }
+        if (::fstat(pathFd.get(), &status) != 0)
+            return {};
         if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
-            ::close(pathFd);
             const char *what = S_ISLNK(status.st_mode) ? QT_TRANSLATE_NOOP("platform", "a link")
                 : S_ISDIR(status.st_mode)              ? QT_TRANSLATE_NOOP("platform", "a folder")
                 : S_ISREG(status.st_mode)
@@ -200,24 +209,22 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
                 "Kelvane cannot start: %1 is not its lock file but %2. Ask "
                 "whoever looks after this computer to remove it.")
                           .arg(name, QCoreApplication::translate("platform", what));
-            return -1;
+            return {};
         }
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(pathFd);
-        fd = ::open(self.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        const int error = errno;
-        ::close(pathFd);
-        if (fd < 0) {
-            if (error == EACCES || error == EPERM)
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(pathFd.get());
+        fd.reset(::open(self.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        if (!fd.isOpen()) {
+            if (errno == EACCES || errno == EPERM)
                 refusal = lockNotOpened(path, status, name);
-            return -1;
+            return {};
         }
         // A lock left by an older version may be open to everybody, who could then hold it
         // for reading: its owner narrows it.
         if ((status.st_mode & 07777) != mode && status.st_uid == ::geteuid())
-            (void)::fchmod(fd, mode);
+            setLockMode(fd.get(), mode, path);
         return fd;
     }
-    return -1;
+    return {};
 }
 
 // A write lock on one byte of the file, counted from its start.
@@ -244,8 +251,10 @@ int lock(int fd)
     struct flock range = byteRange(0);
     if (::fcntl(fd, F_OFD_SETLK, &range) != 0)
         return errno == EAGAIN || errno == EACCES ? 0 : -1;
+    // Without it the instance runs as well; only the next user is not told who holds it.
     range.l_start = 1;
-    (void)::fcntl(fd, F_SETLK, &range);
+    if (::fcntl(fd, F_SETLK, &range) != 0)
+        qCInfo(lcPlatform, "cannot name this process in the lock: %s", std::strerror(errno));
     return 1;
 }
 
@@ -328,14 +337,6 @@ InstanceGuard::InstanceGuard(QByteArray userFolder, QByteArray programFolder)
 {
 }
 
-InstanceGuard::~InstanceGuard()
-{
-    for (int fd : {m_userFd, m_folderFd}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-
 InstanceGuard::Holder InstanceGuard::take()
 {
     // Locking again would open the file again and find it locked, by this very process.
@@ -352,17 +353,13 @@ InstanceGuard::Holder InstanceGuard::takeOnce()
     // clinician the program.
     QString refusal;
     const QByteArray userLock = m_userFolder + '/' + kGuardName;
-    const int userFd = openLockFile(userLock, 0600, refusal);
-    if (userFd >= 0) {
-        const int locked = lock(userFd);
-        if (locked == 0) {
-            ::close(userFd);
+    base::Descriptor userFd = openLockFile(userLock, 0600, refusal);
+    if (userFd.isOpen()) {
+        const int locked = lock(userFd.get());
+        if (locked == 0)
             return Holder::SameUser;
-        }
-        if (locked < 0)
-            ::close(userFd);
-        else
-            m_userFd = userFd;
+        if (locked > 0)
+            m_userFd = std::move(userFd);
     }
     if (!refusal.isEmpty()) {
         m_refusal = refusal;
@@ -370,43 +367,37 @@ InstanceGuard::Holder InstanceGuard::takeOnce()
     }
     if (m_programFolder.isEmpty())
         return Holder::Nobody;
-    int folderFd = -1;
+    base::Descriptor folderFd;
     const Holder holder = takeFolderLock(folderFd);
-    if (holder != Holder::Nobody && m_userFd >= 0) {
-        ::close(m_userFd);
-        m_userFd = -1;
-    }
-    m_folderFd = folderFd;
+    if (holder != Holder::Nobody)
+        m_userFd.reset();
+    m_folderFd = std::move(folderFd);
     return holder;
 }
 
 // Locks the folder's lock at its name into `fd`. A file replaced between opening and locking
 // is tried again: a lock is only a lock while it is the file at the name.
-InstanceGuard::Holder InstanceGuard::takeFolderLock(int &fd)
+InstanceGuard::Holder InstanceGuard::takeFolderLock(base::Descriptor &fd)
 {
     const QByteArray path = m_programFolder + '/' + kFolderLockName;
     for (int attempt = 0; attempt < 5; ++attempt) {
         QString refusal;
-        const int opened = openLockFile(path, kFolderLockMode, refusal);
-        if (opened < 0) {
+        base::Descriptor opened = openLockFile(path, kFolderLockMode, refusal);
+        if (!opened.isOpen()) {
             m_refusal = refusal;
             return refusal.isEmpty() ? Holder::Nobody : Holder::Refused;
         }
-        const int locked = lock(opened);
+        const int locked = lock(opened.get());
         if (locked == 0) {
-            m_folderHolder = holderOf(opened);
-            ::close(opened);
+            m_folderHolder = holderOf(opened.get());
             return Holder::OtherUser;
         }
-        if (locked < 0) {
-            ::close(opened);
+        if (locked < 0)
+            return Holder::Nobody;
+        if (lockedAtName(path, opened.get())) {
+            fd = std::move(opened);
             return Holder::Nobody;
         }
-        if (lockedAtName(path, opened)) {
-            fd = opened;
-            return Holder::Nobody;
-        }
-        ::close(opened);
     }
     m_folderHolder.clear();
     return Holder::OtherUser; // someone keeps replacing the lock: not a start to go on with
@@ -420,20 +411,18 @@ InstanceGuard::Holder InstanceGuard::takeFolderLock(int &fd)
 InstanceGuard::Holder InstanceGuard::keep()
 {
     const QByteArray path = m_programFolder + '/' + kFolderLockName;
-    if (m_folderFd < 0 || lockedAtName(path, m_folderFd))
+    if (!m_folderFd.isOpen() || lockedAtName(path, m_folderFd.get()))
         return Holder::Nobody;
     // Something that is no lock at the name refuses every start, as nobody can lock it: the
     // lock held is kept.
-    int fd = -1;
+    base::Descriptor fd;
     const QString refusal = m_refusal;
     const Holder holder = takeFolderLock(fd);
     m_refusal = refusal;
     if (holder == Holder::OtherUser)
         return holder;
-    if (fd >= 0) {
-        ::close(m_folderFd);
-        m_folderFd = fd;
-    }
+    if (fd.isOpen())
+        m_folderFd = std::move(fd);
     return Holder::Nobody;
 }
 

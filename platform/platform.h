@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/descriptor.h"
+#include "base/expected.h"
+
 #include <QByteArray>
 #include <QPointF>
 #include <QRect>
@@ -17,10 +20,10 @@ namespace platform {
 // desktop-wide history of file names.
 void prepareApplication();
 
-// Whether the program has a display to show its windows on. False, with `reason` set to one
-// line for the user, when no display is named or the X server named cannot be reached: Qt
-// itself would abort there with a long message.
-bool displayAvailable(QString &reason);
+// Whether the program has a display to show its windows on. Fails with one line for the user
+// when no display is named or the X server named cannot be reached: Qt itself would abort there
+// with a long message.
+base::Expected<void> displayAvailable();
 
 // The folder of the running executable, links resolved, as the bytes the system gives: a
 // folder name need not be valid text in any encoding. Found anew at each call, so a program
@@ -40,7 +43,6 @@ class InstanceGuard
 public:
     // `programFolder` empty: no folder lock (the folder is not known).
     InstanceGuard(QByteArray userFolder, QByteArray programFolder);
-    ~InstanceGuard();
     InstanceGuard(const InstanceGuard &) = delete;
     InstanceGuard &operator=(const InstanceGuard &) = delete;
 
@@ -64,12 +66,12 @@ public:
 
 private:
     Holder takeOnce();
-    Holder takeFolderLock(int &fd);
+    Holder takeFolderLock(base::Descriptor &fd);
 
     QByteArray m_userFolder;
     QByteArray m_programFolder;
-    int m_userFd = -1;
-    int m_folderFd = -1;
+    base::Descriptor m_userFd;
+    base::Descriptor m_folderFd;
     bool m_taken = false;
     Holder m_holder = Holder::Nobody;
     QString m_folderHolder;

@@ -1,5 +1,7 @@
 #include "platform/privacy.h"
 
+#include "platform/logging.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QList>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/fsuid.h>
@@ -22,9 +25,11 @@ void stopCoreDumps()
 {
     // Not dumpable: no core file, whatever the system's settings, and no debugger of the same
     // user. The limit covers a core pattern that would still be asked to write one.
-    (void)::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
+        qCWarning(lcPlatform, "cannot make the process non-dumpable: %s", std::strerror(errno));
     const rlimit none {0, 0};
-    (void)::setrlimit(RLIMIT_CORE, &none);
+    if (::setrlimit(RLIMIT_CORE, &none) != 0)
+        qCWarning(lcPlatform, "cannot limit core files to nothing: %s", std::strerror(errno));
 }
 
 namespace {
@@ -72,13 +77,6 @@ QList<QByteArray> components(const QByteArray &path)
     return parts;
 }
 
-void replace(int &fd, int with)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = with;
-}
-
 } // namespace
 
 PrivateFile::PrivateFile(const QString &path)
@@ -89,106 +87,103 @@ PrivateFile::PrivateFile(const QString &path)
 PrivateFile::~PrivateFile()
 {
     removeTemporary();
-    replace(m_folder, -1);
 }
 
 QString PrivateFile::handleName() const
 {
-    return QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+    return QStringLiteral("/proc/self/fd/%1").arg(m_fd.get());
 }
 
-bool PrivateFile::fail(const QString &error)
+base::Unexpected<QString> PrivateFile::fail(const QString &error)
 {
-    m_error = error;
     removeTemporary();
-    return false;
+    return base::unexpected(error);
 }
 
-bool PrivateFile::failSystem(const QByteArray &shown, int error)
+base::Unexpected<QString> PrivateFile::failSystem(const QByteArray &shown, int error)
 {
     return fail(tr("%1: %2.").arg(shownName(shown), qt_error_string(error)));
 }
 
 void PrivateFile::removeTemporary()
 {
-    replace(m_fd, -1);
+    m_fd.reset();
     if (!m_temporary.isEmpty())
-        ::unlinkat(m_folder, m_temporary.constData(), 0);
+        ::unlinkat(m_folder.get(), m_temporary.constData(), 0);
     m_temporary.clear();
 }
 
-bool PrivateFile::open()
+PrivateFile::Result PrivateFile::open()
 {
     // The owner the system gives the files this process makes; setfsuid() with no valid user
     // only tells it.
     m_user = uid_t(::setfsuid(uid_t(-1)));
-    if (!findPlace() || !judgeExisting())
-        return false;
+    if (Result found = findPlace(); !found)
+        return found;
+    if (Result judged = judgeExisting(); !judged)
+        return judged;
     QRandomGenerator *random = QRandomGenerator::global();
-    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !m_fd.isOpen(); ++attempt) {
         QByteArray name = kTemporaryPrefix.toByteArray();
         for (int i = 0; i < 8; ++i)
             name += kSuffixCharacters[random->bounded(int(kSuffixCharacters.size()))];
         name += kTemporarySuffix;
-        m_fd = ::openat(m_folder, name.constData(),
-            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, kPrivateMode);
-        if (m_fd >= 0)
+        m_fd.reset(::openat(m_folder.get(), name.constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, kPrivateMode));
+        if (m_fd.isOpen())
             m_temporary = name;
         else if (errno != EEXIST)
             break;
     }
-    if (m_fd < 0)
+    if (!m_fd.isOpen())
         return fail(tr("Cannot make a file in %1: %2.")
                         .arg(shownName(m_folderShown), qt_error_string(errno)));
     // The umask may have taken the owner's own permission: set, never widened later.
-    if (::fchmod(m_fd, kPrivateMode) != 0)
+    if (::fchmod(m_fd.get(), kPrivateMode) != 0)
         return failSystem(m_folderShown + '/' + m_temporary, errno);
-    return true;
+    return {};
 }
 
 // Walks the path one name at a time from a descriptor of the folder before it, each name opened
 // as itself (O_PATH | O_NOFOLLOW): a link is read through the very descriptor whose owner was
-// judged. Leaves the folder the file goes into, and the name in it.
-bool PrivateFile::findPlace()
+// judged, so nothing can be swapped in between the look and the use (no TOCTOU). Leaves the
+// folder the file goes into, and the name in it.
+PrivateFile::Result PrivateFile::findPlace()
 {
     const bool absolute = m_path.startsWith('/');
     QList<QByteArray> pending = components(m_path);
-    int current = ::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    replace(m_folder, current);
+    m_folder.reset(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
     m_folderShown = absolute ? QByteArray() : QByteArray(".");
-    if (current < 0)
+    if (!m_folder.isOpen())
         return failSystem(m_folderShown, errno);
     int links = 0;
     while (!pending.isEmpty()) {
         const QByteArray name = pending.takeFirst();
         const bool last = pending.isEmpty();
         const QByteArray shown = m_folderShown + '/' + name;
-        const int entry = ::openat(m_folder, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-        if (entry < 0 && errno == ENOENT && last) {
+        base::Descriptor entry(
+            ::openat(m_folder.get(), name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!entry.isOpen() && errno == ENOENT && last) {
             m_name = name;
             m_exists = false;
-            return true;
+            return {};
         }
-        if (entry < 0)
+        if (!entry.isOpen())
             return failSystem(shown, errno);
         struct stat status
         {
         };
-        if (::fstat(entry, &status) != 0) {
-            const int error = errno;
-            ::close(entry);
-            return failSystem(shown, error);
-        }
+        if (::fstat(entry.get(), &status) != 0)
+            return failSystem(shown, errno);
         if (S_ISLNK(status.st_mode)) {
             // The user's own link goes where the user put it; root's links are the system's
             // (/var/run). Any other link may have been put there to send the file elsewhere.
             if (status.st_uid != m_user && (last || status.st_uid != 0)) {
-                ::close(entry);
                 const QString owner = userName(status.st_uid);
                 QString error = tr("%1 is a link of another user's (%2): Kelvane neither writes "
                                    "through it nor replaces it.")
                                     .arg(shownName(shown), owner);
-                if (sharedFolder(m_folder))
+                if (sharedFolder(m_folder.get()))
                     error += QLatin1Char(' ')
                         + tr("Anyone may put a link in %1: choose another name, or a folder "
                              "of your own.")
@@ -198,18 +193,16 @@ bool PrivateFile::findPlace()
             QByteArray target(PATH_MAX, '\0');
             const ssize_t n = ++links > kMostLinks
                 ? -1
-                : ::readlinkat(entry, "", target.data(), size_t(target.size()));
+                : ::readlinkat(entry.get(), "", target.data(), size_t(target.size()));
             const int error = links > kMostLinks ? ELOOP : errno;
-            ::close(entry);
             if (n <= 0 || n >= target.size())
                 return failSystem(shown, n < 0 ? error : ENAMETOOLONG);
             target.truncate(n);
             pending = components(target) + pending;
             if (target.startsWith('/')) {
-                current = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-                replace(m_folder, current);
+                m_folder.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
                 m_folderShown.clear();
-                if (current < 0)
+                if (!m_folder.isOpen())
                     return failSystem("/", errno);
             }
             if (pending.isEmpty()) // a link to "/"
@@ -217,17 +210,14 @@ bool PrivateFile::findPlace()
             continue;
         }
         if (last) {
-            ::close(entry);
             m_name = name;
             m_exists = true;
             m_existing = status;
-            return true;
+            return {};
         }
-        if (!S_ISDIR(status.st_mode)) {
-            ::close(entry);
+        if (!S_ISDIR(status.st_mode))
             return failSystem(shown, ENOTDIR);
-        }
-        replace(m_folder, entry);
+        m_folder = std::move(entry);
         m_folderShown = shown;
     }
     return failSystem(m_path, EISDIR); // "/" or "." alone
@@ -236,10 +226,10 @@ bool PrivateFile::findPlace()
 // Only a plain file of the user's own with one name, not made read-only, is replaced: the file
 // dialog has asked about it. Replacing another's file would take it from them; a file with a second
 // name would keep its old content under that name.
-bool PrivateFile::judgeExisting()
+PrivateFile::Result PrivateFile::judgeExisting()
 {
     if (!m_exists)
-        return true;
+        return {};
     const QString shown = shownName(m_folderShown + '/' + m_name);
     if (S_ISDIR(m_existing.st_mode))
         return failSystem(m_folderShown + '/' + m_name, EISDIR);
@@ -257,50 +247,51 @@ bool PrivateFile::judgeExisting()
     // A report its owner made read-only is kept, as a file with the read-only attribute is.
     if ((m_existing.st_mode & S_IWUSR) == 0)
         return fail(tr("%1 is read-only: Kelvane does not replace it.").arg(shown));
-    return true;
+    return {};
 }
 
-bool PrivateFile::write(QByteArrayView bytes)
+PrivateFile::Result PrivateFile::write(QByteArrayView bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, size_t(bytes.size() - done));
+        const ssize_t n = ::write(m_fd.get(), bytes.data() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return failSystem(m_folderShown + '/' + m_name, n < 0 ? errno : ENOSPC);
         done += n;
     }
-    return true;
+    return {};
 }
 
-bool PrivateFile::commit()
+PrivateFile::Result PrivateFile::commit()
 {
-    if (m_fd < 0)
-        return false; // open() failed and said why
+    // Committed already, or never opened: nothing to put in place.
+    if (!m_fd.isOpen())
+        return failSystem(m_folderShown + '/' + m_name, EBADF);
     // An error from the flush means the disk may not hold the content: nothing is put in place.
-    if (::fsync(m_fd) != 0)
+    if (::fsync(m_fd.get()) != 0)
         return failSystem(m_folderShown + '/' + m_name, errno);
-    const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0)
+    if (!m_fd.close())
         return failSystem(m_folderShown + '/' + m_name, errno);
-    if (!putInPlace())
-        return false;
+    if (Result placed = putInPlace(); !placed)
+        return placed;
     m_temporary.clear();
     // The rename is an entry in the folder: syncing the folder makes the new file what a power
     // cut brings back. Best effort: a folder may not be readable, or not syncable.
-    const int folder = ::openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        (void)::fsync(folder);
-        ::close(folder);
-    }
-    return true;
+    const base::Descriptor folder(
+        ::openat(m_folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen() || ::fsync(folder.get()) != 0)
+        qCInfo(lcPlatform, "cannot sync the folder %s: %s", m_folderShown.constData(),
+            std::strerror(errno));
+    return {};
 }
 
 // Renames the temporary file over the name where it still holds what was judged: the same
 // file, or nothing.
-bool PrivateFile::putInPlace()
+PrivateFile::Result PrivateFile::putInPlace()
 {
+    const int folder = m_folder.get();
     const QByteArray shown = m_folderShown + '/' + m_name;
     const QString changed
         = tr("%1 was changed by someone else while the file was being saved: nothing was "
@@ -310,17 +301,16 @@ bool PrivateFile::putInPlace()
         struct stat now
         {
         };
-        if (::fstatat(m_folder, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0
+        if (::fstatat(folder, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0
             || now.st_dev != m_existing.st_dev || now.st_ino != m_existing.st_ino)
             return fail(changed);
-        if (::renameat(m_folder, m_temporary.constData(), m_folder, m_name.constData()) != 0)
+        if (::renameat(folder, m_temporary.constData(), folder, m_name.constData()) != 0)
             return failSystem(shown, errno);
-        return true;
+        return {};
     }
-    if (::renameat2(
-            m_folder, m_temporary.constData(), m_folder, m_name.constData(), RENAME_NOREPLACE)
+    if (::renameat2(folder, m_temporary.constData(), folder, m_name.constData(), RENAME_NOREPLACE)
         == 0)
-        return true;
+        return {};
     if (errno == EEXIST)
         return fail(changed);
     if (errno != EINVAL && errno != ENOSYS)
@@ -328,20 +318,20 @@ bool PrivateFile::putInPlace()
     // A file system without that rename (NFS): a second name made only where none is, then the
     // temporary one removed; without second names either (a Windows share), the name is looked
     // at once more just before the rename.
-    if (::linkat(m_folder, m_temporary.constData(), m_folder, m_name.constData(), 0) == 0) {
-        ::unlinkat(m_folder, m_temporary.constData(), 0);
-        return true;
+    if (::linkat(folder, m_temporary.constData(), folder, m_name.constData(), 0) == 0) {
+        ::unlinkat(folder, m_temporary.constData(), 0);
+        return {};
     }
     if (errno == EEXIST)
         return fail(changed);
     struct stat now
     {
     };
-    if (::fstatat(m_folder, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
+    if (::fstatat(folder, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)
         return fail(changed);
-    if (::renameat(m_folder, m_temporary.constData(), m_folder, m_name.constData()) != 0)
+    if (::renameat(folder, m_temporary.constData(), folder, m_name.constData()) != 0)
         return failSystem(shown, errno);
-    return true;
+    return {};
 }
 
 } // namespace platform

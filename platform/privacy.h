@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/descriptor.h"
+#include "base/expected.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -13,7 +16,7 @@ namespace platform {
 
 // Switches core dumps off for this process, and with them the reading of its memory by other
 // processes of the same user (a debugger attaching): what the program holds in memory stays
-// out of any file. For the very start of main().
+// out of any file. For the very start of main(); a system that refuses is logged.
 void stopCoreDumps();
 
 // A new file at a path the user chose, written whole or not at all, with mode 0600 whatever the
@@ -39,32 +42,31 @@ public:
     PrivateFile(const PrivateFile &) = delete;
     PrivateFile &operator=(const PrivateFile &) = delete;
 
-    // Finds the folder, judges what stands at the name and makes the temporary file. False,
-    // with errorString() set, where the file may not be written there.
-    bool open();
+    // Each step fails with one or two sentences for the user, naming the file, link or folder
+    // at fault; nothing is left behind then.
+    using Result = base::Expected<void>;
+
+    // Finds the folder, judges what stands at the name and makes the temporary file.
+    Result open();
     // The temporary file's descriptor; -1 before open() and after commit().
-    int handle() const { return m_fd; }
+    int handle() const { return m_fd.get(); }
     // A name that opens this very temporary file, for a writer that opens its file by name.
     QString handleName() const;
-    bool write(QByteArrayView bytes);
-    // Flushes the content to disk and puts it at the name. False, with errorString() set and
-    // nothing left behind, where it cannot.
-    bool commit();
-
-    // One or two sentences for the user, naming the file, link or folder at fault.
-    QString errorString() const { return m_error; }
+    Result write(QByteArrayView bytes);
+    // Flushes the content to disk and puts it at the name.
+    Result commit();
 
 private:
-    bool fail(const QString &error);
-    bool failSystem(const QByteArray &shown, int error);
-    bool findPlace();
-    bool judgeExisting();
-    bool putInPlace();
+    base::Unexpected<QString> fail(const QString &error);
+    base::Unexpected<QString> failSystem(const QByteArray &shown, int error);
+    Result findPlace();
+    Result judgeExisting();
+    Result putInPlace();
     void removeTemporary();
 
     QByteArray m_path;
     uid_t m_user = 0;
-    int m_folder = -1; // the folder the file goes into, as an O_PATH descriptor
+    base::Descriptor m_folder; // the folder the file goes into, as an O_PATH descriptor
     QByteArray m_folderShown; // that folder as the user would type it
     QByteArray m_name;
     bool m_exists = false;
@@ -72,8 +74,7 @@ private:
     {
     };
     QByteArray m_temporary;
-    int m_fd = -1;
-    QString m_error;
+    base::Descriptor m_fd;
 };
 
 } // namespace platform

@@ -355,31 +355,20 @@ void FrmResults::saveAsPdf()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
-    QString error;
-    if (saveReportPdf(path, m_visit, madeAt, error))
+    if (const base::Expected<void> saved = saveReportPdf(path, m_visit, madeAt); saved)
         m_visit.markSaved();
     else
-        warn(tr("Report not saved"),
-            error.isEmpty()
-                ? tr("The report could not be saved as %1.").arg(QDir::toNativeSeparators(path))
-                : error);
+        warn(tr("Report not saved"), saved.error());
 }
 
 void FrmResults::print()
 {
-    QString error;
-    switch (printReport(this, m_visit, m_clock(), error)) {
-    case Printing::Printed:
-        m_visit.markSaved();
-        break;
-    case Printing::Cancelled:
-        break;
-    case Printing::Failed:
+    const base::Expected<Printing> printed = printReport(this, m_visit, m_clock());
+    if (!printed)
         warn(tr("Report not printed"),
-            tr("The report could not be printed:\n%1")
-                .arg(error.isEmpty() ? tr("the printer did not take it") : error));
-        break;
-    }
+            tr("The report could not be printed:\n%1").arg(printed.error()));
+    else if (*printed == Printing::Printed)
+        m_visit.markSaved();
 }
 
 void FrmResults::warn(const QString &title, const QString &error)

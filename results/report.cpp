@@ -1,8 +1,12 @@
+// The note is laid out with QTextLayout rather than a QTextDocument: to keep the report one
+// page it stops after kNoteLines lines with an ellipsis, which a document's layout does not do.
 #include "results/report.h"
 
 #include "clinic/format.h"
 #include "clinic/visit.h"
+#include "platform/module.h"
 #include "platform/privacy.h"
+#include "results/logging.h"
 #include "results/visitpicture.h"
 
 #include <QBuffer>
@@ -15,13 +19,14 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStringList>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
+
+Q_LOGGING_CATEGORY(lcResults, "kelvane.results", QtWarningMsg)
 
 namespace {
 
@@ -260,10 +265,9 @@ QPageSize pageSizeForLocale()
                                                                       : QPageSize(QPageSize::A4);
 }
 
-QString cannotWrite(const QString &path, const platform::PrivateFile &file)
+QString cannotWrite(const QString &path, const QString &why)
 {
-    return tr("Cannot write the report %1:\n%2")
-        .arg(QDir::toNativeSeparators(path), file.errorString());
+    return tr("Cannot write the report %1:\n%2").arg(QDir::toNativeSeparators(path), why);
 }
 
 QString programName()
@@ -274,15 +278,13 @@ QString programName()
 
 } // namespace
 
-bool paintReport(
-    QPagedPaintDevice &device, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
+base::Expected<void> paintReport(
+    QPagedPaintDevice &device, const clinic::Visit &visit, const QDateTime &madeAt)
 {
-    error.clear();
     QPainter painter;
-    if (!painter.begin(&device)) {
-        error = tr("The report could not be drawn: the printer or the file refused the page.");
-        return false;
-    }
+    if (!painter.begin(&device))
+        return base::unexpected(
+            tr("The report could not be drawn: the printer or the file refused the page."));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(QColor(0x10, 0x10, 0x10));
@@ -371,21 +373,20 @@ bool paintReport(
                 clinic::dateTimeText(madeAt)));
     painter.restore();
 
-    if (!painter.end()) {
-        error = tr("The report could not be finished: the printer or the file refused the page.");
-        return false;
-    }
-    return true;
+    if (!painter.end())
+        return base::unexpected(
+            tr("The report could not be finished: the printer or the file refused the page."));
+    return {};
 }
 
-bool saveReportPdf(
-    const QString &path, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
+base::Expected<void> saveReportPdf(
+    const QString &path, const clinic::Visit &visit, const QDateTime &madeAt)
 {
-    error.clear();
     // The PDF is made in memory and written in one piece: the writer writes as it paints, and a
     // failure must leave no half-written report.
     QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return base::unexpected(cannotWrite(path, buffer.errorString()));
     {
         QPdfWriter writer(&buffer);
         writer.setResolution(kPdfDpi);
@@ -393,59 +394,79 @@ bool saveReportPdf(
             QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
         writer.setTitle(tr("Squint measurement"));
         writer.setCreator(programName());
-        if (!paintReport(writer, visit, madeAt, error))
-            return false;
+        if (base::Expected<void> painted = paintReport(writer, visit, madeAt); !painted)
+            return painted;
     }
     platform::PrivateFile file(path);
-    if (file.open() && file.write(buffer.data()) && file.commit())
-        return true;
-    error = cannotWrite(path, file);
-    return false;
+    platform::PrivateFile::Result written = file.open();
+    if (written)
+        written = file.write(buffer.data());
+    if (written)
+        written = file.commit();
+    if (!written)
+        return base::unexpected(cannotWrite(path, written.error()));
+    return {};
 }
 
-bool printReportOn(
-    QPrinter &printer, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
+namespace {
+// The print module's functions, loaded on first use.
+base::Expected<const printing::Functions *> printingFunctions()
 {
-    error.clear();
-    const QString path = printer.outputFileName();
+    const base::Expected<void *> entry
+        = platform::moduleSymbol(printing::kModuleName, printing::kEntryName);
+    if (!entry) {
+        qCWarning(lcResults) << "printing is not available:" << entry.error();
+        return base::unexpected(tr("Printing is not available: %1").arg(entry.error()));
+    }
+    const printing::Functions *functions = reinterpret_cast<printing::Entry>(*entry)();
+    if (functions->interface != printing::kInterface)
+        return base::unexpected(tr("Printing is not available: %1 belongs to another version "
+                                   "of Kelvane.")
+                                    .arg(QLatin1String(printing::kModuleName)));
+    return functions;
+}
+
+// The report for the print module; a file it prints to is made in `file`, privately.
+printing::Job reportJob(
+    const clinic::Visit &visit, const QDateTime &madeAt, std::optional<platform::PrivateFile> &file)
+{
+    printing::Job job {tr("Squint measurement"), programName(), pageSizeForLocale(),
+        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+        [&visit, madeAt](QPagedPaintDevice &device) { return paintReport(device, visit, madeAt); },
+        {}, {}};
+    auto path = std::make_shared<QString>();
+    job.openFile = [&file, path](const QString &chosen) -> base::Expected<QString> {
+        *path = chosen;
+        file.emplace(chosen);
+        if (platform::PrivateFile::Result opened = file->open(); !opened)
+            return base::unexpected(cannotWrite(chosen, opened.error()));
+        return file->handleName();
+    };
+    job.commitFile = [&file, path]() -> base::Expected<void> {
+        if (platform::PrivateFile::Result committed = file->commit(); !committed)
+            return base::unexpected(cannotWrite(*path, committed.error()));
+        return {};
+    };
+    return job;
+}
+} // namespace
+
+base::Expected<void> printReportOn(
+    QPrinter &printer, const clinic::Visit &visit, const QDateTime &madeAt)
+{
+    const base::Expected<const printing::Functions *> functions = printingFunctions();
+    if (!functions)
+        return base::unexpected(functions.error());
     std::optional<platform::PrivateFile> file;
-    if (!path.isEmpty()) {
-        file.emplace(path);
-        if (!file->open()) {
-            error = cannotWrite(path, *file);
-            return false;
-        }
-        // The printer opens its file by name, following any link and giving it the umask's
-        // mode: it is given the name of the very temporary file made above instead.
-        printer.setOutputFileName(file->handleName());
-    }
-    if (!paintReport(printer, visit, madeAt, error))
-        return false;
-    if (printer.printerState() == QPrinter::Error) {
-        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
-        return false;
-    }
-    if (file && !file->commit()) {
-        error = cannotWrite(path, *file);
-        return false;
-    }
-    return true;
+    return (*functions)->on(printer, reportJob(visit, madeAt, file));
 }
 
-Printing printReport(
-    QWidget *parent, const clinic::Visit &visit, const QDateTime &madeAt, QString &error)
+base::Expected<Printing> printReport(
+    QWidget *parent, const clinic::Visit &visit, const QDateTime &madeAt)
 {
-    error.clear();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(pageSizeForLocale());
-    printer.setPageMargins(
-        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter);
-    printer.setDocName(tr("Squint measurement"));
-    printer.setCreator(programName());
-    QPrintDialog dialog(&printer, parent);
-    // One page, always: there is no range to choose.
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    if (dialog.exec() != QDialog::Accepted)
-        return Printing::Cancelled;
-    return printReportOn(printer, visit, madeAt, error) ? Printing::Printed : Printing::Failed;
+    const base::Expected<const printing::Functions *> functions = printingFunctions();
+    if (!functions)
+        return base::unexpected(functions.error());
+    std::optional<platform::PrivateFile> file;
+    return (*functions)->withDialog(parent, reportJob(visit, madeAt, file));
 }

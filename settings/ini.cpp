@@ -1,5 +1,6 @@
 #include "settings/ini.h"
 
+#include "settings/logging.h"
 #include "settings/profile.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+
+Q_LOGGING_CATEGORY(lcSettings, "kelvane.settings", QtWarningMsg)
 
 namespace settings {
 namespace {
@@ -282,12 +285,13 @@ QString refusalText(int error, const QByteArray &path)
     }
 }
 
-QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
+base::Expected<void> save(const QByteArray &folder, std::initializer_list<Setting> settings,
     const QList<profile::Entry> &more)
 {
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
-        return QCoreApplication::translate("settings", "the program's folder cannot be found");
+        return base::unexpected(
+            QCoreApplication::translate("settings", "the program's folder cannot be found"));
     // One replacement of the file for the whole save, with the bytes that the writes one after
     // another would leave: a save cut short leaves every value old or every value new, never a
     // calibration whose two halves come from two saves, nor values without their record.
@@ -297,11 +301,11 @@ QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
             QLatin1String(nameOf(setting.key)), numberText(setting.value));
     }
     entries << more;
-    int error = 0;
-    if (profile::writePrivateProfileStrings(entries, path, &error))
+    const profile::Result<void> written = profile::writePrivateProfileStrings(entries, path);
+    if (written)
         return {};
-    const QString refused = refusalText(error, path);
-    return refused.isEmpty() ? qt_error_string(error) : refused;
+    const QString refused = refusalText(written.error(), path);
+    return base::unexpected(refused.isEmpty() ? qt_error_string(written.error()) : refused);
 }
 
 Snapshot::Snapshot(const QByteArray &folder)
@@ -309,9 +313,11 @@ Snapshot::Snapshot(const QByteArray &folder)
     const QByteArray path = settingsPath(folder);
     if (path.isEmpty())
         return;
-    int error = 0;
-    m_index = profile::Index(profile::getPrivateProfileContent(path, &error));
-    m_refusal = refusalText(error, path);
+    profile::Result<QByteArray> content = profile::getPrivateProfileContent(path);
+    if (content)
+        m_index = profile::Index(std::move(content).value());
+    else
+        m_refusal = refusalText(content.error(), path);
 }
 
 QString Snapshot::value(const QString &section, const QString &key) const
@@ -341,7 +347,8 @@ void removeLeftovers(const QByteArray &folder)
         profile::removeStaleTemporaries(path);
 }
 
-QString saveAll(const QByteArray &folder, const Values &values, const QList<profile::Entry> &more)
+base::Expected<void> saveAll(
+    const QByteArray &folder, const Values &values, const QList<profile::Entry> &more)
 {
     return save(folder,
         {{Key::Filter, values.Filter}, {Key::Target, values.Target}, {Key::FixEye, values.FixEye},
@@ -364,10 +371,15 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QByteArr
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
     const QByteArray &strfullpath)
 {
-    // A write that cannot be done leaves the file as it was; the caller goes on regardless. A
-    // value needs a key: the profile layer takes an entry without either for a section's removal.
+    // A write that cannot be done leaves the file as it was; the caller goes on regardless, and
+    // the log keeps why. A value needs a key: the profile layer takes an entry without either
+    // for a section's removal.
     if (strkey.isEmpty())
         return;
-    profile::writePrivateProfileStrings(
+    const profile::Result<void> written = profile::writePrivateProfileStrings(
         {settings::profileEntry(strsection, strkey, strkeyvalue)}, strfullpath);
+    if (!written)
+        qCWarning(lcSettings) << "WriteINI could not write" << strkey << "to"
+                              << QFile::decodeName(strfullpath) << ":"
+                              << qt_error_string(written.error());
 }

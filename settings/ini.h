@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/expected.h"
 #include "settings/profiletext.h"
 
 #include <QByteArray>
@@ -61,7 +62,7 @@ std::array<Stored, 5> readAll(const Snapshot &file, Values &values);
 
 // One save: the values in the order given, then `more` entries (the calibration's records),
 // all in one replacement of the file. A save that cannot be done has no effect on the file and
-// returns why, in the system's words, for the window to tell the user; empty when it is done.
+// fails with why, in the system's words, for the window to tell the user.
 // Anything at the file's name but a plain file of one name and of a settings file's size is
 // refused, and so is a save that would make the file larger than one; the reason names the file.
 struct Setting
@@ -69,9 +70,9 @@ struct Setting
     Key key;
     double value;
 };
-[[nodiscard]] QString save(const QByteArray &folder, std::initializer_list<Setting> settings,
+base::Expected<void> save(const QByteArray &folder, std::initializer_list<Setting> settings,
     const QList<profile::Entry> &more = {});
-[[nodiscard]] QString saveAll(
+base::Expected<void> saveAll(
     const QByteArray &folder, const Values &values, const QList<profile::Entry> &more = {});
 
 // The settings file as it stood at one moment, for a reader of many values (the calibration's
@@ -130,6 +131,7 @@ std::optional<qint16> textToInteger16(const QString &text);
 // Reads one value; a missing file, section or key gives the empty text.
 QString ReadINI(const QString &strsection, const QString &strkey, const QByteArray &strfullpath);
 
-// Writes one value; a write that cannot be done has no effect and reports nothing.
+// Writes one value; a write that cannot be done has no effect and reports nothing to the caller
+// (the settings log keeps it).
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
     const QByteArray &strfullpath);

@@ -1,10 +1,17 @@
+// By hand rather than through QSettings: the file is read and written byte for byte as the
+// designs' private-profile routines do (hand edits, key case, layout kept), which QSettings does
+// not, and it is replaced whole in one rename, never through another user's link.
 #include "settings/profile.h"
+
+#include "base/descriptor.h"
+#include "settings/logging.h"
 
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,36 +29,8 @@ constexpr qsizetype kTemporarySuffixLength = 6;
 constexpr QByteArrayView kSuffixCharacters
     = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-// Closes a descriptor when it goes out of scope.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
-    // Closes now, reporting the error a network file system may only give here.
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
+using base::Descriptor;
+using Outcome = Result<void>;
 
 QByteArray folderOf(const QByteArray &path)
 {
@@ -161,8 +140,7 @@ Existing readExisting(int folder, const QByteArray &name)
     return existing;
 }
 
-// Returns 0, or the error number of the write that failed.
-int writeAllAt(int fd, QByteArrayView bytes)
+Outcome writeAllAt(int fd, QByteArrayView bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -171,12 +149,12 @@ int writeAllAt(int fd, QByteArrayView bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return errno;
+            return base::unexpected(errno);
         if (n == 0)
-            return ENOSPC; // a write that takes nothing: the disk has no room left
+            return base::unexpected(ENOSPC); // a write that takes nothing: the disk is full
         done += n;
     }
-    return 0;
+    return {};
 }
 
 // The error number of the call that just failed; never 0, so that a failure is never read as
@@ -186,41 +164,61 @@ int lastError()
     return errno != 0 ? errno : EIO;
 }
 
+base::Unexpected<int> failed()
+{
+    return base::unexpected(lastError());
+}
+
+// A best-effort step that did not happen, for the log: `what` failed on `name` with errno.
+void logMissed(QtMsgType type, const char *what, const QByteArray &name)
+{
+    const int error = errno;
+    if (type == QtWarningMsg)
+        qCWarning(lcSettings, "%s %s: %s", what, name.constData(), std::strerror(error));
+    else
+        qCInfo(lcSettings, "%s %s: %s", what, name.constData(), std::strerror(error));
+}
+
 // The fall-back for a folder that refuses new files (no write permission, or an immutable or
 // append-only folder) while the file itself may be written: the file is rewritten where it
 // stands, as Windows would. This is not atomic, so it guards what it can: the room for the new
 // content is claimed before the first old byte is overwritten, and a write that fails halfway
-// puts the old content back. Only the very file that was read is rewritten. Returns 0, or the
-// error number of what failed.
-int writeInPlace(
+// puts the old content back. Only the very file that was read is rewritten.
+Outcome writeInPlace(
     int folder, const QByteArray &name, const Existing &existing, const QByteArray &newContent)
 {
     const QByteArray &oldContent = existing.content;
     const Descriptor fd(
         ::openat(folder, name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.isOpen())
-        return errno == ELOOP ? kRefusedLink : lastError();
+        return base::unexpected(errno == ELOOP ? kRefusedLink : lastError());
     struct stat status
     {
     };
     if (::fstat(fd.get(), &status) != 0)
-        return lastError();
+        return failed();
     if (const int refused = refusalOf(status); refused != 0)
-        return refused;
+        return base::unexpected(refused);
+    // Replaced since it was read: its content is not what the save changed.
     if (status.st_dev != existing.status.st_dev || status.st_ino != existing.status.st_ino)
-        return EAGAIN; // replaced since it was read: its content is not what the save changed
+        return base::unexpected(EAGAIN);
     if (newContent.size() > oldContent.size()
         && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, off_t(newContent.size())) != 0
         && errno != EOPNOTSUPP && errno != ENOSYS)
-        return lastError();
-    int error = writeAllAt(fd.get(), newContent);
-    if (error == 0 && ::ftruncate(fd.get(), off_t(newContent.size())) != 0)
-        error = lastError();
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = lastError();
-    if (error != 0 && writeAllAt(fd.get(), oldContent) == 0)
-        (void)::ftruncate(fd.get(), off_t(oldContent.size()));
-    return error;
+        return failed();
+    Outcome written = writeAllAt(fd.get(), newContent);
+    if (written && ::ftruncate(fd.get(), off_t(newContent.size())) != 0)
+        written = failed();
+    if (written && ::fsync(fd.get()) != 0)
+        written = failed();
+    if (!written) {
+        // The save has failed and says so; what is left to tell is whether the old content
+        // came back whole.
+        const Outcome restored = writeAllAt(fd.get(), oldContent);
+        if (!restored || ::ftruncate(fd.get(), off_t(oldContent.size())) != 0)
+            logMissed(QtWarningMsg, "cannot restore the old content of", name);
+    }
+    return written;
 }
 
 // A new file of the save's own naming pattern beside the file `name`, created so that no other
@@ -252,7 +250,8 @@ bool isShared(const struct stat &folder)
 // user's umask), and in a shared install the folder's group and group read and write whatever
 // the user's umask, so that every member of the group can go on reading and saving. Returns
 // false when the new file would allow less than the old one did.
-bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
+bool setPermissions(
+    int fd, const Existing &existing, const struct stat &folder, const QByteArray &name)
 {
     struct stat created
     {
@@ -267,12 +266,14 @@ bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
         group = folder.st_gid;
     }
     // Best effort: only an administrator may give the file to another user, and only a member
-    // of a group to that group.
-    if (exists && existing.status.st_uid != created.st_uid)
-        (void)::fchown(fd, existing.status.st_uid, group);
-    if (group != created.st_gid)
-        (void)::fchown(fd, uid_t(-1), group);
-    (void)::fchmod(fd, wanted);
+    // of a group to that group. The permissions checked below decide.
+    if (exists && existing.status.st_uid != created.st_uid
+        && ::fchown(fd, existing.status.st_uid, group) != 0)
+        logMissed(QtInfoMsg, "cannot give the former owner the new", name);
+    if (group != created.st_gid && ::fchown(fd, uid_t(-1), group) != 0)
+        logMissed(QtInfoMsg, "cannot give the former group the new", name);
+    if (::fchmod(fd, wanted) != 0)
+        logMissed(QtInfoMsg, "cannot give the former permissions the new", name);
     struct stat now
     {
     };
@@ -280,46 +281,47 @@ bool setPermissions(int fd, const Existing &existing, const struct stat &folder)
 }
 
 // A temporary file in the same folder, flushed to disk and renamed over the old file's name.
-// Returns 0, or the error number of what failed.
-int replaceFile(
+Outcome replaceFile(
     int folder, const QByteArray &name, const Existing &existing, const QByteArray &content)
 {
     struct stat folderStatus
     {
     };
     if (::fstat(folder, &folderStatus) != 0)
-        return lastError();
+        return failed();
     const bool exists = existing.state == Existing::Regular;
     QByteArray temporary;
     Descriptor fd
         = createTemporary(folder, name, exists ? existing.status.st_mode & 07777 : 0666, temporary);
     if (!fd.isOpen()) {
-        const int refused = lastError();
-        return exists ? writeInPlace(folder, name, existing, content) : refused;
+        const base::Unexpected<int> refused = failed();
+        return exists ? writeInPlace(folder, name, existing, content) : Outcome(refused);
     }
-    if (!setPermissions(fd.get(), existing, folderStatus)) {
+    if (!setPermissions(fd.get(), existing, folderStatus, name)) {
         // Rewriting the file where it stands keeps its permissions as they are.
-        fd.close();
+        fd.reset();
         ::unlinkat(folder, temporary.constData(), 0);
-        return exists ? writeInPlace(folder, name, existing, content) : EPERM;
+        return exists ? writeInPlace(folder, name, existing, content)
+                      : Outcome(base::unexpected(EPERM));
     }
     // An error from the flush means the disk may not hold the new content: the old file stays.
-    int error = writeAllAt(fd.get(), content);
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = lastError();
-    if (!fd.close() && error == 0)
-        error = lastError();
+    Outcome written = writeAllAt(fd.get(), content);
+    if (written && ::fsync(fd.get()) != 0)
+        written = failed();
+    if (!fd.close() && written)
+        written = failed();
     // The rename replaces the name, never what a link there points to.
-    if (error == 0 && ::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
-        error = lastError();
-    if (error != 0) {
+    if (written && ::renameat(folder, temporary.constData(), folder, name.constData()) != 0)
+        written = failed();
+    if (!written) {
         ::unlinkat(folder, temporary.constData(), 0);
-        return error;
+        return written;
     }
     // The rename is an entry in the folder: syncing the folder makes the new file, not the old
     // one, what a power cut brings back. Best effort: some file systems cannot sync a folder.
-    (void)::fsync(folder);
-    return 0;
+    if (::fsync(folder) != 0)
+        logMissed(QtInfoMsg, "cannot sync the folder of", name);
+    return {};
 }
 
 } // namespace
@@ -327,62 +329,49 @@ int replaceFile(
 qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path)
 {
-    const QByteArray content = getPrivateProfileContent(path);
+    const QByteArray content = getPrivateProfileContent(path).value_or(QByteArray());
     return getProfileString(content, section, key, defaultValue, buffer, size);
 }
 
-QByteArray getPrivateProfileContent(const QByteArray &path, int *error)
+Result<QByteArray> getPrivateProfileContent(const QByteArray &path)
 {
     const Descriptor folder = openFolder(path);
-    Existing existing;
-    if (folder.isOpen())
-        existing = readExisting(folder.get(), nameOf(path));
-    else
-        existing.error = errno;
-    if (error)
-        *error = existing.state == Existing::Regular ? 0 : existing.error;
-    return existing.state == Existing::Regular ? std::move(existing.content) : QByteArray();
+    if (!folder.isOpen())
+        return failed();
+    Existing existing = readExisting(folder.get(), nameOf(path));
+    if (existing.state != Existing::Regular)
+        return base::unexpected(existing.error != 0 ? existing.error : EIO);
+    return std::move(existing.content);
 }
 
-namespace {
-// Returns 0, or the error number of what failed.
-int writeEntries(const QList<Entry> &entries, const QByteArray &path)
+Result<void> writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path)
 {
     for (const Entry &entry : entries) {
         if (!isStorable(entry.section, entry.key, entry.value))
-            return EINVAL;
+            return base::unexpected(EINVAL);
     }
     const Descriptor folder = openFolder(path);
     if (!folder.isOpen())
-        return lastError(); // the folder is gone: no other folder is ever used
+        return failed(); // the folder is gone: no other folder is ever used
     const QByteArray name = nameOf(path);
     const Existing existing = readExisting(folder.get(), name);
     if (existing.state == Existing::Unusable)
-        return existing.error != 0 ? existing.error : EIO;
+        return base::unexpected(existing.error != 0 ? existing.error : EIO);
     if (existing.state == Existing::Regular) {
         // A file without any write permission is read-only, like a file with the Windows
         // read-only attribute, even for an administrator whom the system would let write it;
         // and a file this user may not write is not replaced behind its owner's back.
         if ((existing.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return EACCES;
+            return base::unexpected(EACCES);
         if (::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS) != 0)
-            return lastError();
+            return failed();
     }
     const std::optional<QByteArray> content = withValues(existing.content, entries);
     if (!content)
-        return EINVAL;
+        return base::unexpected(EINVAL);
     if (content->size() > kMaximumSize)
-        return kRefusedWouldBeTooLarge;
+        return base::unexpected(kRefusedWouldBeTooLarge);
     return replaceFile(folder.get(), name, existing, *content);
-}
-} // namespace
-
-bool writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path, int *error)
-{
-    const int failed = writeEntries(entries, path);
-    if (error)
-        *error = failed;
-    return failed == 0;
 }
 
 int removeStaleTemporaries(const QByteArray &path)
@@ -395,7 +384,8 @@ int removeStaleTemporaries(const QByteArray &path)
     DIR *folder = ::fdopendir(opened.get());
     if (!folder)
         return 0;
-    (void)opened.release(); // the folder's stream closes it
+    // The folder's stream owns the descriptor from here, and closedir() closes it.
+    [[maybe_unused]] const int owned = opened.release();
     int removed = 0;
     while (const dirent *entry = ::readdir(folder)) {
         const QByteArrayView name(entry->d_name);
@@ -420,7 +410,8 @@ bool writePrivateProfileString(
     QByteArrayView section, QByteArrayView key, QByteArrayView value, const QByteArray &path)
 {
     return writePrivateProfileStrings(
-        {{section.toByteArray(), key.toByteArray(), value.toByteArray()}}, path);
+        {{section.toByteArray(), key.toByteArray(), value.toByteArray()}}, path)
+        .has_value();
 }
 
 } // namespace profile

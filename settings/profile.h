@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/expected.h"
 #include "settings/profiletext.h"
 
 #include <QByteArray>
@@ -34,20 +35,23 @@ inline constexpr int kRefusedWouldBeTooLarge = E2BIG; // a save that would make 
 qsizetype getPrivateProfileString(QByteArrayView section, QByteArrayView key,
     QByteArrayView defaultValue, char *buffer, qsizetype size, const QByteArray &path);
 
-// The whole content of the file at `path`, for a reader of many values at once; empty when the
-// file is missing, cannot be read or is refused, as for the reads above. `error`, when given,
-// gets 0 for a file that was read, or the error number of why not (ENOENT for none).
-QByteArray getPrivateProfileContent(const QByteArray &path, int *error = nullptr);
+// What failed, as the system's error number (errno) or one of the refusals above: the file's
+// name and the words for the user are the settings layer's (settings::refusalText).
+template<typename T> using Result = base::Expected<T, int>;
+
+// The whole content of the file at `path`, for a reader of many values at once; the error
+// number of why not where the file is missing (ENOENT), cannot be read or is refused; the
+// reads above then find nothing.
+Result<QByteArray> getPrivateProfileContent(const QByteArray &path);
 
 // Stores every entry, in order, in one replacement of the file whose bytes are exactly those
 // that storing them one after another would leave, flushed to disk once. Creates keys,
-// sections and the file as needed. Returns false, leaving the file whole and unchanged, when
-// the write cannot be done (kRefusedWouldBeTooLarge for a file that would grow beyond
-// kMaximumSize), and then puts the system's error number in `error` when given.
-bool writePrivateProfileStrings(
-    const QList<Entry> &entries, const QByteArray &path, int *error = nullptr);
+// sections and the file as needed. Where the write cannot be done the file stays whole and
+// unchanged, and the result is the system's error number (kRefusedWouldBeTooLarge for a file
+// that would grow beyond kMaximumSize).
+Result<void> writePrivateProfileStrings(const QList<Entry> &entries, const QByteArray &path);
 
-// The same for one value.
+// The same for one value; false where it cannot be done, as the profile functions answer.
 bool writePrivateProfileString(
     QByteArrayView section, QByteArrayView key, QByteArrayView value, const QByteArray &path);
 

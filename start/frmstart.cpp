@@ -176,7 +176,7 @@ void frmstart::showSavingNote()
     ui.saveNote->setVisible(!text.isEmpty());
 }
 
-QString frmstart::SaveSettings()
+base::Expected<void> frmstart::SaveSettings()
 {
     // A group with no option selected (a stored 2.5, say) keeps its value as read.
     const QRadioButton *filters[] = {ui.Option1, ui.Option2, ui.Option3, ui.Option4};
@@ -196,7 +196,7 @@ QString frmstart::SaveSettings()
 
     // Nothing is written once another instance holds the folder's lock: it may be saving too.
     if (QString stopped = m_program.savingStopped(); !stopped.isEmpty())
-        return stopped;
+        return base::unexpected(std::move(stopped));
 
     // The options are what the user sees and chooses here: they are written as shown. The
     // calibration is only shown here: it belongs to the calibration screen, and an
@@ -228,12 +228,13 @@ QString settingsFileName(const QByteArray &folder)
 // this instance no longer saves at all is told by the note alone.
 void frmstart::saveForNextScreen()
 {
-    const QString error = SaveSettings();
+    const base::Expected<void> saved = SaveSettings();
     std::optional<UnsavedSettings> &unsaved = m_program.unsaved();
-    if (error.isEmpty()) {
+    if (saved) {
         unsaved.reset();
         return;
     }
+    const QString &error = saved.error();
     const bool told = (unsaved && unsaved->why == error) || error == m_program.savingStopped();
     unsaved = UnsavedSettings {m_values, error};
     if (!told)
@@ -288,9 +289,9 @@ bool frmstart::mayExit()
 {
     // An instance that no longer saves has said so on this screen: only the results are asked
     // about, as staying would not save either.
-    if (const QString error = SaveSettings();
-        !error.isEmpty() && error != m_program.savingStopped())
-        return exitWithoutSaving(error);
+    if (const base::Expected<void> saved = SaveSettings();
+        !saved && saved.error() != m_program.savingStopped())
+        return exitWithoutSaving(saved.error());
     return !m_program.visit().hasUnsavedResults() || exitDiscardingResults();
 }
 

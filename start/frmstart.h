@@ -49,7 +49,7 @@ protected:
 private:
     void applyCalibration();
     // Returns why the save failed, in the system's words; empty when it is done.
-    QString SaveSettings();
+    base::Expected<void> SaveSettings();
     void showCalibrationNote(
         const clinic::CalibrationJudgement &judgement, const QString &mirrored);
     void saveForNextScreen();

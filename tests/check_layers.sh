@@ -2,18 +2,21 @@
 # Includes point down: each folder of the program may include only the folders below it, and no
 # window includes another. app/ alone knows every window.
 set -euo pipefail
+shopt -s nullglob
 cd "$(dirname "$0")/.."
+# base/ lies under every folder and includes none of them.
 declare -A allowed=(
-    [platform]=""
-    [settings]=""
-    [pictures]=""
-    [clinic]="settings"
-    [forms]="platform settings pictures clinic"
-    [start]="platform settings pictures clinic forms"
-    [measure]="platform settings pictures clinic forms"
-    [calibrate]="platform settings pictures clinic forms"
-    [results]="platform settings pictures clinic forms"
-    [app]="platform settings pictures clinic forms start measure calibrate results"
+    [base]=""
+    [platform]="base"
+    [settings]="base"
+    [pictures]="base"
+    [clinic]="base settings"
+    [forms]="base platform settings pictures clinic"
+    [start]="base platform settings pictures clinic forms"
+    [measure]="base platform settings pictures clinic forms"
+    [calibrate]="base platform settings pictures clinic forms"
+    [results]="base platform settings pictures clinic forms"
+    [app]="base platform settings pictures clinic forms start measure calibrate results"
 )
 failed=0
 for folder in "${!allowed[@]}"; do

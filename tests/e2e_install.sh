@@ -123,6 +123,7 @@ cmake -S "$KELVANE_TESTS/.." -B "$INSTALL_BUILD" -DBUILD_TESTING=OFF -DKELVANE_S
 grep -qF "#define KELVANE_SETTINGS_DIR \"$SHARED_STATE\"" "$INSTALL_BUILD/generated/app/installation.h" ||
     fail "the shared build's program is not told $SHARED_STATE: $(grep define "$INSTALL_BUILD/generated/app/installation.h")"
 cp "$1" "$INSTALL_BUILD/kelvane"
+cp "$(dirname "$1")/kelvane-print.so" "$INSTALL_BUILD/"
 if cmake -S "$KELVANE_TESTS/.." -B "$E2E_WORK/build-relative" -DKELVANE_SETTINGS_DIR=var/kelvane >/dev/null 2>&1; then
     fail "a relative settings folder was accepted"
 fi

@@ -103,7 +103,7 @@ bool save(const Values &values, const QByteArray &path)
         entries.append({kSettings[i].section, QByteArray(kSettings[i].key).toUpper(),
             ' ' + QByteArray(values[i])});
     }
-    return profile::writePrivateProfileStrings(entries, path);
+    return profile::writePrivateProfileStrings(entries, path).has_value();
 }
 
 // From here on, the system call `number` fails with `error` in this process, as a disk or a

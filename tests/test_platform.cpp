@@ -54,12 +54,12 @@ private:
         return line;
     }
 
-    static int acceptWithin(const platform::LocalListener &listener, int ms = 5000)
+    static base::Descriptor acceptWithin(const platform::LocalListener &listener, int ms = 5000)
     {
         QElapsedTimer clock;
         clock.start();
-        int fd = -1;
-        while ((fd = listener.acceptCall()) < 0 && clock.elapsed() < ms)
+        base::Descriptor fd;
+        while (!(fd = listener.acceptCall()).isOpen() && clock.elapsed() < ms)
             QTest::qWait(5);
         return fd;
     }
@@ -101,6 +101,31 @@ private Q_SLOTS:
         QTemporaryDir ownInstall;
         platform::InstanceGuard elsewhere(bytes(m_bob), bytes(ownInstall));
         QCOMPARE(elsewhere.take(), Holder::Nobody);
+    }
+
+    // A descriptor has one owner at a time and is closed once, when the last owner goes.
+    void descriptorClosedOnceByItsOwner()
+    {
+        const auto isOpen = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        {
+            base::Descriptor first(fd);
+            base::Descriptor second(std::move(first));
+            QVERIFY(!first.isOpen());
+            {
+                base::Descriptor third;
+                third = std::move(second);
+                QCOMPARE(third.get(), fd);
+                second = std::move(third);
+            }
+            QVERIFY(isOpen(fd));
+            const int handedOver = second.release();
+            QCOMPARE(handedOver, fd);
+            QVERIFY(isOpen(fd));
+            second.reset(handedOver);
+        }
+        QVERIFY(!isOpen(fd));
     }
 
     void guardEndsWithItsHolder()
@@ -394,10 +419,10 @@ private Q_SLOTS:
 
         const int half = connectRaw();
         QVERIFY(::send(half, "rai", 3, 0) == 3);
-        int fd = -1;
-        QVERIFY((fd = acceptWithin(listener)) >= 0);
+        base::Descriptor fd;
+        QVERIFY((fd = acceptWithin(listener)).isOpen());
         {
-            platform::LocalCall call(fd);
+            platform::LocalCall call(std::move(fd));
             QCOMPARE(call.readLine(line, 64), platform::LocalCall::Request::Waiting);
             ::close(half);
             QCOMPARE(call.readLine(line, 64), platform::LocalCall::Request::Over);
@@ -407,9 +432,9 @@ private Q_SLOTS:
         const int chatty = connectRaw();
         const QByteArray nonsense(100, 'x');
         QVERIFY(::send(chatty, nonsense.constData(), size_t(nonsense.size()), 0) == 100);
-        QVERIFY((fd = acceptWithin(listener)) >= 0);
+        QVERIFY((fd = acceptWithin(listener)).isOpen());
         {
-            platform::LocalCall call(fd);
+            platform::LocalCall call(std::move(fd));
             QCOMPARE(call.readLine(line, 64), platform::LocalCall::Request::Over);
         }
         ::close(chatty);
@@ -419,8 +444,7 @@ private Q_SLOTS:
         QCOMPARE(platform::callLocal(socketPath(), "raise\n", QDeadlineTimer(300)), QByteArray());
         QVERIFY(clock.elapsed() >= 290);
         QVERIFY(clock.elapsed() < 3000);
-        QVERIFY((fd = acceptWithin(listener)) >= 0);
-        ::close(fd);
+        QVERIFY(acceptWithin(listener).isOpen());
 
         auto answer = std::async(std::launch::async,
             [this] { return platform::callLocal(socketPath(), "raise\n", QDeadlineTimer(5000)); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/program.h"
+#include "base/expected.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -46,6 +47,11 @@ bool isRoot();
 // result's "#n", the side of its plot's origin it stands on: x -1 left, 1 right; y -1 above,
 // 1 below. Empty, with `fault` saying why, where the labels are not so.
 QMap<int, QPoint> pictureSides(const QString &pdf, QString &fault);
+// Why an operation failed, as the user would be told; empty where it succeeded.
+inline QString failure(const base::Expected<void> &result)
+{
+    return result ? QString() : result.error();
+}
 
 // The unprivileged user and group ("nobody") that a test running as root drops to.
 inline constexpr uid_t kNobody = 65534;

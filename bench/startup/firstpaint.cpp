@@ -53,8 +53,8 @@ int main(int argc, char *argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], "text") == 0)
         return floorWithText(argc, argv);
-    if (QString reason; !platform::displayAvailable(reason)) {
-        std::fprintf(stderr, "kelvane_startup_firstpaint: %s\n", qPrintable(reason));
+    if (const base::Expected<void> display = platform::displayAvailable(); !display) {
+        std::fprintf(stderr, "kelvane_startup_firstpaint: %s\n", qPrintable(display.error()));
         return 1;
     }
     platform::prepareApplication();
