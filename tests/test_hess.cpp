@@ -115,6 +115,9 @@ private Q_SLOTS:
         QTest::newRow("QHD 40 (-30, 30)") << qhd(40) << -30.0 << 30.0 << QPoint(269, -444) << false;
         QTest::newRow("QHD 60 (0, 15)") << qhd(60) << 0.0 << 15.0 << QPoint(1259, 10) << true;
         QTest::newRow("QHD 60 (-15, 15)") << qhd(60) << -15.0 << 15.0 << QPoint(570, -14) << false;
+        // The ring's last column on the screen's last.
+        QTest::newRow("1024 x 768, 457, (15, 0)")
+            << square(457, 60) << 15.0 << 0.0 << QPoint(981, 363) << true;
         // The three-target Center ring's corner, odd sizes rounding up and left.
         QTest::newRow("1024 x 768 centre")
             << square(567, 60) << 0.0 << 0.0 << QPoint(491, 363) << true;
