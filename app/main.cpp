@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/raise.h"
 #include "platform/platform.h"
+#include "platform/privacy.h"
 #include "settings/ini.h"
 
 #include <QMessageBox>
@@ -12,6 +13,8 @@
 
 int main(int argc, char *argv[])
 {
+    // A visit's identifier and note live in this process's memory: no core file may keep them.
+    platform::stopCoreDumps();
     if (const std::optional<int> exitCode = handleCommandLine(argc, argv))
         return *exitCode;
     if (QString reason; !platform::displayAvailable(reason)) {
@@ -42,16 +45,12 @@ int main(int argc, char *argv[])
     program.showFrmstart();
     if (program.ended() || !program.current())
         return 0;
-    // The program folder's lock is looked at every second (see InstanceGuard::keep()).
+    // The program folder's lock is looked at every second (see InstanceGuard::keep()); one taken
+    // by another user stops this instance's saves, never the instance.
     QTimer guardCheck;
     QObject::connect(&guardCheck, &QTimer::timeout, &guardCheck, [&program, &guardCheck] {
-        QString why;
-        if (program.keepInstanceGuard(why))
-            return;
-        guardCheck.stop();
-        std::fprintf(stderr, "kelvane: %s\n", qPrintable(why));
-        noticeBox(why, program.current())->exec();
-        QCoreApplication::exit(1);
+        if (!program.keepInstanceGuard())
+            guardCheck.stop();
     });
     guardCheck.start(1000);
     return app.exec();

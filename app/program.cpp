@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdio>
 
 Program::Program(QByteArray programFolder, QByteArray guardFolder)
     : m_programFolder(std::move(programFolder))
@@ -186,6 +187,13 @@ void Program::showResults()
     window->activateWindow();
 }
 
+void Program::newPatient()
+{
+    auto *start = qobject_cast<frmstart *>(m_current.data());
+    if (start && askNewPatient(start, m_visit))
+        start->Form_Activate();
+}
+
 void Program::unloadFrmCali()
 {
     if (m_frmCali)
@@ -224,19 +232,35 @@ QString Program::turnedAway() const
         .arg(holder.isEmpty() ? QCoreApplication::translate("Program", "another user") : holder);
 }
 
-bool Program::keepInstanceGuard(QString &why)
+// The lock is taken from under a running instance only by someone who removed or replaced it and
+// started the program since: ending this one would lose the clinician's visit, and it cannot tell
+// whether the other has written the file meanwhile. It keeps running and stops saving until it is
+// started again, also once the other has ended: only a start reads the file afresh under a lock
+// of its own, and two instances saving in turn would overwrite each other's settings.
+bool Program::keepInstanceGuard()
 {
+    if (!m_savingStopped.isEmpty())
+        return false;
     if (m_guard.keep() != platform::InstanceGuard::Holder::OtherUser)
         return true;
     const QString holder = inUseBy();
-    why = QCoreApplication::translate("Program",
-        "The lock file %1 was removed or replaced while Kelvane was running, "
-        "and %2 has started Kelvane since. Kelvane ends now without saving, so "
-        "that the two do not overwrite each other's settings.")
-              .arg(QFile::decodeName(programFolder() + '/' + platform::kFolderLockName),
-                  holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
-                                   : holder);
+    m_savingStopped
+        = QCoreApplication::translate("Program",
+            "Kelvane's lock was taken: Kelvane is now in use by %1 as well. Until this Kelvane is "
+            "started again it saves neither options nor calibration: the other one does. This "
+            "visit's results stay here to copy, save or print.")
+              .arg(holder.isEmpty() ? QCoreApplication::translate("Program", "another user")
+                                    : holder);
+    std::fprintf(stderr, "kelvane: %s\n", qPrintable(m_savingStopped));
+    if (auto *start = qobject_cast<frmstart *>(m_current.data()))
+        start->showSavingNote();
     return false;
+}
+
+QString Program::savingStopped()
+{
+    keepInstanceGuard();
+    return m_savingStopped;
 }
 
 std::unique_ptr<QMessageBox> noticeBox(const QString &text, QWidget *parent)

@@ -41,9 +41,11 @@ public:
     // Refused).
     QString turnedAway() const;
     // For the running instance, every little while: puts the program folder's lock back where a
-    // user removed or replaced it. False, with `why` set for the user, when someone else has
-    // started the program from the folder meanwhile: this instance must end without saving.
-    bool keepInstanceGuard(QString &why);
+    // user removed or replaced it. When someone else has started the program from the folder
+    // meanwhile, this instance goes on with its windows and its visit but saves nothing more
+    // until it is started again (savingStopped()), and the start screen says so. False from
+    // then on.
+    bool keepInstanceGuard();
     // The working window now open, or none.
     QWidget *current() const { return m_current; }
     bool frmpictureLoaded() const { return !m_frmpicture.isNull(); }
@@ -57,12 +59,15 @@ public:
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QByteArray programFolder() const override;
+    QString savingStopped() override;
+    std::optional<UnsavedSettings> &unsaved() override { return m_unsaved; }
     // The build's settings folder (KELVANE_SETTINGS_DIR) when it has one, else the running
     // executable's folder; empty when neither can be found.
     static QByteArray installedSettingsFolder();
     QScreen *patientScreen() const override;
     clinic::Visit &visit() override { return m_visit; }
     void showResults() override;
+    void newPatient() override;
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
@@ -74,6 +79,9 @@ private:
     platform::InstanceGuard m_guard;
     platform::InstanceGuard::Holder m_holder = platform::InstanceGuard::Holder::Nobody;
     bool m_ended = false;
+    // Why this instance no longer saves; empty while it holds the folder's lock.
+    QString m_savingStopped;
+    std::optional<UnsavedSettings> m_unsaved;
 
     frmstartValues m_frmstartValues;
     Form1Values m_form1Values;

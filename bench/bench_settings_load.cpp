@@ -1,67 +1,89 @@
-// How the start screen's loading grows with the size of the settings file. People save other
-// things under the file's name (a log, say); the screen must still come up, in a time that grows
-// with the file's size and no faster. The screen reads the file once for each of its five
-// values, so a load costs about five plain reads of the file on top of the screen's own set-up.
+// How the start screen and its buttons grow with the settings file. Anyone who may edit the file
+// can fill it up to the size the program takes (1 MiB) with whatever they like: log lines, or
+// tens of thousands of sections, each a name the calibration's records are looked up under. The
+// screen must still come up, and Start, Calibrate, Done and Exit answer, in a time that grows with
+// the file's size and no faster.
 //
-// Files of 5 MB and 20 MB of log lines without the program's sections (every read scans the whole
-// file and falls back), against two baselines in the same run: the screen loaded from the file
-// the program itself writes, and five plain reads of each big file. All take turns round by round,
-// each round in another order, and the figures are the processor time spent, so that a spell of
-// load on the machine weighs on all alike and little on any.
+// Files, each against the same step on the file the program itself writes (the baseline):
+//   - 1 MiB of log lines without the program's sections;
+//   - bare "[Calibration N]" sections, a quarter of the count and the full count (50,000 fill
+//     about 1 MiB), so that the ratio of the two tells linear growth (4) from square (16);
+//   - records as "Done" writes them, a quarter of 1 MiB and 1 MiB of them (scaled with the count
+//     of sections where another is given).
+// Steps: the start screen loaded; then, from the loaded screen, Start (the save and the
+// measurement screen), Calibrate (the save and the calibration screen), Done on the calibration
+// screen (the records, the save, the start screen again) and Exit (the save). Every step starts
+// from a fresh copy of its file in a fresh program; only the step itself is timed. All take turns
+// round by round, each round in another order, and the figures are the processor time the thread
+// spends, so that a spell of load on the machine weighs on all alike and little on any.
 //
-// Runs on Qt's offscreen platform unless a platform is chosen. Usage: bench_settings_load [rounds]
+// Runs on Qt's offscreen platform unless a platform is chosen.
+// Usage: bench_settings_load [rounds] [sections]   (sections: the larger count, 50,000 unless
+// given; a smaller one keeps a run short where the cost grows with the square)
 #include "app/application.h"
 #include "app/program.h"
 #include "platform/platform.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <functional>
 #include <malloc.h>
-#include <memory>
 #include <time.h>
 #include <vector>
 
 namespace {
-constexpr int kDefaultRounds = 5;
-constexpr qsizetype kMegabyte = 1024 * 1024;
-constexpr int kSizes[] = {5, 20}; // megabytes
-constexpr int kValuesRead = 5; // the start screen reads the file once for each
+constexpr int kDefaultRounds = 3;
+constexpr int kDefaultSections = 50000;
+constexpr qsizetype kMebibyte = 1024 * 1024;
 constexpr int kFreshBlockBytes = 128 * 1024;
 
 constexpr char kProgramsOwnFile[]
     = "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 500\nSCREENV= 500\n";
 
-// Text lines that hold none of the program's sections.
 QByteArray logLines(qsizetype size)
 {
-    QByteArray text;
-    text.reserve(size + 64);
-    for (int line = 0; text.size() < size; ++line)
+    QByteArray text = kProgramsOwnFile;
+    // Room left for a record, so that "Done" still fits.
+    for (int line = 0; text.size() < size - 4096; ++line)
         text.append("log ").append(QByteArray::number(line)).append(": pointer at 512, 384\n");
     return text;
 }
 
-// A program folder holding a settings file, and a place for the instance guard.
-struct Folder
+QByteArray bareSections(int count)
 {
-    QTemporaryDir dir;
-    QString file() const { return dir.filePath(QStringLiteral("Kelvane.ini")); }
-};
-
-bool write(const Folder &folder, const QByteArray &content)
-{
-    QFile file(folder.file());
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    QByteArray text = kProgramsOwnFile;
+    for (int n = 1; n <= count; ++n)
+        text.append("[Calibration ").append(QByteArray::number(n)).append("]\n");
+    return text;
 }
 
-// The processor time this thread has used, the system's work for it (reading, fresh memory)
-// included. Unlike the time on the clock it does not grow while other programs have the
-// processor, which on a busy machine is most of the clock's spread.
+// Records of monitors that are not this one, as "Done" writes them, up to `size` bytes.
+QByteArray records(qsizetype size)
+{
+    QByteArray text = kProgramsOwnFile;
+    for (int n = 1;; ++n) {
+        const QByteArray number = QByteArray::number(n);
+        const QByteArray record = "[Calibration Maker Model " + number
+            + " DP-1 1920x1080]\nSCREENH= 567\nSCREENV= 567\nMANUFACTURER=Maker\nMODEL=Model\n"
+              "SERIAL="
+            + number + "\nOUTPUT=DP-1\nRESOLUTION=1920 x 1080\nDATE=2026-01-"
+            + QByteArray::number(1 + n % 28).rightJustified(2, '0') + '\n';
+        if (text.size() + record.size() > size)
+            return text;
+        text.append(record);
+    }
+}
+
+struct File
+{
+    QByteArray name;
+    QByteArray content;
+};
+
 double processorMilliseconds()
 {
     timespec now {};
@@ -69,30 +91,46 @@ double processorMilliseconds()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-// Processor milliseconds from a fresh program's start to its start screen, loaded; negative if
-// no screen came up.
-double loadMilliseconds(const Folder &folder)
+void click(QWidget *window, const char *button)
 {
-    const QByteArray path = QFile::encodeName(folder.dir.path());
-    Program program(path, path);
-    const double start = processorMilliseconds();
-    program.showFrmstart();
-    const double milliseconds = processorMilliseconds() - start;
-    return program.current() ? milliseconds : -1;
+    if (auto *pushButton
+        = window ? window->findChild<QPushButton *>(QLatin1String(button)) : nullptr)
+        pushButton->click();
 }
 
-// Milliseconds for the least the screen's loading could do with the file: read it whole as
-// often as the screen does, once for each of its values.
-double readMilliseconds(const Folder &folder)
+enum Step { Load, Start, Calibrate, Done, Exit, kSteps };
+constexpr const char *kStepNames[kSteps] = {"load", "Start", "Calibrate", "Done", "Exit"};
+
+// Processor milliseconds of one step on a fresh copy of `content`; negative where the step did
+// not lead where it should (no start screen, no next screen, the program not ended).
+double stepMilliseconds(const QByteArray &content, Step step)
 {
-    const double start = processorMilliseconds();
-    bool read = true;
-    for (int value = 0; value < kValuesRead; ++value) {
-        QFile file(folder.file());
-        read = read && file.open(QIODevice::ReadOnly) && !file.readAll().isEmpty();
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("Kelvane.ini")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return -1;
+    file.close();
+    const QByteArray path = QFile::encodeName(dir.path());
+    Program program(path, path);
+    double start = processorMilliseconds();
+    program.showFrmstart();
+    QWidget *startScreen = program.current();
+    if (step == Done) {
+        click(startScreen, "Command3");
+        start = processorMilliseconds();
+        click(program.current(), "Done");
+    } else if (step != Load) {
+        start = processorMilliseconds();
+        click(startScreen,
+            step == Start           ? "Command1"
+                : step == Calibrate ? "Command3"
+                                    : "Command2");
     }
     const double milliseconds = processorMilliseconds() - start;
-    return read ? milliseconds : -1;
+    const bool arrived = step == Exit ? program.ended()
+        : step == Load                ? startScreen != nullptr
+                                      : program.current() && program.current() != startScreen;
+    return arrived ? milliseconds : -1;
 }
 
 double median(std::vector<double> values)
@@ -110,42 +148,42 @@ int main(int argc, char *argv[])
     platform::prepareApplication();
     Application app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : kDefaultRounds;
-    // A started program reads each copy of the file into memory fresh from the system. The C
-    // library would otherwise keep the memory of a big file's copy and hand it to the next
-    // smaller one, which then skips the cost a start pays: fix the size above which a block
-    // comes fresh from the system at the library's starting value.
+    const int sections = argc > 2 ? std::max(4, QByteArray(argv[2]).toInt()) : kDefaultSections;
+    // A started program reads its file into memory fresh from the system; the C library would
+    // otherwise hand a big file's freed memory to the next copy, which then skips that cost.
     mallopt(M_MMAP_THRESHOLD, kFreshBlockBytes);
 
-    Folder small;
-    std::array<std::unique_ptr<Folder>, std::size(kSizes)> big;
-    std::array<double, std::size(kSizes)> megabytes {};
-    bool written = write(small, kProgramsOwnFile);
-    for (std::size_t k = 0; k < big.size(); ++k) {
-        big[k] = std::make_unique<Folder>();
-        const QByteArray content = logLines(kSizes[k] * kMegabyte);
-        megabytes[k] = double(content.size()) / kMegabyte;
-        written = written && write(*big[k], content);
-    }
-    if (!written) {
-        std::fputs("bench_settings_load: cannot write the settings files\n", stderr);
-        return 1;
+    const qsizetype recordBytes
+        = kMebibyte * std::min(sections, kDefaultSections) / kDefaultSections;
+    const std::vector<File> files {
+        {"the program's own file (baseline)", kProgramsOwnFile},
+        {"1 MiB of log lines", logLines(kMebibyte)},
+        {QByteArray::number(sections / 4) + " bare sections", bareSections(sections / 4)},
+        {QByteArray::number(sections) + " bare sections", bareSections(sections)},
+        {"records, 1/4 of the size", records(recordBytes / 4)},
+        {"records, " + QByteArray::number(recordBytes) + " bytes", records(recordBytes)},
+    };
+    for (const File &file : files) {
+        if (file.content.size() > kMebibyte) {
+            std::fprintf(stderr, "bench_settings_load: %s is over 1 MiB\n", file.name.constData());
+            return 1;
+        }
     }
 
-    // What is timed, in the order of the columns printed: the program's own file, then a load
-    // and five plain reads of each big file.
-    std::vector<std::function<double()>> steps {[&] { return loadMilliseconds(small); }};
-    for (const auto &folder : big) {
-        steps.push_back([&] { return loadMilliseconds(*folder); });
-        steps.push_back([&] { return readMilliseconds(*folder); });
+    std::vector<std::function<double()>> runs;
+    for (const File &file : files) {
+        for (int step = 0; step < kSteps; ++step)
+            runs.push_back([&file, step] { return stepMilliseconds(file.content, Step(step)); });
     }
-    std::vector<std::vector<double>> times(steps.size());
-    // The first round fills the disk cache and the program's first-use costs; it is not counted.
+    std::vector<std::vector<double>> times(runs.size());
+    // The first round pays the program's first-use costs; it is not counted.
     for (int round = -1; round < rounds; ++round) {
-        for (std::size_t turn = 0; turn < steps.size(); ++turn) {
-            const std::size_t kind = (std::size_t(std::max(round, 0)) + turn) % steps.size();
-            const double milliseconds = steps[kind]();
+        for (std::size_t turn = 0; turn < runs.size(); ++turn) {
+            const std::size_t kind = (std::size_t(std::max(round, 0)) * 7 + turn) % runs.size();
+            const double milliseconds = runs[kind]();
             if (milliseconds < 0) {
-                std::fputs("bench_settings_load: the start screen did not open\n", stderr);
+                std::fprintf(stderr, "bench_settings_load: %s, %s did not arrive\n",
+                    files[kind / kSteps].name.constData(), kStepNames[kind % kSteps]);
                 return 1;
             }
             if (round >= 0)
@@ -153,22 +191,32 @@ int main(int argc, char *argv[])
         }
     }
 
-    const double base = median(times[0]);
-    std::printf("Start screen loaded, %d rounds in turn (medians of the processor time)\n", rounds);
-    std::printf("  from the program's own file (baseline)  %8.2f ms\n", base);
-    std::array<double, std::size(kSizes)> perMegabyte {};
-    for (std::size_t k = 0; k < big.size(); ++k) {
-        const double load = median(times[1 + 2 * k]);
-        const double read = median(times[2 + 2 * k]);
-        perMegabyte[k] = (load - base) / megabytes[k];
-        std::printf(
-            "  from %4.1f MB of log lines               %8.2f ms   %6.2f ms per MB over the "
-            "baseline, %5.2f x five plain reads of the file\n",
-            megabytes[k], load, perMegabyte[k], (load - base) / read);
+    std::printf("Processor time per step, median of %d rounds in turn (ms)\n", rounds);
+    std::printf("%-36s %8s", "file", "bytes");
+    for (const char *name : kStepNames)
+        std::printf(" %10s", name);
+    std::printf("\n");
+    std::vector<std::vector<double>> medians(files.size(), std::vector<double>(kSteps));
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        std::printf("%-36s %8lld", files[f].name.constData(), qlonglong(files[f].content.size()));
+        for (int step = 0; step < kSteps; ++step) {
+            medians[f][step] = median(times[f * kSteps + step]);
+            std::printf(" %10.2f", medians[f][step]);
+        }
+        std::printf("\n");
     }
-    std::printf(
-        "  per MB, %d MB over %d MB                  %8.2f   (1.00: the time grows with the "
-        "size and no faster)\n",
-        kSizes[1], kSizes[0], perMegabyte[1] / perMegabyte[0]);
+    // Over the baseline, the larger file of each kind against its quarter: 4 where the cost grows
+    // with the size, 16 where it grows with the square.
+    const auto growth = [&](std::size_t small, std::size_t big) {
+        std::printf("%-36s %8s", files[big].name.constData(), "/ 1/4");
+        for (int step = 0; step < kSteps; ++step)
+            std::printf(" %10.2f",
+                (medians[big][step] - medians[0][step])
+                    / (medians[small][step] - medians[0][step]));
+        std::printf("\n");
+    };
+    std::printf("Growth over the baseline, 4 x the file (4: linear, 16: square)\n");
+    growth(2, 3);
+    growth(4, 5);
     return 0;
 }

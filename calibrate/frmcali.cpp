@@ -2,11 +2,14 @@
 
 #include "clinic/calibration.h"
 #include "clinic/calibrationrecord.h"
+#include "clinic/visit.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
+#include "forms/question.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
@@ -14,9 +17,10 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -28,37 +32,46 @@ constexpr float kCorner = clinic::kMarkOrigin - 1;
 constexpr float kMarkFrom = 70;
 constexpr float kMarkTo = 130;
 
-// Puts a bar at a mark given in pixels, rounded to a whole pixel, a half going to the even
-// neighbour; a mark beyond either end of the bar puts it at that end, which the mark and the
-// readout then show. Says whether the bar moved: setting the value it already holds runs
-// nothing, any other value runs the bar's change handling at once.
-bool setBar(QScrollBar *bar, double mark)
+// ScreenV is held as a whole number of pixels: a half goes to the even neighbour. The bars end
+// long before 16 bits could overflow; the largest value stands in should they not.
+qint16 wholeDown(double value)
 {
-    const double whole = std::nearbyint(mark);
-    int value = bar->minimum();
-    if (whole >= bar->maximum())
-        value = bar->maximum();
-    else if (whole > bar->minimum())
-        value = int(whole);
-    if (value == bar->value())
-        return false;
-    bar->setValue(value);
-    return true;
+    return settings::toInteger16(value).value_or(std::numeric_limits<qint16>::max());
 }
 
-// The lengths are said beside their axes: across on one line above the axis, down on two in
-// the column between the axis and the picture.
-QString lengthAcross(int mm)
+QString lengthText(int mm)
 {
-    return QCoreApplication::translate("FrmCali", "Set this mark at %1 mm").arg(mm);
+    return QCoreApplication::translate("FrmCali", "%1 mm").arg(mm);
 }
-QString lengthDown(int mm)
+
+// What the picture says: where the ruler goes, the lengths asked for, the keys and the buttons.
+// A length is never split over two lines.
+QString instructions(int acrossMm, int downMm)
 {
-    return QCoreApplication::translate("FrmCali", "Set this mark\nat %1 mm").arg(mm);
+    const auto unbroken
+        = [](int mm) { return lengthText(mm).replace(QLatin1Char(' '), QChar::Nbsp); };
+    const QString where = acrossMm == downMm
+        ? QCoreApplication::translate("FrmCali",
+            "Lay a ruler along each axis with its zero on the line that crosses it at the "
+            "corner, and set each mark at %1.")
+              .arg(unbroken(acrossMm))
+        : QCoreApplication::translate("FrmCali",
+            "Lay a ruler along each axis with its zero on the line that crosses it at the "
+            "corner, and set the marks at %1 across and %2 down.")
+              .arg(unbroken(acrossMm), unbroken(downMm));
+    return where + QLatin1String("\n\n")
+        + QCoreApplication::translate("FrmCali",
+            "The arrow keys move a mark 1 pixel, Page Up, Page Down and the wheel 10. The "
+            "value per 150 mm can be typed as well.")
+        + QLatin1String("\n\n")
+        + QCoreApplication::translate(
+            "FrmCali", "Press \"Done\" to save, \"Cancel\" to leave without change.");
 }
 
 // Between controls moved to fit a small screen, and between them and the marks.
 constexpr int kFitGap = 2;
+// The first column right of the down axis's marks.
+constexpr int kRightOfMarks = int(kMarkTo) + 1 + kFitGap;
 
 void moveBy(QWidget *widget, int dx, int dy)
 {
@@ -70,6 +83,12 @@ bool sideBySide(const QWidget *a, const QWidget *b)
     const QRect ra = a->geometry();
     const QRect rb = b->geometry();
     return ra.left() <= rb.right() && rb.left() <= ra.right();
+}
+
+// A control as large as its content needs, and never smaller than its design box.
+void growToHint(QWidget *control)
+{
+    control->resize(control->size().expandedTo(control->sizeHint()));
 }
 
 // Brings every control of the window onto a screen too small for the design: the instruction
@@ -131,27 +150,62 @@ void fitOnScreen(FrmCaliDesign &ui, QSize screen)
     if (need <= 0)
         return;
 
-    // Still too low: the across bar and its readout step aside, left of the picture and right
-    // of the down axis's marks, and the picture rises to just under the across axis's mark.
-    const int aside = ui.HScroll1->width() + kFitGap + ui.HPO->width();
-    if (underMark + aside > ui.Image1->x() - kFitGap)
+    // Still too low: the across bar and its value step aside, left of the picture and right
+    // of the down axis's marks, side by side where the room is wide enough, else the value
+    // under the bar, and the picture rises to just under the across axis's mark.
+    const int room = ui.Image1->x() - kFitGap - kRightOfMarks;
+    QScrollBar *across = ui.HScroll1;
+    if (across->width() + kFitGap + ui.HPO->width() <= room) {
+        across->move(kRightOfMarks, across->y());
+        ui.HPO->move(across->geometry().right() + 1 + kFitGap, ui.HPO->y());
+    } else if (std::max(across->width(), ui.HPO->width()) <= room) {
+        across->move(kRightOfMarks, underMark);
+        ui.HPO->move(kRightOfMarks, across->geometry().bottom() + 1 + kFitGap);
+    } else {
         return;
-    ui.HScroll1->move(underMark, ui.HScroll1->y());
-    ui.HPO->move(underMark + ui.HScroll1->width() + kFitGap, ui.HPO->y());
+    }
     rise(std::clamp(ui.Image1->y() - underMark, 0, need));
 }
 
-// The across length and the monitor's-size button stand above the across axis, their bottoms
-// just clear of its mark's stroke, where no other control is on any screen. They are placed in
-// screen pixels from the corner, as the axes and marks are, so that a high dpi does not push
-// them onto the mark; the button is as wide as its caption needs.
+// The down axis's controls keep the design's places of its bar and value, right of the down
+// axis's marks and left of the picture: the list of lengths beside the bar, the label over them
+// in as many lines as the column's width asks. Where the picture has moved left (a small
+// screen), the column moves left as far as the marks allow, and where the list still does not
+// fit beside the bar it goes under the value.
+void placeDownColumn(FrmCaliDesign &ui)
+{
+    const int right = ui.Image1->x() - kFitGap;
+    QWidget *const column[] = {ui.VLength, ui.VScroll1, ui.VPO};
+    const auto besideBar = [&ui] { return ui.VScroll1->geometry().right() + 1 + kFitGap; };
+    const int over = std::max(
+        besideBar() + ui.VChoice->width() - 1 - right, ui.VPO->geometry().right() - right);
+    if (over > 0) {
+        const int left = std::min(over, ui.VScroll1->x() - kRightOfMarks);
+        for (QWidget *control : column)
+            moveBy(control, -left, 0);
+    }
+    if (besideBar() + ui.VChoice->width() - 1 <= right)
+        ui.VChoice->move(besideBar(), ui.VScroll1->y());
+    else
+        ui.VChoice->move(ui.VPO->x(), ui.VPO->geometry().bottom() + 1 + kFitGap);
+    const int width = right + 1 - ui.VLength->x();
+    const int height = std::max(ui.VLength->height(), ui.VLength->heightForWidth(width));
+    ui.VLength->setGeometry(ui.VLength->x(), ui.VScroll1->y() - kFitGap - height, width, height);
+}
+
+// The across length, its list and the monitor's-size button stand above the across axis, their
+// bottoms just clear of its mark's stroke, where no other control is on any screen. They are
+// placed in screen pixels from the corner, as the axes and marks are, so that a high dpi does
+// not push them onto the mark.
 void placeAboveTheAxis(FrmCaliDesign &ui)
 {
     const int bottom = int(kMarkFrom) - kFitGap;
-    ui.HLength->move(clinic::kMarkOrigin, bottom - ui.HLength->height());
-    QPushButton *button = ui.MonitorSize;
-    button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
-    button->move(ui.HLength->geometry().right() + 1 + kFitGap, bottom - button->height());
+    int left = clinic::kMarkOrigin;
+    for (QWidget *control : {static_cast<QWidget *>(ui.HLength), static_cast<QWidget *>(ui.HChoice),
+             static_cast<QWidget *>(ui.MonitorSize)}) {
+        control->move(left, bottom - control->height());
+        left = control->geometry().right() + 1 + kFitGap;
+    }
 }
 
 } // namespace
@@ -162,17 +216,59 @@ FrmCali::FrmCali(FrmCaliValues &values, Navigation &program, QWidget *parent)
     , m_program(program)
 {
     ui.setupUi(this);
-    fitOnScreen(ui, platform::screenGeometry(m_program.patientScreen()).size());
-    placeAboveTheAxis(ui);
     connect(ui.HScroll1, &QScrollBar::valueChanged, this, &FrmCali::HScroll1_Change);
     connect(ui.VScroll1, &QScrollBar::valueChanged, this, &FrmCali::VScroll1_Change);
     connect(ui.Done, &QPushButton::clicked, this, &FrmCali::Done_Click);
     connect(ui.Cancel, &QPushButton::clicked, this, &FrmCali::Cancel_Click);
     connect(ui.MonitorSize, &QPushButton::clicked, this, &FrmCali::MonitorSize_Click);
+    for (const Axis axis : {Axis::Across, Axis::Down}) {
+        connect(choice(axis), &QComboBox::currentIndexChanged, this,
+            [this, axis] { lengthChosen(axis); });
+        connect(valueBox(axis), &QDoubleSpinBox::valueChanged, this,
+            [this, axis] { valueTyped(axis); });
+        // A key on the value moves the mark as the same key on the bar does.
+        connect(valueBox(axis), &ValueBox::stepped, this,
+            [this, axis](int pixels) { bar(axis)->setValue(bar(axis)->value() + pixels); });
+    }
     // Enter presses the focused button, as the space bar does: right after opening that is
-    // "Done", which stores the values as loaded.
+    // "Done".
     ui.Done->setAutoDefault(true);
     ui.Cancel->setAutoDefault(true);
+}
+
+QScrollBar *FrmCali::bar(Axis axis) const
+{
+    return axis == Axis::Across ? ui.HScroll1 : ui.VScroll1;
+}
+
+ValueBox *FrmCali::valueBox(Axis axis) const
+{
+    return axis == Axis::Across ? ui.HPO : ui.VPO;
+}
+
+QComboBox *FrmCali::choice(Axis axis) const
+{
+    return axis == Axis::Across ? ui.HChoice : ui.VChoice;
+}
+
+int &FrmCali::length(Axis axis)
+{
+    return axis == Axis::Across ? m_lengthH : m_lengthV;
+}
+
+QList<double> &FrmCali::placed(Axis axis)
+{
+    return axis == Axis::Across ? m_placedH : m_placedV;
+}
+
+float FrmCali::screenSize(Axis axis) const
+{
+    return axis == Axis::Across ? m_width : m_height;
+}
+
+double FrmCali::value(Axis axis) const
+{
+    return axis == Axis::Across ? m_values.ScreenH : double(m_values.ScreenV);
 }
 
 void FrmCali::Form_Load()
@@ -182,124 +278,218 @@ void FrmCali::Form_Load()
         return;
     }
 
-    // Each read is a step of its own: one that fails keeps the value held before.
+    // Each read is a step of its own: one that fails keeps the value held before. Where the start
+    // screen's save failed, the calibration is the one it showed.
     const QByteArray folder = m_program.programFolder();
-    settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
-    settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
+        m_values.ScreenH = unsaved->values.ScreenH;
+        m_values.ScreenV = unsaved->values.ScreenV;
+    } else {
+        settings::read(folder, settings::Key::ScreenH, m_values.ScreenH);
+        settings::read(folder, settings::Key::ScreenV, m_values.ScreenV);
+    }
 
-    // Each axis asks for the longest length whose mark the clinician can surely reach on this
-    // screen, judged from the monitor's reported size, else from the stored value.
+    // Each axis asks first for the longest length whose mark the clinician can surely reach on
+    // this screen, judged from the monitor's reported size, else from the stored value.
     const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
+    m_width = screen.width;
+    m_height = screen.height;
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
     const QSizeF reported = clinic::knownSizeMm(monitor);
     m_reportedH = clinic::reportedCalibration(monitor.resolution.width(), reported.width());
     m_reportedV = clinic::reportedCalibration(monitor.resolution.height(), reported.height());
     m_lengthH = clinic::lengthFor(
-        screen.width, clinic::expectedCalibration(m_reportedH, m_values.ScreenH, screen.width));
+        m_width, clinic::expectedCalibration(m_reportedH, m_values.ScreenH, m_width));
     m_lengthV = clinic::lengthFor(
-        screen.height, clinic::expectedCalibration(m_reportedV, m_values.ScreenV, screen.height));
-    ui.HLength->setText(lengthAcross(m_lengthH));
-    ui.VLength->setText(lengthDown(m_lengthV));
+        m_height, clinic::expectedCalibration(m_reportedV, m_values.ScreenV, m_height));
 
     // The monitor's size is offered only where nothing has been calibrated on this monitor at
     // this resolution: a calibration made here is better than what the monitor says of itself.
-    const bool calibratedHere
-        = clinic::judgeCalibration(folder, m_values.ScreenH, m_values.ScreenV, monitor)
-              .calibratedHere;
-    ui.MonitorSize->setVisible(!calibratedHere && m_reportedH > 0 && m_reportedV > 0);
+    m_calibratedHere = clinic::judgeCalibration(folder, m_values.ScreenH, m_values.ScreenV, monitor)
+                           .calibratedHere;
+    ui.MonitorSize->setVisible(!m_calibratedHere && m_reportedH > 0 && m_reportedV > 0);
 
-    ui.Xline->setPoints(kCorner, kCorner, screen.width - clinic::kAxisShortOfEdge, kCorner);
-    ui.Yline->setPoints(kCorner, kCorner, kCorner, screen.height - clinic::kAxisShortOfEdge);
+    ui.Xline->setPoints(kCorner, kCorner, m_width - clinic::kAxisShortOfEdge, kCorner);
+    ui.Yline->setPoints(kCorner, kCorner, kCorner, m_height - clinic::kAxisShortOfEdge);
 
-    // Each bar stops where its mark stops, so that the value held, its readout and its mark
-    // always agree and "Done" stores only what the screen showed.
-    ui.HScroll1->setMaximum(clinic::largestMark(screen.width));
-    ui.VScroll1->setMaximum(clinic::largestMark(screen.height));
-    // The bars' change handling places the marks and readouts and replaces the values by what
-    // the bars show; it runs here even where a bar stays at the 0 it was created with, so that
-    // no readout keeps its design caption. The caption below then shows the values as the bars
-    // left them.
-    const double loadedH = m_values.ScreenH;
-    const qint16 loadedV = m_values.ScreenV;
-    if (!setBar(ui.HScroll1, clinic::markFor(loadedH, m_lengthH)))
-        HScroll1_Change();
-    if (!setBar(ui.VScroll1, clinic::markFor(loadedV, m_lengthV)))
-        VScroll1_Change();
-    // On a shorter length one step of a bar is more than one pixel per 150 mm, so the bar's
-    // value need not give back the stored value exactly. A value whose mark stands where the bar
-    // put it is kept as stored, so that "Done" without a touch stores what was loaded; on the
-    // full length the bar takes the value, as it always has, and so does a value no screen here
-    // could use.
-    const auto keepsLoaded = [](const QScrollBar *bar, double loaded, int length, float size) {
-        return length != clinic::kCalibrationLengthMm && clinic::accepted(loaded, size)
-            && bar->value() == std::nearbyint(clinic::markFor(loaded, length));
-    };
-    if (keepsLoaded(ui.HScroll1, loadedH, m_lengthH, screen.width)) {
-        m_values.ScreenH = loadedH;
-        ui.HPO->setText(settings::captionText(loadedH));
+    // Each bar stops where its mark stops, and a value typed beyond it becomes the bar's end, so
+    // that the value held, its readout and its mark always agree and "Done" stores only what
+    // the screen showed.
+    for (const Axis axis : {Axis::Across, Axis::Down}) {
+        const QSignalBlocker quietBar(bar(axis));
+        const QSignalBlocker quietValue(valueBox(axis));
+        const QSignalBlocker quietChoice(choice(axis));
+        bar(axis)->setMaximum(clinic::largestMark(screenSize(axis)));
+        valueBox(axis)->setRange(0, clinic::largestCalibration(screenSize(axis)));
+        valueBox(axis)->setSuffix(tr(" px/150 mm"));
+        growToHint(valueBox(axis));
+        for (const int mm : clinic::kLengthsMm)
+            choice(axis)->addItem(lengthText(mm), mm);
+        choice(axis)->setCurrentIndex(choice(axis)->findData(length(axis)));
+        growToHint(choice(axis));
     }
-    if (keepsLoaded(ui.VScroll1, loadedV, m_lengthV, screen.height)) {
-        m_values.ScreenV = loadedV;
-        ui.VPO->setText(settings::captionText(loadedV));
-    }
+    ui.HLength->setWordWrap(false);
+    ui.HLength->resize(ui.HLength->sizeHint().width(), ui.HLength->height());
+    growToHint(ui.MonitorSize);
+    fitOnScreen(ui, platform::screenGeometry(m_program.patientScreen()).size());
+    placeDownColumn(ui);
+    placeAboveTheAxis(ui);
 
-    ui.cali->setText(
-        tr("Calibration Value %1 x %2")
-            .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
-    ui.resolu->setText(
-        tr("Screen Resolution %1 x %2")
-            .arg(settings::captionText(screen.width), settings::captionText(screen.height)));
+    // A value whose mark stands where the bar puts it is kept as stored, so that "Done" without
+    // a touch stores what was loaded (clinic::heldValue).
+    placeMark(Axis::Across, m_values.ScreenH);
+    placeMark(Axis::Down, m_values.ScreenV);
+    // Where the monitor's size would put a mark is no measurement either, pressed or not.
+    if (m_reportedH > 0)
+        m_placedH << m_reportedH;
+    if (m_reportedV > 0)
+        m_placedV << m_reportedV;
+
+    ui.resolu->setText(tr("Screen Resolution %1 x %2")
+                           .arg(settings::captionText(m_width), settings::captionText(m_height)));
+    const QString name = clinic::monitorName(monitor);
+    ui.MonitorName->setText(
+        tr("Monitor: %1, %2")
+            .arg(name.isEmpty() ? tr("no name given") : name, clinic::sizeText(monitor)));
+    showLengths();
+}
+
+void FrmCali::placeMark(Axis axis, double wanted)
+{
+    const int mm = length(axis);
+    const float size = screenSize(axis);
+    {
+        const QSignalBlocker quiet(bar(axis));
+        bar(axis)->setValue(clinic::markPlace(wanted, mm, size));
+    }
+    const double held = clinic::heldValue(wanted, mm, size);
+    if (axis == Axis::Across)
+        m_values.ScreenH = held;
+    else
+        m_values.ScreenV = wholeDown(held);
+    placed(axis) << value(axis);
+    showValues();
 }
 
 void FrmCali::HScroll1_Change()
 {
     // The bar counts pixels of the length asked for; the value held is pixels per 150 mm.
-    const int mark = ui.HScroll1->value();
-    m_values.ScreenH = clinic::per150(mark, m_lengthH);
-    ui.HPO->setText(settings::captionText(m_values.ScreenH));
-    const float x = float(clinic::kMarkOrigin + mark);
-    ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
+    m_values.ScreenH = clinic::per150(ui.HScroll1->value(), m_lengthH);
+    showValues();
 }
 
 void FrmCali::VScroll1_Change()
 {
-    // ScreenV is held as a whole number of pixels: a half goes to the even neighbour. The bar
-    // ends long before 16 bits could overflow; the largest value stands in should it not.
-    const int mark = ui.VScroll1->value();
-    m_values.ScreenV = settings::toInteger16(clinic::per150(mark, m_lengthV))
-                           .value_or(std::numeric_limits<qint16>::max());
-    ui.VPO->setText(settings::captionText(m_values.ScreenV));
-    const float y = float(clinic::kMarkOrigin + mark);
+    m_values.ScreenV = wholeDown(clinic::per150(ui.VScroll1->value(), m_lengthV));
+    showValues();
+}
+
+void FrmCali::lengthChosen(Axis axis)
+{
+    // The calibration stays; its mark moves to where it stands on the new length.
+    length(axis) = choice(axis)->currentData().toInt();
+    placeMark(axis, value(axis));
+    showLengths();
+}
+
+void FrmCali::valueTyped(Axis axis)
+{
+    const double typed = valueBox(axis)->value();
+    placeMark(axis, axis == Axis::Across ? typed : double(wholeDown(typed)));
+}
+
+void FrmCali::showLengths()
+{
+    ui.HArcLength->setText(lengthText(m_lengthH));
+    ui.VArcLength->setText(lengthText(m_lengthV));
+    ui.Instructions->setText(instructions(m_lengthH, m_lengthV));
+    ui.placeOnThePicture();
+}
+
+void FrmCali::showValues()
+{
+    const float x = float(clinic::kMarkOrigin + ui.HScroll1->value());
+    ui.Xcursor->setPoints(x, kMarkFrom, x, kMarkTo);
+    const float y = float(clinic::kMarkOrigin + ui.VScroll1->value());
     ui.Ycursor->setPoints(kMarkFrom, y, kMarkTo, y);
+    for (const Axis axis : {Axis::Across, Axis::Down}) {
+        {
+            const QSignalBlocker quiet(valueBox(axis));
+            valueBox(axis)->setValue(value(axis));
+        }
+        // Only a length on which this value's mark stands on the bar can be chosen.
+        auto *lengths = qobject_cast<QStandardItemModel *>(choice(axis)->model());
+        for (int i = 0; i < choice(axis)->count(); ++i) {
+            lengths->item(i)->setEnabled(clinic::lengthFits(
+                value(axis), choice(axis)->itemData(i).toInt(), screenSize(axis)));
+        }
+    }
+    ui.cali->setText(
+        tr("Calibration Value %1 x %2")
+            .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
 }
 
 void FrmCali::MonitorSize_Click()
 {
     // Both marks at once, where the monitor's reported size puts the lengths asked for; a bar
     // that already stands there keeps its value.
-    setBar(ui.HScroll1, clinic::markFor(m_reportedH, m_lengthH));
-    setBar(ui.VScroll1, clinic::markFor(m_reportedV, m_lengthV));
+    ui.HScroll1->setValue(clinic::markPlace(m_reportedH, m_lengthH, m_width));
+    ui.VScroll1->setValue(clinic::markPlace(m_reportedV, m_lengthV, m_height));
+}
+
+clinic::MarkAtDone FrmCali::atDone(Axis axis) const
+{
+    const bool across = axis == Axis::Across;
+    return {screenSize(axis), across ? m_lengthH : m_lengthV, bar(axis)->value(),
+        across ? m_placedH : m_placedV};
+}
+
+bool FrmCali::rulerChecked()
+{
+    const QString question = m_lengthH == m_lengthV
+        ? tr("Have you checked both marks with a ruler at %1 mm?").arg(m_lengthH)
+        : tr("Have you checked both marks with a ruler at %1 mm across and %2 mm down?")
+              .arg(m_lengthH)
+              .arg(m_lengthV);
+    return ask(this,
+        {QMessageBox::Question, tr("Check the calibration"), question,
+            tr("A mark stands where the screen put it, not where a ruler showed it. A "
+               "calibration counts as made on this monitor only once measured."),
+            tr("Yes, checked"), tr("Go back")});
 }
 
 void FrmCali::Done_Click()
 {
-    // Stored exactly as held, with the monitor and resolution they were made on and the day:
-    // the start screen judges the values when it loads, and brings this monitor's record back
-    // whenever it is in use again.
+    // Only a calibration a person measured counts as made on this monitor: "Go back" leaves
+    // the marks as they are for the ruler.
+    if (clinic::needsRulerCheck(m_calibratedHere, atDone(Axis::Across), atDone(Axis::Down))
+        && !rulerChecked())
+        return;
+    // Stored exactly as held, with the monitor and resolution they were made on, the day and the
+    // user: the start screen judges the values when it loads, and brings this monitor's record
+    // back whenever it is in use again. Nothing is stored once another instance holds the
+    // folder's lock.
     const QByteArray folder = m_program.programFolder();
     const clinic::CalibrationRecord record {m_values.ScreenH, double(m_values.ScreenV),
-        describeMonitor(m_program.patientScreen()), QDate::currentDate()};
-    const QString error = settings::save(folder,
-        {{settings::Key::ScreenH, m_values.ScreenH},
-            {settings::Key::ScreenV, double(m_values.ScreenV)}},
-        clinic::doneEntries(folder, record));
+        describeMonitor(m_program.patientScreen()), QDate::currentDate(), platform::loginName()};
+    const QString stopped = m_program.savingStopped();
+    const QString error = stopped.isEmpty() ? settings::save(folder,
+                              {{settings::Key::ScreenH, m_values.ScreenH},
+                                  {settings::Key::ScreenV, double(m_values.ScreenV)}},
+                              clinic::doneEntries(folder, record))
+                                            : stopped;
     if (!error.isEmpty()) {
         // The marks stay where the clinician put them: another "Done" once the folder can be
-        // written stores them, "Cancel" leaves the file as it was.
+        // written stores them, "Cancel" leaves the file as it was. A calibration that was not
+        // stored is not used either: nothing would record it.
         QMessageBox box(QMessageBox::Warning, tr("Calibration not stored"),
-            tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
-               "to try again, or \"Cancel\" to leave without storing it.")
-                .arg(QFile::decodeName(settings::settingsPath(folder)), error),
+            stopped.isEmpty()
+                ? tr("The calibration could not be stored in %1:\n%2.\n\nPress \"Done\" "
+                     "to try again, or \"Cancel\" to leave without storing it.")
+                      .arg(QFile::decodeName(settings::settingsPath(folder)), error)
+                : tr("The calibration was not stored. %1\n\nPress \"Cancel\" to leave "
+                     "without storing it.")
+                      .arg(stopped),
             QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);
         box.exec();

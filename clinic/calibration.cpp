@@ -1,12 +1,14 @@
 #include "clinic/calibration.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 
 namespace clinic {
 namespace {
-// The share of an axis's room that the guessed mark may take when a length is chosen.
-constexpr double kGuessShareOfRoom = 0.8;
+// How far beyond the guess the true value may lie and still be reached on the length asked
+// for first.
+constexpr double kGuessMargin = 0.05;
 } // namespace
 
 bool markFits(double markPixels, float screenSize)
@@ -44,12 +46,47 @@ bool accepted(double calibration, float screenSize)
 
 int lengthFor(float screenSize, double expectedCalibration)
 {
-    const double room = largestMark(screenSize) * kGuessShareOfRoom;
+    const int room = largestMark(screenSize);
     for (const int length : kLengthsMm) {
-        if (markFor(expectedCalibration, length) <= room)
+        if (markFor(expectedCalibration * (1 + kGuessMargin), length) <= room)
             return length;
     }
     return std::end(kLengthsMm)[-1];
+}
+
+int markPlace(double calibration, int lengthMm, float screenSize)
+{
+    const double whole = std::nearbyint(markFor(calibration, lengthMm));
+    const int end = largestMark(screenSize);
+    if (!(whole > 0)) // NaN too
+        return 0;
+    return whole >= end ? end : int(whole);
+}
+
+bool lengthFits(double calibration, int lengthMm, float screenSize)
+{
+    return std::nearbyint(markFor(calibration, lengthMm)) <= largestMark(screenSize);
+}
+
+double heldValue(double wanted, int lengthMm, float screenSize)
+{
+    const int mark = markPlace(wanted, lengthMm, screenSize);
+    if (lengthMm != kCalibrationLengthMm && accepted(wanted, screenSize)
+        && mark == std::nearbyint(markFor(wanted, lengthMm)))
+        return wanted;
+    return per150(mark, lengthMm);
+}
+
+bool needsRulerCheck(bool calibratedHere, const MarkAtDone &across, const MarkAtDone &down)
+{
+    if (calibratedHere)
+        return false;
+    const auto unmeasured = [](const MarkAtDone &axis) {
+        return std::any_of(axis.placed.cbegin(), axis.placed.cend(), [&](double value) {
+            return axis.mark == markPlace(value, axis.lengthMm, axis.screenSize);
+        });
+    };
+    return unmeasured(across) || unmeasured(down);
 }
 
 double expectedCalibration(double reported, double stored, float screenSize)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+
 // The calibration's rules: what a calibration value means, where the calibration screen can
 // show one, which values the start screen accepts, and which length of ruler the calibration
 // screen asks for on a screen of a given size.
@@ -43,11 +45,45 @@ double largestCalibration(float screenSize);
 // to the largest value the calibration screen can make there, both inclusive.
 bool accepted(double calibration, float screenSize);
 
-// The length the calibration screen asks for on an axis of `screenSize` pixels, given the best
-// guess of the calibration (the stored value, or the monitor's reported size): the longest
-// length whose mark stands within four fifths of the room, so that the true value, even a fifth
-// beyond the guess, can still be reached. The shortest length where none does.
+// The length the calibration screen asks for first on an axis of `screenSize` pixels, given the
+// best guess of the calibration (the stored value, or the monitor's reported size): the longest
+// length whose mark the bar still reaches were the true value 5 % beyond the guess. A longer
+// length halves the share of a misread millimetre, so the margin is kept small. The shortest
+// length where none fits.
 int lengthFor(float screenSize, double expectedCalibration);
+
+// The whole pixel at which a mark for `calibration` measured against `lengthMm` stands on an
+// axis of `screenSize` pixels: the nearest, a half going to the even neighbour, and at the end of
+// the bar for a value beyond it.
+int markPlace(double calibration, int lengthMm, float screenSize);
+// Whether the calibration screen can show `calibration` against `lengthMm` on such an axis: its
+// mark, rounded, stands on the bar. The clinician may choose only such a length.
+bool lengthFits(double calibration, int lengthMm, float screenSize);
+// The value the calibration screen holds when asked to show `wanted` against `lengthMm`: the
+// value itself where the start screen would accept it and its mark stands where markPlace()
+// puts it, else what that mark measures. On the full length the mark measures whole pixels per
+// 150 mm, and the mark's value is held, as it always has been.
+double heldValue(double wanted, int lengthMm, float screenSize);
+
+// One axis of the calibration screen as "Done" finds it.
+struct MarkAtDone
+{
+    float screenSize = 0; // pixels along the axis
+    int lengthMm = kCalibrationLengthMm; // the length asked for
+    int mark = 0; // where the mark stands, in pixels from the origin
+    // Every value the screen put the mark at without the clinician stepping it there: the value
+    // it opened with, the monitor's reported size where it is known, what "Use the monitor's
+    // size" left, and each value kept across a change of length or typed in.
+    QList<double> placed;
+};
+
+// Whether "Done" must first ask the clinician whether both marks were checked with a ruler. A
+// calibration counts as made on a monitor only when a person measured it there: where this
+// monitor at this resolution has no calibration of its own (`calibratedHere` false), a mark
+// that stands where one of its placed values puts it on the length asked for (not moved, or
+// moved back) has not been shown to be measured. Either mark alone is enough to ask: the other
+// mark's measurement says nothing of it.
+bool needsRulerCheck(bool calibratedHere, const MarkAtDone &across, const MarkAtDone &down);
 
 // The best guess of a calibration before the clinician measures: the monitor's reported size
 // where it reports one (`reported` above 0), else the stored value where the start screen would

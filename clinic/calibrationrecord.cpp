@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,7 @@ constexpr char kKeySerial[] = "SERIAL";
 constexpr char kKeyOutput[] = "OUTPUT";
 constexpr char kKeyResolution[] = "RESOLUTION";
 constexpr char kKeyDate[] = "DATE";
+constexpr char kKeyUser[] = "USER";
 
 // Where the start screen keeps stored values it cannot use and finds in no record.
 constexpr char kUnrecordedSection[] = "Calibration unrecorded";
@@ -56,14 +58,22 @@ bool sameValues(double h1, double v1, double h2, double v2)
     return h1 == h2 && settings::toInteger16(v1) == settings::toInteger16(v2);
 }
 
+// An archive section that holds a value: a monitor's record, or values set aside.
+struct Kept
+{
+    QString section;
+    // An axis that holds no number is empty.
+    std::optional<double> screenH;
+    std::optional<double> screenV;
+    QDate date;
+};
+
 // Every record and every kept pair of values in the file.
 struct Records
 {
     std::optional<CalibrationRecord> current; // of the values in [Screen], as "Done" left them
     QList<ArchivedRecord> archives; // one per monitor and resolution
-    // The values of every archive section, records or set aside; an axis that holds no number
-    // is empty.
-    QList<std::pair<std::optional<double>, std::optional<double>>> kept;
+    QList<Kept> kept; // every archive section that holds a value, records or set aside
     QStringList sections;
 };
 
@@ -87,6 +97,7 @@ std::optional<CalibrationRecord> recordIn(const settings::Snapshot &file, const 
     record.monitor.resolution
         = QSize(resolution.captured(1).toInt(), resolution.captured(2).toInt());
     record.date = QDate::fromString(value(kKeyDate).trimmed(), Qt::ISODate);
+    record.user = recordedText(value(kKeyUser));
     return record;
 }
 
@@ -103,8 +114,11 @@ Records readRecords(const settings::Snapshot &file)
             continue;
         const std::optional<double> h = numberIn(file.value(section, QLatin1String(kKeyScreenH)));
         const std::optional<double> v = numberIn(file.value(section, QLatin1String(kKeyScreenV)));
-        if (h || v)
-            records.kept.append({h, v});
+        if (h || v) {
+            records.kept.append({section, h, v,
+                QDate::fromString(
+                    file.value(section, QLatin1String(kKeyDate)).trimmed(), Qt::ISODate)});
+        }
         if (const std::optional<CalibrationRecord> record = recordIn(file, section))
             records.archives.append({section, *record});
     }
@@ -170,6 +184,11 @@ CalibrationJudgement judge(
         = current && sameValues(current->screenH, current->screenV, screenH, screenV);
     const bool madeHere = (here && sameValues(here->screenH, here->screenV, screenH, screenV))
         || (isCurrent && madeOn(*current, monitor));
+    // The record that holds the values in use; the fall-back is no record's.
+    if (here && sameValues(here->screenH, here->screenV, screenH, screenV))
+        judgement.inUse = here;
+    else if (isCurrent && (madeHere || !fellBack))
+        judgement.inUse = current;
     if (madeHere) {
         const double off = offReported(screenH, screenV, monitor);
         if (off > kReportedTolerance) {
@@ -205,17 +224,51 @@ CalibrationJudgement judge(
     return judgement;
 }
 
-// A section name the file does not use yet: `name`, or `name` followed by a number.
+// A section name the file does not use yet: `name`, or `name` followed by a number. The names
+// in use are gathered once: a file may hold the name with every number up to tens of thousands.
 QString freeSection(const Records &records, const QString &name)
 {
-    const auto used = [&](const QString &candidate) {
-        return std::any_of(records.sections.cbegin(), records.sections.cend(),
-            [&](const QString &s) { return s.compare(candidate, Qt::CaseInsensitive) == 0; });
-    };
+    QSet<QString> used;
+    used.reserve(records.sections.size());
+    for (const QString &section : records.sections)
+        used.insert(section.toCaseFolded());
     QString candidate = name;
-    for (int n = 2; used(candidate); ++n)
+    for (int n = 2; used.contains(candidate.toCaseFolded()); ++n)
         candidate = name + QLatin1Char(' ') + QString::number(n);
     return candidate;
+}
+
+// The removal of the archive sections beyond kArchiveLimit once `adding` new ones are added, the
+// oldest first; the sections in `keep` stay.
+QList<profile::Entry> beyondLimit(const Records &records, const QStringList &keep, int adding)
+{
+    const qsizetype excess = records.kept.size() + adding - kArchiveLimit;
+    if (excess <= 0)
+        return {};
+    QList<const Kept *> oldestFirst;
+    for (const Kept &kept : records.kept) {
+        // A name the layout cannot be told to remove (one holding a NUL) stays where it is.
+        if (!keep.contains(kept.section, Qt::CaseInsensitive)
+            && profile::isStorable(kept.section.toLatin1(), {}, {}))
+            oldestFirst.append(&kept);
+    }
+    // Stable: of one date, the first in the file goes first. An invalid date sorts first.
+    std::stable_sort(oldestFirst.begin(), oldestFirst.end(),
+        [](const Kept *a, const Kept *b) { return a->date < b->date; });
+    QList<profile::Entry> entries;
+    for (qsizetype i = 0; i < qMin(excess, oldestFirst.size()); ++i)
+        entries << profile::Entry::removal(oldestFirst[i]->section.toLatin1());
+    return entries;
+}
+
+// The archive section of the record made on `monitor` at its resolution, or the empty text.
+QString archiveOf(const Records &records, const Monitor &monitor)
+{
+    for (const ArchivedRecord &archived : records.archives) {
+        if (madeOn(archived.record, monitor))
+            return archived.section;
+    }
+    return {};
 }
 
 QList<profile::Entry> recordEntries(const QString &section, const CalibrationRecord &record)
@@ -223,7 +276,7 @@ QList<profile::Entry> recordEntries(const QString &section, const CalibrationRec
     const auto entry = [&](const char *key, const QString &value) {
         return settings::profileEntry(section, QLatin1String(key), value);
     };
-    return {entry(kKeyScreenH, settings::numberText(record.screenH)),
+    QList<profile::Entry> entries {entry(kKeyScreenH, settings::numberText(record.screenH)),
         entry(kKeyScreenV, settings::numberText(record.screenV)),
         entry(kKeyManufacturer, recordedText(record.monitor.manufacturer)),
         entry(kKeyModel, recordedText(record.monitor.model)),
@@ -231,6 +284,10 @@ QList<profile::Entry> recordEntries(const QString &section, const CalibrationRec
         entry(kKeyOutput, recordedText(record.monitor.output)),
         entry(kKeyResolution, resolutionText(record.monitor.resolution)),
         entry(kKeyDate, record.date.toString(Qt::ISODate))};
+    // An older record put back into use stays as it was: it says nobody.
+    if (const QString user = recordedText(record.user); !user.isEmpty())
+        entries << entry(kKeyUser, user);
+    return entries;
 }
 
 // A stored value that the start screen is about to replace in [Screen], worth keeping: a
@@ -266,8 +323,8 @@ QList<profile::Entry> setAside(const settings::Snapshot &file, const Records &re
     const auto holds = [](const std::optional<double> &kept, bool number, double stored) {
         return number ? kept && *kept == stored : !kept;
     };
-    for (const auto &[keptH, keptV] : records.kept) {
-        if (holds(keptH, numberH, storedH) && holds(keptV, numberV, storedV))
+    for (const Kept &kept : records.kept) {
+        if (holds(kept.screenH, numberH, storedH) && holds(kept.screenV, numberV, storedV))
             return {};
     }
     const QString section = freeSection(records, QLatin1String(kUnrecordedSection));
@@ -306,6 +363,14 @@ QString recordedText(const QString &text)
     return kept.trimmed();
 }
 
+QString madeText(const CalibrationRecord &record)
+{
+    const QString unknown = QCoreApplication::translate("clinic", "unknown");
+    return QCoreApplication::translate("clinic", "Calibrated %1 by %2")
+        .arg(record.date.isValid() ? record.date.toString(Qt::ISODate) : unknown,
+            record.user.isEmpty() ? unknown : record.user);
+}
+
 CalibrationJudgement judgeCalibration(
     const QByteArray &folder, double screenH, double screenV, const Monitor &monitor)
 {
@@ -325,14 +390,9 @@ std::optional<ArchivedRecord> archivedRecord(const QByteArray &folder, const Mon
 QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRecord &record)
 {
     const Records records = readRecords(settings::Snapshot(folder));
-    QString section;
-    for (const ArchivedRecord &archived : records.archives) {
-        if (madeOn(archived.record, record.monitor)) {
-            section = archived.section;
-            break;
-        }
-    }
-    if (section.isEmpty()) {
+    QString section = archiveOf(records, record.monitor);
+    const bool added = section.isEmpty();
+    if (added) {
         const Monitor &monitor = record.monitor;
         QStringList parts {QLatin1String(kRecordSection)};
         for (const QString &name :
@@ -345,7 +405,8 @@ QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRec
                      .arg(monitor.resolution.height());
         section = freeSection(records, parts.join(QLatin1Char(' ')));
     }
-    return recordEntries(QLatin1String(kRecordSection), record) + recordEntries(section, record);
+    return beyondLimit(records, {section}, added ? 1 : 0)
+        + recordEntries(QLatin1String(kRecordSection), record) + recordEntries(section, record);
 }
 
 StartCalibration startCalibration(const QByteArray &folder, double screenH, double screenV,
@@ -357,6 +418,8 @@ StartCalibration startCalibration(const QByteArray &folder, double screenH, doub
 
 bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot &now)
 {
+    if (then.readsAs(now))
+        return false; // the file as it was: nothing to compare value by value
     const auto calibration = [](const settings::Snapshot &file) {
         QStringList values;
         for (const char *key : {kKeyScreenH, kKeyScreenV})
@@ -367,7 +430,7 @@ bool calibrationChanged(const settings::Snapshot &then, const settings::Snapshot
                 continue;
             values << section.toLower();
             for (const char *key : {kKeyScreenH, kKeyScreenV, kKeyManufacturer, kKeyModel,
-                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate})
+                     kKeySerial, kKeyOutput, kKeyResolution, kKeyDate, kKeyUser})
                 values << file.value(section, QLatin1String(key));
         }
         return values;
@@ -408,7 +471,14 @@ StartCalibration startCalibration(const settings::Snapshot &file, double screenH
             fellBack = true;
         }
     }
-    start.entries << setAside(file, records, start.screenH, start.screenV, today);
+    const QList<profile::Entry> setAsideEntries
+        = setAside(file, records, start.screenH, start.screenV, today);
+    // The record in use on this monitor stays, and so does that of the values in [Screen].
+    QStringList inUse {archiveOf(records, monitor)};
+    if (records.current)
+        inUse << archiveOf(records, records.current->monitor);
+    start.entries = beyondLimit(records, inUse, setAsideEntries.isEmpty() ? 0 : 1) + start.entries
+        + setAsideEntries;
     start.judgement = judge(records, start.screenH, start.screenV, monitor, fellBack);
     return start;
 }

@@ -26,6 +26,7 @@
 //     OUTPUT=DP-1
 //     RESOLUTION=1920 x 1080
 //     DATE=2026-12-08
+//     USER=alice                           who pressed "Done", as the system names them
 //     [Calibration Dell Inc. DELL U2412M ABC123 DP-1 1920x1080]
 //     ...                                  the same keys: that monitor's own record
 //     [Calibration unrecorded]             values of an older file that the start screen
@@ -51,7 +52,13 @@ struct CalibrationRecord
     double screenV = 0;
     Monitor monitor; // its physical size is not recorded
     QDate date;
+    // The login name of the user who made it; empty in a record of an older version.
+    QString user;
 };
+
+// "Calibrated 2026-12-08 by alice": when the record was made and by whom, as the file says
+// (a record edited by hand says what was written into it), "unknown" where it does not say.
+QString madeText(const CalibrationRecord &record);
 
 // What the start, measurement and calibration screens need to know of the calibration in use
 // on `monitor`, given the values the screen holds.
@@ -63,6 +70,9 @@ struct CalibrationJudgement
     QString text;
     // A record made on this monitor at this resolution exists.
     bool calibratedHere = false;
+    // The record of the values in use: the one made here, else the one "Done" left for them on
+    // another monitor or at another resolution; none where no record holds them.
+    std::optional<CalibrationRecord> inUse;
 };
 
 // Judges the calibration values `screenH` x `screenV` in use on `monitor` against the records of
@@ -74,6 +84,15 @@ CalibrationJudgement judgeCalibration(
 // and a blank.
 inline constexpr char kRecordSection[] = "Calibration";
 
+// The most archive sections (monitors' records and values set aside) the file keeps. A clinic
+// has a handful of monitors, each at a resolution or two; 64 records take some 20 kB, so that
+// the program's own saves never bring the file near the largest size it reads
+// (profile::kMaximumSize). Beyond it, the oldest by date go first: a section without a date
+// before any with one, and of those of one date, the one standing first in the file (new
+// sections are added at the end). The record being stored, and the one in use on this monitor,
+// never go.
+inline constexpr int kArchiveLimit = 64;
+
 // A text of the system's (a monitor's name) as the file keeps it: within the program's code
 // page, on one line, without the brackets of a section header or quotes that the reader would
 // take off, blanks simplified. Records are compared in this form.
@@ -81,7 +100,7 @@ QString recordedText(const QString &text);
 
 // What "Done" writes beside the two values: `record` as the record of the values in use and in
 // the archive section of its monitor at its resolution (the one the file already holds, or a
-// new one).
+// new one), and the removal of the oldest archive sections beyond kArchiveLimit.
 QList<profile::Entry> doneEntries(const QByteArray &folder, const CalibrationRecord &record);
 
 // A monitor's record at its resolution in the settings file in `folder`, and its section.
@@ -99,7 +118,8 @@ struct StartCalibration
 {
     double screenH = 0;
     double screenV = 0;
-    // The record put back into use, and stored values set aside rather than overwritten.
+    // The record put back into use, stored values set aside rather than overwritten, and the
+    // removal of the oldest archive sections beyond kArchiveLimit.
     QList<profile::Entry> entries;
     // Of the values put into use; the fall-back never counts as a calibration.
     CalibrationJudgement judgement;

@@ -76,4 +76,9 @@ std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
         localised(QByteArray::number(value, 'g', kSingleDigits)), double(value)};
 }
 
+bool onScreenEdge(float position, float screenPixels)
+{
+    return screenPixels > 0 && (position <= 0 || position >= screenPixels - 1);
+}
+
 } // namespace clinic

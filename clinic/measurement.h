@@ -15,6 +15,9 @@ namespace clinic {
 inline constexpr float kDioptresPer150Mm = 25;
 inline constexpr int kViewingDistanceCm = 60;
 
+// The mark before a size that is only a lower bound: "BR: ≥23.3".
+inline constexpr char16_t kAtLeast = u'\u2265';
+
 // One direction of a result: the prism's base ("BR", "BL", "BD", "BU") and its size as text with
 // the user's decimal separator ("3.4", "3").
 struct Deviation
@@ -23,11 +26,22 @@ struct Deviation
     QString size;
     // The size as a number, as the text shows it.
     double value = 0;
-    // As the screen shows it: "BR: 3.4".
-    QString shown() const { return base + QStringLiteral(": ") + size; }
-    // As the copied line writes it: "BR 3.4".
-    QString copied() const { return base + QLatin1Char(' ') + size; }
+    // The cross stood at the screen's edge in this direction and could go no further: the true
+    // deviation may be larger than the size, which is then written "≥23.3" wherever it appears.
+    bool atLeast = false;
+    // The size with its mark: "3.4", "≥23.3".
+    QString sizeText() const { return atLeast ? QChar(kAtLeast) + size : size; }
+    // As the screen shows it: "BR: 3.4", "BR: ≥23.3".
+    QString shown() const { return base + QStringLiteral(": ") + sizeText(); }
+    // As the copied line writes it: "BR 3.4", "BR ≥23.3".
+    QString copied() const { return base + QLatin1Char(' ') + sizeText(); }
 };
+
+// Whether a pointer `position` pixels from the screen's first column (or row) stands on the
+// screen's outermost column (or row) of `screenPixels`: first or last. The pointer can go no
+// further there, so a deviation measured in that direction is only a lower bound. A screen of no
+// known size has no edge.
+bool onScreenEdge(float position, float screenPixels);
 
 // Across: `offset` pixels right of the reference point (negative: left of it), with `screenH`
 // pixels per 150 mm. Always one decimal: "BL: 3.0". The sign is taken before the rounding, so a

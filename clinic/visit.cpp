@@ -1,11 +1,19 @@
 #include "clinic/visit.h"
 
 #include <QCoreApplication>
+#include <QList>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace clinic {
 
 namespace {
+
+// Of the identifier in a report's file name: 40 characters of up to four bytes each leave the
+// whole name well inside the 255 bytes of ext4 and the 255 UTF-16 units of NTFS and FAT, and
+// whole in the file dialog's field.
+constexpr qsizetype kFileNameIdentifierLength = 40;
 
 // A calibration or screen size as the record writes it: the number as held, all its digits,
 // with the user's decimal separator.
@@ -27,16 +35,6 @@ QString oneCell(const QString &text)
 }
 
 } // namespace
-
-QString monitorName(const Monitor &monitor)
-{
-    QStringList parts;
-    for (const QString &part : {monitor.manufacturer, monitor.model, monitor.output}) {
-        if (!part.isEmpty())
-            parts << part;
-    }
-    return parts.join(QLatin1Char(' '));
-}
 
 QString glassesName(double filter)
 {
@@ -99,14 +97,18 @@ QString copyLine(const VisitResult &result)
 
 void Visit::add(const VisitResult &result)
 {
-    if (result.measured())
+    if (result.measured()) {
         m_results.append(result);
+        m_resultsChanged = true;
+    }
 }
 
 void Visit::remove(qsizetype index)
 {
-    if (index >= 0 && index < m_results.size())
+    if (index >= 0 && index < m_results.size()) {
         m_results.remove(index);
+        m_resultsChanged = true;
+    }
 }
 
 void Visit::clear()
@@ -114,6 +116,22 @@ void Visit::clear()
     m_results.clear();
     identifier.clear();
     note.clear();
+    m_resultsChanged = false;
+    m_savedIdentifier.clear();
+    m_savedNote.clear();
+}
+
+bool Visit::hasUnsavedResults() const
+{
+    return !m_results.isEmpty()
+        && (m_resultsChanged || identifier != m_savedIdentifier || note != m_savedNote);
+}
+
+void Visit::markSaved()
+{
+    m_resultsChanged = false;
+    m_savedIdentifier = identifier;
+    m_savedNote = note;
 }
 
 const VisitResult *Visit::latest(double target, double fixingEye) const
@@ -163,8 +181,11 @@ QString Visit::tabSeparated() const
         const QStringList cells = {oneCell(identifier),
             r.measuredAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
             glassesName(r.glasses), targetName(r.target), fixingEyeName(r.fixingEye), r.seeingEye,
-            r.across ? r.across->base : QStringLiteral("--"), r.across ? r.across->size : QString(),
-            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->size : QString(),
+            // A lower bound keeps its mark in the number's own cell, "≥23.3": a spreadsheet
+            // then takes it as text, never as a measured number to average.
+            r.across ? r.across->base : QStringLiteral("--"),
+            r.across ? r.across->sizeText() : QString(),
+            r.down ? r.down->base : QStringLiteral("--"), r.down ? r.down->sizeText() : QString(),
             number(r.screenH), number(r.screenV), r.calibrationNote,
             r.calibrationDate.isValid() ? r.calibrationDate.toString(Qt::ISODate) : QString(),
             oneCell(monitorName(r.monitor)),
@@ -174,6 +195,66 @@ QString Visit::tabSeparated() const
         rows << cells.join(QLatin1Char('\t'));
     }
     return rows.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+namespace {
+
+// What FAT, NTFS and SMB shares refuse in a name, besides control characters: a report saved
+// to a USB stick or a network share must be taken there too.
+bool refusedInFileName(char32_t c)
+{
+    static const QString kRefused = QStringLiteral("<>:\"/\\|?*");
+    if (c < 0x80 && kRefused.contains(QLatin1Char(char(c))))
+        return true;
+    // Control and format characters (a right-to-left override would show "fdp.exe" for
+    // "exe.pdf"), surrogates and the line and paragraph separators are nothing a person reads.
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Dots and blanks at the ends: a leading dot hides the file, ".." names a folder, and Windows
+// drops trailing ones.
+QString trimmedForFileName(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    const auto loose = [](QChar c) { return c == QLatin1Char('.') || c.isSpace(); };
+    while (begin < end && loose(text.at(begin)))
+        ++begin;
+    while (end > begin && loose(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+QString reportFileName(const QString &identifier, const QDateTime &localTime)
+{
+    // Whole characters, whatever their length in UTF-16; an unpaired surrogate arrives as U+FFFD.
+    QList<uint> characters = trimmedForFileName(identifier).toUcs4();
+    characters.resize(std::min(characters.size(), kFileNameIdentifierLength));
+    QString safe;
+    for (const uint c : std::as_const(characters)) {
+        if (refusedInFileName(c))
+            safe += QLatin1Char('_');
+        else
+            safe.append(QChar::fromUcs4(c));
+    }
+    safe = trimmedForFileName(safe);
+    const QString time = localTime.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    return safe.isEmpty()
+        ? QCoreApplication::translate("clinic", "Kelvane report %1.pdf").arg(time)
+        : QCoreApplication::translate("clinic", "Kelvane report %1 %2.pdf").arg(safe, time);
 }
 
 } // namespace clinic

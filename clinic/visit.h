@@ -43,6 +43,9 @@ struct VisitResult
     double screenH = 0;
     double screenV = 0;
     QDate calibrationDate;
+    // "Calibrated 2026-01-15 by alice": when and by whom the calibration in use was made, as its
+    // record says (clinic::madeText); empty where no record holds it.
+    QString calibratedBy;
     // Why the calibration may not fit this screen, as the measurement screen said it; empty
     // where it was made for it.
     QString calibrationNote;
@@ -54,9 +57,6 @@ struct VisitResult
     bool measured() const { return measuredAt.isValid(); }
     bool calibratedForScreen() const { return calibrationNote.isEmpty(); }
 };
-
-// A monitor by the names the system gives it ("DEL U2415 DP-1"); empty where it gives none.
-QString monitorName(const Monitor &monitor);
 
 // A direction of a result as the copy writes it, "BR 3.4", or "--" where there is none.
 QString copiedText(const std::optional<Deviation> &deviation);
@@ -81,6 +81,15 @@ public:
     // A new patient: results and free text go.
     void clear();
 
+    // Whether the visit holds results that were not copied ("Copy all"), saved as PDF or
+    // printed since they last changed: a result added or removed, or the identifier or the note
+    // edited while there are results, since a copy or report made before lacks what was typed
+    // and could not be told apart from another patient's. Free text alone is not asked about.
+    bool hasUnsavedResults() const;
+    // The visit as it stands has been copied, saved as PDF or printed. Ctrl+C on the
+    // measurement screen copies one result only and does not count.
+    void markSaved();
+
     // The latest result at `target` (1 to 3) with `fixingEye` (1 OD, 2 OS) fixing; none where
     // there is none.
     const VisitResult *latest(double target, double fixingEye) const;
@@ -90,12 +99,23 @@ public:
     QString note;
 
     // The whole visit as the copy gives it: one copy line per result, and as tab-separated
-    // values with a header row, one column per field, for a spreadsheet.
+    // values with a header row, one column per field, for a spreadsheet; a lower bound's size
+    // cell carries its mark, "≥23.3".
     QString plainText() const;
     QString tabSeparated() const;
 
 private:
     QList<VisitResult> m_results;
+    bool m_resultsChanged = false;
+    // The free text as the last copy, save or print took it.
+    QString m_savedIdentifier;
+    QString m_savedNote;
 };
+
+// The name a report is offered under when saved: the program's, the patient identifier made
+// safe for any file system the report may go to (a USB stick, a network share), and the local
+// date and time to the second, so that two patients of one day never share a name. Without an
+// identifier the name holds no patient data.
+QString reportFileName(const QString &identifier, const QDateTime &localTime);
 
 } // namespace clinic

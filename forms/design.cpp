@@ -68,21 +68,6 @@ QFont boldFont(qreal pointSize)
     return font;
 }
 
-QString monitorName(const QScreen *screen)
-{
-    if (QGuiApplication::screens().size() < 2)
-        return {};
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    // Output names are what the desktop's display settings show; a model is the next best.
-    QString name = screen->name().trimmed();
-    if (name.isEmpty())
-        name = screen->model().trimmed();
-    return name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name);
-}
-
 void showFullScreen(QWidget *window, const QScreen *screen)
 {
     window->setWindowFlag(Qt::FramelessWindowHint);

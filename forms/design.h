@@ -39,11 +39,6 @@ void setColours(QWidget *widget, SystemColour back, SystemColour text = ButtonTe
 // The designs' one face, bold, at the given point size; the window default font otherwise.
 QFont boldFont(qreal pointSize);
 
-// Where two or more monitors are connected, the name of `screen` (null: the primary screen) as
-// the system gives it, in brackets after a blank (" (HDMI-1)"), for the captions that give its
-// resolution: the clinician sees which monitor the measurement will open on. Empty with one.
-QString monitorName(const QScreen *screen);
-
 // Shows a borderless window over the whole of `screen` (null: the primary screen), in the
 // full-screen state. The geometry is set as well, so that it holds with or without a window
 // manager.

@@ -3,8 +3,10 @@
 #include "forms/designline.h"
 #include "forms/optiongroup.h"
 #include "forms/stepbar.h"
+#include "forms/valuebox.h"
 #include "pictures/picture.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -41,6 +43,14 @@ Captioned *captioned(const Control &row, QWidget *container, const char *context
         control->setTitle(caption);
     else
         control->setText(caption);
+    return control;
+}
+
+// A control without a caption, in the design's face where the table gives one.
+QWidget *inFace(QWidget *control, const Control &row)
+{
+    if (row.points != kDefaultFont)
+        control->setFont(boldFont(row.points));
     return control;
 }
 
@@ -94,14 +104,18 @@ QWidget *create(const Control &row, QWidget *container, const char *context)
         return new StepBar(Qt::Horizontal, container);
     case Kind::VStepBar:
         return new StepBar(Qt::Vertical, container);
+    case Kind::ComboBox:
+        return inFace(new QComboBox(container), row);
+    case Kind::ValueBox:
+        return inFace(new ValueBox(container), row);
     case Kind::Line:
         break;
     }
     return nullptr;
 }
 
-// Labels, frames, option buttons and push buttons take the desktop's button colours unless
-// the design gives others; pictures and step bars keep the style's.
+// Labels, frames, option buttons, push buttons and value boxes take the desktop's button
+// colours unless the design gives others; pictures, step bars and lists keep the style's.
 bool takesColours(Kind kind)
 {
     switch (kind) {
@@ -109,7 +123,9 @@ bool takesColours(Kind kind)
     case Kind::Option:
     case Kind::Label:
     case Kind::PushButton:
+    case Kind::ValueBox:
         return true;
+    case Kind::ComboBox:
     case Kind::PictureBox:
     case Kind::Image:
     case Kind::Picture:

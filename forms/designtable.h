@@ -24,6 +24,8 @@ enum class Kind {
     PushButton,
     HStepBar, // a horizontal scroll bar that works as two step buttons
     VStepBar,
+    ComboBox, // a choice from a list the window fills
+    ValueBox, // a number to read and type, without step buttons of its own
     Line, // drawn on the window; the box holds its end points
 };
 

@@ -40,9 +40,13 @@ constexpr design::Control kControls[] = {
         nullptr, QT_TRANSLATE_NOOP("Form1", "The eye that sees the cross")},
     {"target", Kind::PictureBox, nullptr, ":/pictures/ring_blue.png", 5280, 4800, 852, 852, WindowFrame, Default, DefaultFont, 4,
         QT_TRANSLATE_NOOP("Form1", "Target ring"), QT_TRANSLATE_NOOP("Form1", "The ring the fixing eye looks at")},
-    // Left of the results, in their small grey face; the loading places it and says whether the
-    // calibration in use was made on this monitor at this resolution. Hidden otherwise.
-    {"caliNote", Kind::Label, nullptr, "", 6600, 0, 2880, 252, WindowFrame, ButtonShadow, 7.8, design::kNoTab,
+    // Left of the results, in their small face; the loading places it and says whether the
+    // calibration in use was made on this monitor at this resolution. Hidden otherwise. White:
+    // far brighter than the results' grey, so the clinician finds it at a glance, and equal in
+    // red, green and blue, so that every filter passes it alike. A filter colour, or one that
+    // only some filters pass (yellow, cyan, magenta), would be a mark for one eye alone, as the
+    // ring and the cross are.
+    {"caliNote", Kind::Label, nullptr, "", 6600, 0, 2880, 252, WindowFrame, CaptionText, 7.8, design::kNoTab,
         nullptr, QT_TRANSLATE_NOOP("Form1", "Whether the calibration in use was made for this screen")},
 };
 // clang-format on

@@ -24,7 +24,7 @@ constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspa
 // choices, "Exit", the eye choices, to "Calibrate", and "Results" last while it is shown. Each name
 // holds the caption as shown, so that a user who speaks "Start" or "OD Red" to a voice control
 // still reaches the control; the descriptions spell out the eye abbreviations and what each button
-// does. The two readouts take no fixed name: their captions, values included, are read as their
+// does. The readouts take no fixed name: their captions, values included, are read as their
 // names.
 // clang-format off
 constexpr design::Control kControls[] = {
@@ -54,12 +54,21 @@ constexpr design::Control kControls[] = {
         "OD", QT_TRANSLATE_NOOP("frmstart", "The right eye fixes")},
     {"Option9", Kind::Option, "Frame3", "OS", 240, 840, 732, 372, Default, Default, 9.6, 14,
         "OS", QT_TRANSLATE_NOOP("frmstart", "The left eye fixes")},
-    {"resolu", Kind::Label, nullptr, "Screen Resolution", 5280, 2880, 2052, 612, AppWorkspace, Default, 9.6, 10,
+    // Between the frames and the title picture, as wide as the frames of the target and the eye
+    // and the note's right edge allow: the resolution on one line, then the monitor's whole
+    // name and size on up to three, whatever the names the system gives it.
+    {"resolu", Kind::Label, nullptr, "Screen Resolution", 4440, 2760, 4548, 300, AppWorkspace, Default, 9.6, 10,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The size of the screen in pixels, across by down")},
+    {"monitor", Kind::Label, nullptr, "", 4440, 3060, 4548, 720, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "The monitor the measurement opens on: its name and its size as it reports it")},
     {"Command3", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Calibrate"), 1800, 3840, 1572, 492, Default, Default, 13.8, 15,
         QT_TRANSLATE_NOOP("frmstart", "Calibrate"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the screen calibration")},
     {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 16,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The calibration: how many pixels make 150 millimetres on this screen, across by down")},
+    // Under the calibration's value, down to "Exit" and "Start": when the calibration in use was
+    // made and by whom, in up to two lines; hidden where no record holds it.
+    {"caliMade", Kind::Label, nullptr, "", 960, 5265, 3480, 495, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "When the calibration in use was made, and by whom")},
     {"Image1", Kind::Image, nullptr, ":/pictures/title.png", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
         "Kelvane", QT_TRANSLATE_NOOP("frmstart", "The program's title picture")},
     {"Command2", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Exit"), 960, 5760, 1332, 492, Default, Default, 13.8, 11,
@@ -70,10 +79,16 @@ constexpr design::Control kControls[] = {
     // a measurement has given one.
     {"Command4", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Results"), 1800, 6480, 1572, 492, Default, Default, 13.8, 17,
         QT_TRANSLATE_NOOP("frmstart", "Results"), QT_TRANSLATE_NOOP("frmstart", "Opens the results of this visit: the table, the summary, the picture, the copy and the report")},
-    // Across the top, above the frames, where it is seen first and fits the smallest screens:
-    // says when the calibration in use is not one stored for this screen; hidden otherwise.
-    {"caliNote", Kind::Label, nullptr, "", 960, 60, 8028, 720, AppWorkspace, Default, 9.6, None,
+    // Across the top, above the frames, where it is seen first and fits the smallest screens
+    // (it ends 5 pixels inside 800 at 120 dpi): says when the calibration in use is not one
+    // stored for this screen, and when the picture is mirrored on a monitor of another size;
+    // hidden otherwise. Three lines hold both.
+    {"caliNote", Kind::Label, nullptr, "", 960, 60, 8580, 720, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the calibration in use was measured on this screen")},
+    // Across the bottom, under "Results": says when the options and the calibration shown are not
+    // in the settings file, and why; hidden otherwise. Four lines hold the longest.
+    {"saveNote", Kind::Label, nullptr, "", 960, 7020, 8580, 900, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the options and the calibration shown are saved")},
 };
 // clang-format on
 } // namespace
@@ -94,8 +109,13 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     Option8 = controls.get<QRadioButton>("Option8");
     Option9 = controls.get<QRadioButton>("Option9");
     resolu = controls.get<QLabel>("resolu");
+    monitor = controls.get<QLabel>("monitor");
+    monitor->setTextFormat(Qt::PlainText); // the system's names
     Command3 = controls.get<QPushButton>("Command3");
     cali = controls.get<QLabel>("cali");
+    caliMade = controls.get<QLabel>("caliMade");
+    caliMade->setTextFormat(Qt::PlainText); // a user's name, from the file
+    caliMade->hide();
     Image1 = controls.get<QLabel>("Image1");
     Command2 = controls.get<QPushButton>("Command2");
     Command1 = controls.get<QPushButton>("Command1");
@@ -103,8 +123,11 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     caliNote->hide();
     Command4 = controls.get<QPushButton>("Command4");
     Command4->hide();
+    saveNote = controls.get<QLabel>("saveNote");
+    saveNote->setTextFormat(Qt::PlainText); // the system's words and a user's name
+    saveNote->hide();
 
-    // The two readouts centre their lines: "cali" stands centred under "Calibrate".
-    for (QLabel *readout : {resolu, cali})
+    // The readouts centre their lines: "cali" stands centred under "Calibrate".
+    for (QLabel *readout : {resolu, monitor, cali, caliMade})
         readout->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }

@@ -6,7 +6,7 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-// The start screen as it is created: three option groups, the two readouts, the title picture
+// The start screen as it is created: three option groups, the readouts, the title picture
 // and the four buttons. The controls belong to the window passed to setupUi().
 struct frmstartDesign
 {
@@ -23,13 +23,16 @@ struct frmstartDesign
     QRadioButton *Option8 = nullptr;
     QRadioButton *Option9 = nullptr;
     QLabel *resolu = nullptr;
+    QLabel *monitor = nullptr;
     QPushButton *Command3 = nullptr;
     QLabel *cali = nullptr;
+    QLabel *caliMade = nullptr;
     QLabel *Image1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command1 = nullptr;
     QLabel *caliNote = nullptr;
     QPushButton *Command4 = nullptr;
+    QLabel *saveNote = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

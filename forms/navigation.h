@@ -1,6 +1,11 @@
 #pragma once
 
+#include "settings/ini.h"
+
 #include <QByteArray>
+#include <QString>
+
+#include <optional>
 
 class QScreen;
 class frmpicture;
@@ -8,6 +13,14 @@ class frmpicture;
 namespace clinic {
 class Visit;
 }
+
+// The start screen's values that the settings file does not hold, since their save failed, and
+// why, in the system's words.
+struct UnsavedSettings
+{
+    settings::Values values;
+    QString why;
+};
 
 // What a window asks of the program around it. One working window is open at a time: a window
 // that hands over shows the next one first and then closes itself. Showing a window creates its
@@ -40,9 +53,21 @@ public:
     // The folder whose "Kelvane.ini" holds the settings.
     virtual QByteArray programFolder() const = 0;
 
+    // Why this instance no longer saves the settings or the calibration (someone else has
+    // started the program from the folder since its lock was taken from this one), for the
+    // user; empty while it may save. Looked at anew by each call, right before a save.
+    virtual QString savingStopped() = 0;
+    // What the start screen could not save: the measurement and calibration screens go on with
+    // these values instead of the file's, and the start screen shows the options again, so that
+    // a failed save never stops a measurement nor changes what it is measured with. Empty once
+    // a save has stored them.
+    virtual std::optional<UnsavedSettings> &unsaved() = 0;
+
     // The results of this visit, kept in memory while the program runs: each opening of the
     // measurement screen that measured adds its last result when it is left.
     virtual clinic::Visit &visit() = 0;
     // Opens the visit's results over the start screen; nothing happens from any other window.
     virtual void showResults() = 0;
+    // Starts a new patient from the start screen, as "New patient" in the results does.
+    virtual void newPatient() = 0;
 };

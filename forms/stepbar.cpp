@@ -10,10 +10,16 @@
 #include <QStyleOptionSlider>
 #include <QStylePainter>
 
+#include <cstdlib>
+
 namespace {
 // A bar is created 0 to 32767 and moves by one per press; its window narrows the range to
 // where its mark can stand.
 constexpr int kBarMaximum = 32767;
+// Page Up, Page Down and a notch of the wheel: ten presses.
+constexpr int kPageStep = 10;
+// The wheel's angle for one notch, in eighths of a degree.
+constexpr int kWheelNotch = 120;
 // A focused bar's frame stands this far inside its edge, clear of the arrows' bevels.
 constexpr int kFocusInset = 3;
 // A held arrow first waits, then repeats its step at this interval: the timing of the
@@ -75,7 +81,7 @@ StepBar::StepBar(Qt::Orientation orientation, QWidget *parent)
     setStyle(stepBarStyle());
     setRange(0, kBarMaximum);
     setSingleStep(1);
-    setPageStep(1);
+    setPageStep(kPageStep);
     setValue(0);
     // Like a button, the bar takes the focus by Tab and by a click, and then the arrow keys.
     setFocusPolicy(Qt::StrongFocus);
@@ -179,7 +185,21 @@ void StepBar::stopStepping()
 
 void StepBar::wheelEvent(QWheelEvent *event)
 {
-    event->ignore();
+    // Turned up (or left) the value falls, down (or right) it rises: whichever way the wheel
+    // turned more counts. A device that reports its turns inverted (natural scrolling) moves the
+    // mark with the fingers, as the toolkit's sliders do.
+    const QPoint angle = event->angleDelta();
+    const int turned = std::abs(angle.y()) >= std::abs(angle.x()) ? angle.y() : angle.x();
+    m_wheelTurned += event->inverted() ? -turned : turned;
+    while (m_wheelTurned >= kWheelNotch) {
+        m_wheelTurned -= kWheelNotch;
+        triggerAction(SliderPageStepSub);
+    }
+    while (m_wheelTurned <= -kWheelNotch) {
+        m_wheelTurned += kWheelNotch;
+        triggerAction(SliderPageStepAdd);
+    }
+    event->accept();
 }
 
 void StepBar::keyPressEvent(QKeyEvent *event)
@@ -187,13 +207,17 @@ void StepBar::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Left:
     case Qt::Key_Up:
-    case Qt::Key_PageUp:
         triggerAction(SliderSingleStepSub);
         break;
     case Qt::Key_Right:
     case Qt::Key_Down:
-    case Qt::Key_PageDown:
         triggerAction(SliderSingleStepAdd);
+        break;
+    case Qt::Key_PageUp:
+        triggerAction(SliderPageStepSub);
+        break;
+    case Qt::Key_PageDown:
+        triggerAction(SliderPageStepAdd);
         break;
     default:
         event->ignore();

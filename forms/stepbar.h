@@ -4,9 +4,9 @@
 
 // A scroll bar that is only as long as its two arrow buttons, so that it works as a pair of
 // step buttons: each press on an arrow, and each arrow key while it has the focus, moves the
-// value by exactly one; an arrow held down, like a key held down, repeats that step. There is
-// no slider and no track: nothing on it can make the value jump, neither a drag, the wheel,
-// Home/End nor the context menu.
+// value by exactly one; an arrow held down, like a key held down, repeats that step. Page Up,
+// Page Down and each notch of the wheel move it by ten, for the coarse part of the way. There
+// is no slider and no track: neither a drag, Home/End nor the context menu moves it.
 class StepBar final : public QScrollBar
 {
     Q_OBJECT
@@ -34,4 +34,6 @@ private:
     // The arrow held down, drawn sunken until the button is released.
     int m_pressed = 0;
     bool m_pointerOutside = false;
+    // What a fine-grained wheel (a touchpad) has turned short of a whole notch.
+    int m_wheelTurned = 0;
 };

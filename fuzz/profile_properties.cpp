@@ -328,11 +328,18 @@ QString checkWrite(QByteArrayView content, std::size_t which, QByteArrayView val
 QString checkReading(QByteArrayView content)
 {
     const qsizetype smallSize = content.isEmpty() ? 1 : 1 + uchar(content.front()) % 8;
+    // A reader of many values (the calibration's records) finds what a reader of one finds.
+    const profile::Index index(content.toByteArray());
     for (std::size_t i = 0; i < kSettings.size(); ++i) {
         Value value;
         if (QString failure = checkRead(content, kSettings[i], smallSize, value);
             !failure.isEmpty())
             return failure;
+        if (index.value(kSettings[i].section, kSettings[i].lookup) != value)
+            return QStringLiteral("%1 reads %2 through the index, %3 alone, in '%4'")
+                .arg(QLatin1String(kSettings[i].key),
+                    shownValue(index.value(kSettings[i].section, kSettings[i].lookup)),
+                    shownValue(value), shown(content));
         const QByteArray text = value.value_or(QByteArray()).left(kBufferSize - 1);
         if (QString failure = checkConversion(text); !failure.isEmpty())
             return failure;
@@ -540,13 +547,15 @@ QByteArray buildFile(Choices &choices, Expected &expected)
 
 QString checkExpected(const QByteArray &file, const Expected &expected)
 {
+    const profile::Index index(file);
     for (std::size_t s = 0; s < kSections.size(); ++s) {
         for (std::size_t k = 0; k < kKeys.size(); ++k) {
             const Value value = profile::valueIn(file, kSections[s], kLookups[k]);
-            if (value != expected[s][k])
-                return QStringLiteral("[%1] %2 reads %3, not %4, in '%5'")
+            const Value indexed = index.value(kSections[s], kLookups[k]);
+            if (value != expected[s][k] || indexed != value)
+                return QStringLiteral("[%1] %2 reads %3 (%4 through the index), not %5, in '%6'")
                     .arg(QLatin1String(kSections[s]), QLatin1String(kKeys[k]), shownValue(value),
-                        shownValue(expected[s][k]), shown(file));
+                        shownValue(indexed), shownValue(expected[s][k]), shown(file));
         }
     }
     return {};
@@ -566,9 +575,14 @@ QString checkBuiltFile(QByteArrayView input)
         file = units;
     }
 
-    // A few values written in one go, each with or without the leading blank of a number; then
-    // every key reads as built or as written.
+    // A section removed, every one of its name, and a few values written in one go, each with or
+    // without the leading blank of a number; then every key reads as built, removed or written.
     QList<profile::Entry> entries;
+    if (choices.next(3) == 0) {
+        const int section = choices.next(int(kSections.size()));
+        entries.append(profile::Entry::removal(kSections[std::size_t(section)]));
+        expected[std::size_t(section)].fill(std::nullopt);
+    }
     for (int count = choices.next(4); count > 0; --count) {
         const int section = choices.next(int(kSections.size()));
         const int key = choices.next(int(kKeys.size()));

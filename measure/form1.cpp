@@ -75,9 +75,10 @@ int toPixel(double position)
     return int(std::ceil(position - 0.5));
 }
 
-// The widest text a result label can come to show on this screen: a prefix, the most whole
-// digits an offset across the screen can give (one more for a rounding that carries), and a
-// decimal. Without a calibration no result is shown, and one digit stands for the "--".
+// The widest text a result label can come to show on this screen: a prefix, the mark of a
+// lower bound, the most whole digits an offset across the screen can give (one more for a
+// rounding that carries), and a decimal. Without a calibration no result is shown, and one digit
+// stands for the "--".
 QString widestResult(const QFontMetrics &metrics, float screenPixels, double calibration)
 {
     const double most = calibration > 0 ? screenPixels * kDioptresPer150Mm / calibration : 0;
@@ -94,7 +95,8 @@ QString widestResult(const QFontMetrics &metrics, float screenPixels, double cal
             > metrics.horizontalAdvance(widestPrefix))
             widestPrefix = QLatin1String(prefix);
     }
-    return widestPrefix + QString(digits, widestDigit) + QLocale().decimalPoint() + widestDigit;
+    return widestPrefix + QChar(clinic::kAtLeast) + QString(digits, widestDigit)
+        + QLocale().decimalPoint() + widestDigit;
 }
 
 // Where the three result lines stand: at 60 pixels from the right edge and the tops 0, 15 and
@@ -131,7 +133,8 @@ ResultPlaces resultPlaces(
     places.width = std::max(label.width(), advance);
 
     // The lowest row of ink a line draws, from the label's top (text stands at the top).
-    const QString shown = QStringLiteral("BLRUD: -0123456789OS") + QLocale().decimalPoint();
+    const QString shown = QStringLiteral("BLRUD: -0123456789OS") + QChar(clinic::kAtLeast)
+        + QLocale().decimalPoint();
     const int inkBottom = metrics.ascent() + metrics.tightBoundingRect(shown).bottom();
     places.tops[0] = 0;
     places.tops[1] = std::max(kVPDTop, places.tops[0] + inkBottom + 1);
@@ -172,8 +175,12 @@ void Form1::Form_Load()
     }
 
     // The five settings, each read on its own; one that cannot be read keeps its value. The
-    // start screen has just saved them within its ranges, so no range is applied here.
-    settings::readAll(m_program.programFolder(), m_values);
+    // start screen has just saved them within its ranges, so no range is applied here; where
+    // its save failed, they are the values it showed.
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved())
+        static_cast<settings::Values &>(m_values) = unsaved->values;
+    else
+        settings::readAll(m_program.programFolder(), m_values);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
@@ -240,13 +247,19 @@ void Form1::Form_Load()
     ui.HPosi->hide();
     ui.VPosi->hide();
 
-    // Whether the calibration was made for this monitor at this resolution; in small grey text
-    // left of the results, on the same line as the first, far from every place of the ring.
+    // Whether the calibration was made for this monitor at this resolution, and whether the
+    // picture is mirrored on a monitor of another size; in small text left of the results, on
+    // the same line as the first, far from every place of the ring.
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
     const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
         m_program.programFolder(), m_values.ScreenH, double(m_values.ScreenV), monitor);
     m_result = {};
-    m_result.calibrationNote = calibrationNote(judgement.note);
+    QStringList notes {calibrationNote(judgement.note),
+        clinic::mirroredNote(monitor,
+            clinic::mirroredAtAnotherSize(
+                monitor, describeOtherMonitors(m_program.patientScreen())))};
+    notes.removeAll(QString());
+    m_result.calibrationNote = notes.join(QStringLiteral("; "));
     ui.caliNote->setText(m_result.calibrationNote);
     const int noteWidth = ui.caliNote->sizeHint().width();
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],
@@ -262,9 +275,12 @@ void Form1::Form_Load()
     m_result.screenV = double(m_values.ScreenV);
     m_result.monitor = monitor;
     m_result.screenSize = QSizeF(double(m_values.ScrWidth), double(m_values.ScrHeight));
-    if (judgement.calibratedHere) {
-        if (const auto archived = clinic::archivedRecord(m_program.programFolder(), monitor))
-            m_result.calibrationDate = archived->record.date;
+    if (judgement.inUse) {
+        m_result.calibratedBy = clinic::madeText(*judgement.inUse);
+        if (judgement.calibratedHere
+            && (judgement.note == clinic::NoteCase::None
+                || judgement.note == clinic::NoteCase::FarFromReported))
+            m_result.calibrationDate = judgement.inUse->date;
     }
 
     // The first click of an opening measures where the pointer stands, although it may not
@@ -329,12 +345,17 @@ void Form1::MeasureDeviation()
     // Without a calibration (the file held none and saving one failed) there is nothing to
     // divide by, and a negative one has no meaning: the label keeps what it shows rather than
     // an infinite or mirrored deviation.
-    if (const auto across = clinic::across(hDiff, m_values.ScreenH)) {
+    //
+    // A pointer on the screen's outermost column or row could go no further, though the patient
+    // may still see the cross short of the ring: that direction shows as "at least".
+    if (auto across = clinic::across(hDiff, m_values.ScreenH)) {
+        across->atLeast = clinic::onScreenEdge(m_values.MouseX, m_values.ScrWidth);
         ui.HPD->setText(across->shown());
         m_result.across = across;
         m_result.acrossDioptres = hDiff < 0 ? -across->value : across->value;
     }
-    if (const auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+    if (auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+        down->atLeast = clinic::onScreenEdge(float(m_values.MouseY), float(m_values.ScrHeight));
         ui.VPD->setText(down->shown());
         m_result.down = down;
         m_result.downDioptres = vDiff < 0 ? -down->value : down->value;

@@ -38,6 +38,10 @@ void prepareApplication()
     qunsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    // The desktop's own file dialogs (GTK's, a portal's) keep every file name they are given in
+    // a history of the whole desktop (recently-used.xbel), and a report's name may name the
+    // patient. Qt's own dialogs keep no file name; this reaches the print dialog's too.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 bool displayAvailable(QString &reason)
@@ -101,6 +105,53 @@ QByteArray runtimeFolder()
 }
 
 namespace {
+// The user's name as the password database gives it for `uid`; the number where it has none.
+QString userName(uid_t uid)
+{
+    if (const passwd *entry = ::getpwuid(uid))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return QString::number(uid);
+}
+
+// Whether this process acts with group `gid`, as its own or as a supplementary group.
+bool inGroup(gid_t gid)
+{
+    if (::getegid() == gid)
+        return true;
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0)
+        return false;
+    QList<gid_t> groups(count);
+    const int got = ::getgroups(count, groups.data());
+    return got > 0 && groups.first(got).contains(gid);
+}
+
+// Why the lock `status` at `path` may not be opened by this user. A user of the folder's group
+// is kept out by the file itself (its owner narrowed its permissions, or gave it another
+// group): that is named, with the owner, since adding the user to the group would change
+// nothing. Anyone else is not among the users who may save the settings.
+QString lockNotOpened(const QByteArray &path, const struct stat &status, const QString &name)
+{
+    struct stat folder
+    {
+    };
+    const QByteArray folderPath = path.left(qMax(1, path.lastIndexOf('/')));
+    if (::stat(folderPath.constData(), &folder) == 0 && inGroup(folder.st_gid)
+        && status.st_uid != ::geteuid())
+        return QCoreApplication::translate("platform",
+            "Kelvane cannot start: its lock file %1 belongs to %2, and its permissions (%3) keep "
+            "the other users of the folder's group out. Ask whoever looks after this computer "
+            "to remove it (Kelvane makes it anew), or %2 to start Kelvane once, which opens it "
+            "to the group again.")
+            .arg(name, userName(status.st_uid),
+                QStringLiteral("%1").arg(status.st_mode & 07777, 4, 8, QLatin1Char('0')));
+    return QCoreApplication::translate("platform",
+        "Kelvane in this folder is not for this user: its lock file %1 may be used only by the "
+        "users who may save its settings. Ask whoever looks after this computer to add this "
+        "user to the folder's group.")
+        .arg(name);
+}
+
 // Opens the lock at `path` for writing, making it with `mode` when it is missing (the umask is
 // not allowed to narrow the mode: every member of a shared install's group must be able to open
 // the folder's lock). A lock is opened for writing, never for reading alone, so that only a user
@@ -157,11 +208,7 @@ int openLockFile(const QByteArray &path, mode_t mode, QString &refusal)
         ::close(pathFd);
         if (fd < 0) {
             if (error == EACCES || error == EPERM)
-                refusal = QCoreApplication::translate("platform",
-                    "Kelvane in this folder is not for this user: its lock file %1 may be used "
-                    "only by the users who may save its settings. Ask whoever looks after this "
-                    "computer to add this user to the folder's group.")
-                              .arg(name);
+                refusal = lockNotOpened(path, status, name);
             return -1;
         }
         // A lock left by an older version may be open to everybody, who could then hold it
@@ -203,12 +250,17 @@ int lock(int fd)
 }
 
 // The process that holds the lock on `fd`'s file, as the kernel tells it; 0 when it does not.
+// The program's own holder is named by its lock on the second byte; a lock taken by other means
+// (a process lock on the whole file) is named by its first. An open-file-description lock alone
+// names no process.
 pid_t lockHolder(int fd)
 {
-    struct flock range = byteRange(1);
-    if (::fcntl(fd, F_GETLK, &range) != 0 || range.l_type == F_UNLCK || range.l_pid <= 0)
-        return 0;
-    return range.l_pid;
+    for (const off_t byte : {1, 0}) {
+        struct flock range = byteRange(byte);
+        if (::fcntl(fd, F_GETLK, &range) == 0 && range.l_type != F_UNLCK && range.l_pid > 0)
+            return range.l_pid;
+    }
+    return 0;
 }
 
 // When process `pid` started, from the kernel's count of clock ticks since the system booted.
@@ -248,9 +300,7 @@ QString holderOf(int fd)
     // The holder may have ended meanwhile and its number gone to another process.
     if (lockHolder(fd) != pid)
         return {};
-    QString name = QString::number(status.st_uid);
-    if (const passwd *entry = ::getpwuid(status.st_uid))
-        name = QString::fromLocal8Bit(entry->pw_name);
+    QString name = userName(status.st_uid);
     if (!since.isValid())
         return name;
     return QCoreApplication::translate("platform", "%1 since %2")
@@ -385,6 +435,11 @@ InstanceGuard::Holder InstanceGuard::keep()
         m_folderFd = fd;
     }
     return Holder::Nobody;
+}
+
+QString loginName()
+{
+    return userName(::geteuid());
 }
 
 ScreenSize screenSize(const QScreen *screen)
@@ -553,6 +608,20 @@ void confinePointer(QWindow *window)
     // the compositor's pointer-constraints protocol is reached only through Qt's private
     // Wayland client classes. The full-screen surface covers the monitor, and the compositor
     // decides where the pointer may go.
+}
+
+double desktopDpi()
+{
+#ifdef KELVANE_HAVE_XCB
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (xcb_connection_t *connection = x11Connection()) {
+            const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+            if (screen && screen->width_in_millimeters > 0)
+                return screen->width_in_pixels * 25.4 / screen->width_in_millimeters;
+        }
+    }
+#endif
+    return 0;
 }
 
 bool windowManagerRunning()

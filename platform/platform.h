@@ -13,7 +13,8 @@ class QWindow;
 namespace platform {
 
 // Positions on the measurement and calibration screens are real screen pixels, so scaling
-// must be off before the application object exists.
+// must be off before the application object exists; file dialogs are Qt's own, which keep no
+// desktop-wide history of file names.
 void prepareApplication();
 
 // Whether the program has a display to show its windows on. False, with `reason` set to one
@@ -75,6 +76,10 @@ private:
     QString m_refusal;
 };
 
+// The login name of the user the program runs as, from the password database (never from the
+// environment, which the user sets); the user's number where the database has no name.
+QString loginName();
+
 // The name of the program folder's lock file.
 inline constexpr char kFolderLockName[] = "Kelvane.lock";
 
@@ -89,6 +94,11 @@ ScreenSize screenSize(const QScreen *screen = nullptr);
 // The screen's rectangle on the desktop, in device pixels; full-screen windows cover exactly
 // this. `screen` null: the primary screen.
 QRect screenGeometry(const QScreen *screen = nullptr);
+
+// The dots per inch of the desktop as a whole, as the display server gives them (an X screen's
+// own size): what Qt takes for a monitor that reports no size of its own. 0 where there is no
+// such figure (Wayland, offscreen).
+double desktopDpi();
 
 // Where the pointer stands, in device pixels from the top left corner of `screen` (null: the
 // primary screen): outside the screen's rectangle while it stands on another monitor.

@@ -1,18 +1,20 @@
 #include "results/frmresults.h"
 
 #include "clinic/visit.h"
+#include "forms/question.h"
 #include "results/report.h"
 #include "results/visitpicture.h"
 
 #include <QAction>
 #include <QBoxLayout>
 #include <QClipboard>
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -41,7 +43,20 @@ constexpr double kFixingEyes[] = {1, 2};
 // The spreadsheet programs that take a paste by type ask for this one.
 constexpr char kTabSeparatedType[] = "text/tab-separated-values";
 
-enum Column { Time, Target, FixingEye, SeeingEye, Across, Down, Glasses, Calibration, Columns };
+// Whether the calibration was made for this screen stands before the numbers, where it is read
+// with them and seen at the window's smallest size; the note saying why follows at the end.
+enum Column {
+    Time,
+    Target,
+    FixingEye,
+    SeeingEye,
+    CalibratedHere,
+    Across,
+    Down,
+    Glasses,
+    CalibrationNote,
+    Columns
+};
 
 QTableWidgetItem *readOnlyItem(const QString &text)
 {
@@ -94,8 +109,8 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     setObjectName(QStringLiteral("FrmResults"));
     setWindowTitle(tr("Results of the visit"));
     setAccessibleName(windowTitle());
-    setAccessibleDescription(tr("Every result measured since the program started or the visit "
-                                "was cleared, the latest per target and fixing eye, and a "
+    setAccessibleDescription(tr("Every result measured since the program started or the last "
+                                "new patient, the latest per target and fixing eye, and a "
                                 "picture of the deviations"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     setSizeGripEnabled(true);
@@ -107,14 +122,14 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_identifier->setObjectName(QStringLiteral("identifier"));
     m_identifier->setAccessibleName(tr("Patient identifier"));
     m_identifier->setAccessibleDescription(
-        tr("Optional: written at the top of the copy and the report, kept until the program "
-           "ends or the visit is cleared"));
+        tr("Optional: written at the top of the copy and the report and in the report's file "
+           "name, kept until the program ends or a new patient"));
     m_note = new QPlainTextEdit;
     m_note->setObjectName(QStringLiteral("note"));
     m_note->setAccessibleName(tr("Note"));
     m_note->setAccessibleDescription(
-        tr("Optional: written in the copy and the report, kept until the program ends or the "
-           "visit is cleared"));
+        tr("Optional: written in the copy and the report, kept until the program ends or a new "
+           "patient"));
     m_note->setTabChangesFocus(true);
     m_note->setFixedHeight(m_note->fontMetrics().lineSpacing() * kNoteLines
         + 2 * (m_note->frameWidth() + int(m_note->document()->documentMargin())));
@@ -136,9 +151,13 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_table->setObjectName(QStringLiteral("results"));
     m_table->setAccessibleName(tr("Results"));
     m_table->setAccessibleDescription(
-        tr("Every result of the visit, newest last; Delete removes the selected one"));
-    m_table->setHorizontalHeaderLabels({tr("Time"), tr("Target"), tr("Fixing eye"),
-        tr("Cross seen by"), tr("Horizontal"), tr("Vertical"), tr("Glasses"), tr("Calibration")});
+        tr("Every result of the visit, newest last; Delete removes the selected one after "
+           "asking"));
+    // Headers on two lines where the cells are short, so that the numbers fit beside the
+    // calibration's flag at the window's smallest size.
+    m_table->setHorizontalHeaderLabels(
+        {tr("Time"), tr("Target"), tr("Fixing\neye"), tr("Cross\nseen by"), tr("Calibrated\nhere"),
+            tr("Horizontal"), tr("Vertical"), tr("Glasses"), tr("Calibration note")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -178,20 +197,23 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     m_picture->setAccessibleDescription(
         tr("For each fixing eye, where the cross stood from each target, in prism dioptres"));
 
-    m_remove = button(tr("&Remove"), "Remove", tr("Removes the selected result from the visit"));
+    m_remove = button(
+        tr("&Remove"), "Remove", tr("Removes the selected result from the visit, after asking"));
     m_copy = button(tr("&Copy all"), "CopyAll",
         tr("Puts the whole visit on the clipboard, as lines of text and as a table for a "
            "spreadsheet"));
     m_pdf = button(tr("Save as P&DF…"), "SavePdf", tr("Saves the visit's report as a PDF file"));
     m_print = button(tr("&Print…"), "Print", tr("Prints the visit's report"));
-    m_clear = button(tr("C&lear"), "Clear",
-        tr("Starts a new patient: removes every result, the identifier and the note"));
+    // Alt+N is the note's.
+    m_newPatient = button(tr("Ne&w patient"), "NewPatient",
+        tr("Starts a new patient: asks for the identifier, and removes every result and the "
+           "note, after asking where they were not copied, saved or printed"));
     m_close = button(tr("Close"), "Close", tr("Closes this window; the visit is kept"));
     connect(m_remove, &QPushButton::clicked, this, &FrmResults::removeResult);
     connect(m_copy, &QPushButton::clicked, this, &FrmResults::copyAll);
     connect(m_pdf, &QPushButton::clicked, this, &FrmResults::saveAsPdf);
     connect(m_print, &QPushButton::clicked, this, &FrmResults::print);
-    connect(m_clear, &QPushButton::clicked, this, &FrmResults::clearVisit);
+    connect(m_newPatient, &QPushButton::clicked, this, &FrmResults::newPatient);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *summaryLabel = new QLabel(tr("Latest per &target and fixing eye:"));
@@ -206,7 +228,7 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_remove);
     buttons->addStretch(1);
-    for (QPushButton *b : {m_copy, m_pdf, m_print, m_clear})
+    for (QPushButton *b : {m_copy, m_pdf, m_print, m_newPatient})
         buttons->addWidget(b);
     buttons->addSpacing(m_close->sizeHint().width() / 2);
     buttons->addWidget(m_close);
@@ -230,10 +252,10 @@ FrmResults::FrmResults(clinic::Visit &visit, QWidget *parent)
         size = size.boundedTo(room->availableGeometry().size());
     resize(size);
 
+    // The keyboard starts in the identifier, and no result is selected: a Delete or Enter meant
+    // for somewhere else reaches no result.
     showVisit();
-    m_table->setFocus();
-    if (m_table->rowCount() > 0)
-        m_table->selectRow(m_table->rowCount() - 1);
+    m_identifier->setFocus();
 }
 
 void FrmResults::showVisit()
@@ -257,10 +279,17 @@ void FrmResults::showTable()
         const QString cells[Columns]
             = {r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
                 clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye), r.seeingEye,
-                clinic::shownText(r.across), clinic::shownText(r.down),
-                clinic::glassesName(r.glasses), r.calibrationNote};
+                r.calibratedForScreen() ? tr("yes") : tr("no"), clinic::shownText(r.across),
+                clinic::shownText(r.down), clinic::glassesName(r.glasses), r.calibrationNote};
         for (int column = 0; column < Columns; ++column)
             m_table->setItem(row, column, readOnlyItem(cells[column]));
+        if (!r.calibratedForScreen()) {
+            QTableWidgetItem *flag = m_table->item(row, CalibratedHere);
+            QFont bold = flag->font();
+            bold.setBold(true);
+            flag->setFont(bold);
+            flag->setToolTip(r.calibrationNote);
+        }
     }
     m_table->resizeColumnsToContents();
 }
@@ -288,12 +317,24 @@ void FrmResults::selectionChanged()
     m_remove->setEnabled(m_table->selectionModel()->hasSelection());
 }
 
+// A result removed cannot be brought back: the clinician is asked, and keeping it is the
+// default, so that Enter or Esc loses nothing.
 void FrmResults::removeResult()
 {
     const QModelIndexList selected = m_table->selectionModel()->selectedRows();
     if (selected.isEmpty())
         return;
     const int row = selected.first().row();
+    const clinic::VisitResult &r = m_visit.results().at(row);
+    const Question question {QMessageBox::Question, tr("Remove the result"),
+        tr("Remove this result from the visit? It cannot be brought back.\n\n%1  %2, %3 fixes: "
+           "%4  %5")
+            .arg(r.measuredAt.toLocalTime().toString(QStringLiteral("HH:mm:ss")),
+                clinic::targetName(r.target), clinic::fixingEyeName(r.fixingEye),
+                clinic::shownText(r.across), clinic::shownText(r.down)),
+        {}, tr("&Remove"), tr("&Keep")};
+    if (!ask(this, question))
+        return;
     m_visit.remove(row);
     showVisit();
     // The next one, or the last, is selected: Delete again goes on removing.
@@ -311,6 +352,7 @@ void FrmResults::copyAll()
     data->setText(m_visit.plainText());
     data->setData(QLatin1String(kTabSeparatedType), m_visit.tabSeparated().toUtf8());
     QGuiApplication::clipboard()->setMimeData(data);
+    m_visit.markSaved();
 }
 
 // Some window managers (xfwm4) give the keyboard to the start screen under this window when a
@@ -337,29 +379,42 @@ void FrmResults::saveAsPdf()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("PDF documents (*.pdf)"));
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    // The desktop's own dialog would keep the report's name, and with it the patient's
+    // identifier, in a history of the whole desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     // The user's documents, or the home folder where there are none: never the folder the
     // program was started from, which may be the program's own.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     dialog.setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
-    dialog.selectFile(tr("Kelvane report %1.pdf").arg(QDate::currentDate().toString(Qt::ISODate)));
+    dialog.selectFile(clinic::reportFileName(m_visit.identifier, QDateTime::currentDateTime()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
     QString error;
-    if (!saveReportPdf(path, m_visit, error))
+    if (saveReportPdf(path, m_visit, error))
+        m_visit.markSaved();
+    else
         warn(tr("Report not saved"),
-            tr("The report could not be saved as %1:\n%2")
-                .arg(QDir::toNativeSeparators(path),
-                    error.isEmpty() ? tr("the file could not be written") : error));
+            error.isEmpty()
+                ? tr("The report could not be saved as %1.").arg(QDir::toNativeSeparators(path))
+                : error);
 }
 
 void FrmResults::print()
 {
     QString error;
-    if (!printReport(this, m_visit, error))
+    switch (printReport(this, m_visit, error)) {
+    case Printing::Printed:
+        m_visit.markSaved();
+        break;
+    case Printing::Cancelled:
+        break;
+    case Printing::Failed:
         warn(tr("Report not printed"),
             tr("The report could not be printed:\n%1")
                 .arg(error.isEmpty() ? tr("the printer did not take it") : error));
+        break;
+    }
 }
 
 void FrmResults::warn(const QString &title, const QString &error)
@@ -370,24 +425,37 @@ void FrmResults::warn(const QString &title, const QString &error)
     box.exec();
 }
 
-// A new patient. Results are asked about first, and keeping them is the default, so that Enter
-// or Esc loses nothing; free text alone goes without asking.
-void FrmResults::clearVisit()
+void FrmResults::newPatient()
 {
-    if (!m_visit.isEmpty()) {
-        QMessageBox box(QMessageBox::Question, tr("Clear the visit"),
-            tr("Clear every result of this visit, the patient identifier and the note, to start "
-               "a new patient?"),
-            QMessageBox::Yes | QMessageBox::No, this);
-        box.setTextFormat(Qt::PlainText);
-        box.setDefaultButton(QMessageBox::No);
-        box.setEscapeButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes)
-            return;
-    }
-    m_visit.clear();
-    m_identifier->clear();
+    if (!askNewPatient(this, m_visit))
+        return;
+    m_identifier->setText(m_visit.identifier);
     m_note->clear();
     showVisit();
     m_identifier->setFocus();
+}
+
+// Results nobody copied, saved or printed are asked about first, and keeping them is the
+// default, so that Enter or Esc loses nothing; results already kept and free text alone go
+// without that question. Cancelling the identifier's question keeps the visit too.
+bool askNewPatient(QWidget *parent, clinic::Visit &visit)
+{
+    if (visit.hasUnsavedResults()) {
+        const Question question {QMessageBox::Question, FrmResults::tr("New patient"),
+            FrmResults::tr("This visit's results were not copied, saved or printed since they "
+                           "last changed. A new patient discards them, with the identifier and "
+                           "the note."),
+            {}, FrmResults::tr("&Discard the results"), FrmResults::tr("&Keep the results")};
+        if (!ask(parent, question))
+            return false;
+    }
+    QInputDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("NewPatientIdentifier"));
+    dialog.setWindowTitle(FrmResults::tr("New patient"));
+    dialog.setLabelText(FrmResults::tr("The new patient's identifier (may stay empty):"));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    visit.clear();
+    visit.identifier = dialog.textValue();
+    return true;
 }

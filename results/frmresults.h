@@ -13,8 +13,8 @@ class Visit;
 }
 
 // The results of the visit: a table of every result, the latest one per target and fixing eye,
-// the picture, the clinician's free text, and the copy, report and clear. An ordinary window of
-// the desktop over the start screen, not full screen.
+// the picture, the clinician's free text, and the copy, report and new patient. An ordinary
+// window of the desktop over the start screen, not full screen.
 class FrmResults final : public QDialog
 {
     Q_OBJECT
@@ -34,7 +34,7 @@ private:
     void copyAll();
     void saveAsPdf();
     void print();
-    void clearVisit();
+    void newPatient();
     void warn(const QString &title, const QString &error);
 
     clinic::Visit &m_visit;
@@ -48,6 +48,12 @@ private:
     QPushButton *m_copy = nullptr;
     QPushButton *m_pdf = nullptr;
     QPushButton *m_print = nullptr;
-    QPushButton *m_clear = nullptr;
+    QPushButton *m_newPatient = nullptr;
     QPushButton *m_close = nullptr;
 };
+
+// A new patient, from the Results window or the start screen (`parent`): asks first where the
+// visit holds results not copied, saved or printed, keeping them the default, then for the new
+// patient's identifier, which may stay empty. Clears the visit and keeps that identifier; false
+// where the clinician kept the visit.
+bool askNewPatient(QWidget *parent, clinic::Visit &visit);

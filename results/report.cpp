@@ -1,6 +1,7 @@
 #include "results/report.h"
 
 #include "clinic/visit.h"
+#include "platform/privacy.h"
 #include "results/visitpicture.h"
 
 #include <QBuffer>
@@ -15,11 +16,11 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -287,6 +288,12 @@ QPageSize pageSizeForLocale()
                                                                       : QPageSize(QPageSize::A4);
 }
 
+QString cannotWrite(const QString &path, const platform::PrivateFile &file)
+{
+    return tr("Cannot write the report %1:\n%2")
+        .arg(QDir::toNativeSeparators(path), file.errorString());
+}
+
 QString programName()
 {
     const QString name = QCoreApplication::applicationName();
@@ -329,6 +336,14 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
         return clinic::glassesName(r.glasses);
     }));
     page.field(tr("Calibration:"), distinct(visit, calibrationText));
+    // Under it, when and by whom each calibration was made, as its record says.
+    QStringList made;
+    for (const clinic::VisitResult &result : results) {
+        if (!result.calibratedBy.isEmpty() && !made.contains(result.calibratedBy))
+            made << result.calibratedBy;
+    }
+    if (!made.isEmpty())
+        page.field(QString(), made.join(QStringLiteral("; ")));
     // A prism dioptre is a size on the screen only at a given distance: the page names it even
     // before the first result.
     const QString distance = distinct(visit, [](const clinic::VisitResult &r) {
@@ -344,7 +359,18 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
     page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
         tr("The latest result of each target and fixing eye, as the measurement screen showed it. "
            "* calibration not made for this screen."));
-    page.skip(page.lineHeight() + page.mm(2));
+    page.skip(page.lineHeight());
+    // A number marked as a lower bound reads as a measurement unless the page says what it is.
+    const bool anyBound = std::any_of(results.cbegin(), results.cend(), [](const auto &r) {
+        return (r.across && r.across->atLeast) || (r.down && r.down->atLeast);
+    });
+    if (anyBound) {
+        page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
+            tr("%1: the cross stood at the screen's edge; the deviation is at least this large.")
+                .arg(QChar(clinic::kAtLeast)));
+        page.skip(page.lineHeight());
+    }
+    page.skip(page.mm(2));
 
     // The footer's line is kept free at the bottom; the picture and the list share the rest,
     // the picture at its own height where the list leaves room for it.
@@ -381,9 +407,8 @@ bool paintReport(QPagedPaintDevice &device, const clinic::Visit &visit, QString 
 bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &error)
 {
     error.clear();
-    // The PDF is made in memory and written in one piece through a temporary file in the target
-    // folder, so that a failure leaves no half-written report; QSaveFile cannot take the writer
-    // directly, which writes as it paints.
+    // The PDF is made in memory and written in one piece: the writer writes as it paints, and a
+    // failure must leave no half-written report.
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -396,23 +421,42 @@ bool saveReportPdf(const QString &path, const clinic::Visit &visit, QString &err
         if (!paintReport(writer, visit, error))
             return false;
     }
-    QSaveFile file(path);
-    const auto failed = [&] {
-        error = tr("Cannot write the report %1:\n%2.")
-                    .arg(QDir::toNativeSeparators(path), file.errorString());
-        file.cancelWriting();
+    platform::PrivateFile file(path);
+    if (file.open() && file.write(buffer.data()) && file.commit())
+        return true;
+    error = cannotWrite(path, file);
+    return false;
+}
+
+bool printReportOn(QPrinter &printer, const clinic::Visit &visit, QString &error)
+{
+    error.clear();
+    const QString path = printer.outputFileName();
+    std::optional<platform::PrivateFile> file;
+    if (!path.isEmpty()) {
+        file.emplace(path);
+        if (!file->open()) {
+            error = cannotWrite(path, *file);
+            return false;
+        }
+        // The printer opens its file by name, following any link and giving it the umask's
+        // mode: it is given the name of the very temporary file made above instead.
+        printer.setOutputFileName(file->handleName());
+    }
+    if (!paintReport(printer, visit, error))
         return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed();
-    if (file.write(buffer.data()) != buffer.data().size())
-        return failed();
-    if (!file.commit())
-        return failed();
+    if (printer.printerState() == QPrinter::Error) {
+        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
+        return false;
+    }
+    if (file && !file->commit()) {
+        error = cannotWrite(path, *file);
+        return false;
+    }
     return true;
 }
 
-bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
+Printing printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
 {
     error.clear();
     QPrinter printer(QPrinter::HighResolution);
@@ -425,12 +469,6 @@ bool printReport(QWidget *parent, const clinic::Visit &visit, QString &error)
     // One page, always: there is no range to choose.
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
-        return true;
-    if (!paintReport(printer, visit, error))
-        return false;
-    if (printer.printerState() == QPrinter::Error) {
-        error = tr("The printer %1 did not take the report.").arg(printer.printerName());
-        return false;
-    }
-    return true;
+        return Printing::Cancelled;
+    return printReportOn(printer, visit, error) ? Printing::Printed : Printing::Failed;
 }

@@ -45,6 +45,12 @@ constexpr double kPenRoomUnits = 0.1;
 constexpr double kWidthUnits = kTitleUnits + 3 * kPlotUnits + 2 * kGapUnits + 2 * kPenRoomUnits;
 constexpr double kHeightUnits = kHeaderUnits + 2 * kPlotUnits + kGapUnits + kLegendUnits;
 constexpr double kMarginFonts = 2.1; // room for tick and base labels around a plot's axes
+// A lower bound's arrow runs this far out from the centre of its result's marker.
+constexpr double kArrowUnits = 1.6;
+// The scale leaves a lower bound room for its arrow inside the axes: the arrow points on into
+// values the cross could not reach, not into the base labels.
+constexpr double kAxisUnits = kPlotUnits / 2 - kMarginFonts;
+constexpr double kBoundRoom = kAxisUnits / (kAxisUnits - kArrowUnits);
 
 const QColor kInk(0x20, 0x20, 0x20);
 const QColor kAxis(0x50, 0x50, 0x50);
@@ -75,13 +81,19 @@ bool sameFixingEye(double a, double b)
     return (a == 1) == (b == 1);
 }
 
+// How far a direction's result reaches on the scale: a lower bound with its arrow.
+double reach(double dioptres, const std::optional<clinic::Deviation> &deviation)
+{
+    return std::fabs(dioptres) * (deviation && deviation->atLeast ? kBoundRoom : 1);
+}
+
 Scale scaleFor(const clinic::Visit &visit)
 {
     double largest = 0;
     for (const clinic::VisitResult &result : visit.results()) {
         if (placeable(result))
-            largest = std::max(
-                {largest, std::fabs(result.acrossDioptres), std::fabs(result.downDioptres)});
+            largest = std::max({largest, reach(result.acrossDioptres, result.across),
+                reach(result.downDioptres, result.down)});
     }
     largest = std::max(largest, kMinimumScale);
     Scale scale;
@@ -111,6 +123,32 @@ void drawMarker(QPainter &painter, const QPointF &centre, double radius, const Q
     painter.setPen(QPen(colour, pen));
     painter.setBrush(hollow ? QBrush(Qt::white) : QBrush(colour));
     painter.drawEllipse(centre, radius, radius);
+}
+
+// A lower bound: an arrow from the marker outwards, the way the cross could not go on, on the
+// axis of that direction ("BR" left, "BL" right, "BD" up, "BU" down).
+void drawBoundArrow(QPainter &painter, const QPointF &centre, const QPointF &outwards,
+    double radius, double unit, const QColor &colour)
+{
+    const QPointF side(-outwards.y(), outwards.x());
+    const QPointF tip = centre + outwards * kArrowUnits * unit;
+    const QPointF base = tip - outwards * 0.55 * unit;
+    painter.setPen(QPen(colour, unit * 0.14, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(centre + outwards * (radius + 0.05 * unit), base);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawPolygon(QPolygonF({tip, base + side * 0.3 * unit, base - side * 0.3 * unit}));
+}
+
+// The outward directions of a result's lower bounds, in the picture's axes.
+QList<QPointF> boundDirections(const clinic::VisitResult &result)
+{
+    QList<QPointF> directions;
+    if (result.across && result.across->atLeast)
+        directions << QPointF(result.across->base == QLatin1String("BR") ? -1 : 1, 0);
+    if (result.down && result.down->atLeast)
+        directions << QPointF(0, result.down->base == QLatin1String("BD") ? -1 : 1);
+    return directions;
 }
 
 // One target's cross-hair: the target at its origin, the results of that place with that eye
@@ -206,8 +244,11 @@ void drawPlot(QPainter &painter, const QRectF &square, double unit, const Scale 
                 + std::clamp(result.acrossDioptres, -scale.extent, scale.extent) * perDioptre,
             origin.y() + std::clamp(result.downDioptres, -scale.extent, scale.extent) * perDioptre);
         const QColor colour = isLatest ? kLatest : kEarlier;
-        drawMarker(painter, at, unit * (isLatest ? 0.5 : 0.36), colour,
-            !result.calibratedForScreen(), unit * (isLatest ? 0.16 : 0.12));
+        const double markerRadius = unit * (isLatest ? 0.5 : 0.36);
+        for (const QPointF &outwards : boundDirections(result))
+            drawBoundArrow(painter, at, outwards, markerRadius, unit, colour);
+        drawMarker(painter, at, markerRadius, colour, !result.calibratedForScreen(),
+            unit * (isLatest ? 0.16 : 0.12));
         painter.setPen(colour);
         painter.drawText(QRectF(at.x() + unit * 0.55, at.y() - unit * 1.05, 3 * unit, unit),
             Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("#%1").arg(i + 1));
@@ -230,30 +271,61 @@ bool anyNotCalibratedForScreen(const clinic::Visit &visit)
         [](const clinic::VisitResult &r) { return !r.calibratedForScreen(); });
 }
 
-// What the marks mean, on one line under the panels.
-void drawLegend(QPainter &painter, const QRectF &line, double unit, bool hollowShown)
+bool anyBound(const clinic::Visit &visit)
 {
+    return std::any_of(visit.results().cbegin(), visit.results().cend(),
+        [](const clinic::VisitResult &r) { return !boundDirections(r).isEmpty(); });
+}
+
+// What the marks mean, on one line under the panels. Where every mark is explained the line
+// would run past the panels: its letters and marks then shrink until it fits, but not below
+// three quarters of their size, and the scale's words give way last.
+void drawLegend(
+    QPainter &painter, const QRectF &line, double unit, bool hollowShown, bool boundShown)
+{
+    struct Item
+    {
+        QColor colour;
+        double radius; // of the unit
+        bool hollow;
+        bool bound;
+        QString text;
+    };
+    QList<Item> items = {{kLatest, 0.5, false, false, tr("latest of its place")},
+        {kEarlier, 0.36, false, false, tr("earlier")}};
+    if (hollowShown)
+        items.append({kLatest, 0.5, true, false, tr("calibration not made for this screen")});
+    if (boundShown)
+        items.append({kLatest, 0.5, false, true, tr("at the screen's edge: at least this far")});
+    const QString scale = tr("scale: prism dioptres");
+    const auto markWidth = [](const Item &item) { return item.bound ? 1.3 + kArrowUnits : 1.3; };
+
     painter.setFont(fontOfHeight(unit * 0.9));
+    double natural = QFontMetricsF(painter.font(), painter.device()).horizontalAdvance(scale);
+    for (const Item &item : items)
+        natural += QFontMetricsF(painter.font(), painter.device()).horizontalAdvance(item.text)
+            + unit * (markWidth(item) + 1.5);
+    const double u = unit * std::clamp(line.width() / natural, 0.75, 1.0);
+
+    painter.setFont(fontOfHeight(u * 0.9));
     const QFontMetricsF metrics(painter.font(), painter.device());
     const double y = line.center().y();
     double x = line.left();
-    const auto item = [&](const QColor &colour, double radius, bool hollow, const QString &text) {
-        drawMarker(painter, QPointF(x + unit * 0.5, y), radius, colour, hollow, unit * 0.14);
-        x += unit * 1.3;
+    for (const Item &item : items) {
+        const QPointF centre(x + u * 0.5, y);
+        if (item.bound)
+            drawBoundArrow(painter, centre, QPointF(1, 0), item.radius * u, u, item.colour);
+        drawMarker(painter, centre, item.radius * u, item.colour, item.hollow, u * 0.14);
+        x += u * markWidth(item);
         painter.setPen(kInk);
-        painter.drawText(QRectF(x, line.top(), line.right() - x, line.height()),
-            Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += metrics.horizontalAdvance(text) + unit * 1.5;
-    };
-    item(kLatest, unit * 0.5, false, tr("latest of its place"));
-    item(kEarlier, unit * 0.36, false, tr("earlier"));
-    if (hollowShown)
-        item(kLatest, unit * 0.5, true, tr("calibration not made for this screen"));
+        painter.drawText(QRectF(x, line.top(), std::max(0.0, line.right() - x), line.height()),
+            Qt::AlignLeft | Qt::AlignVCenter, item.text);
+        x += metrics.horizontalAdvance(item.text) + u * 1.5;
+    }
     painter.setPen(kInk);
     painter.drawText(QRectF(x, line.top(), std::max(0.0, line.right() - x), line.height()),
         Qt::AlignLeft | Qt::AlignVCenter,
-        metrics.elidedText(
-            tr("scale: prism dioptres"), Qt::ElideRight, std::max(0.0, line.right() - x)));
+        metrics.elidedText(scale, Qt::ElideRight, std::max(0.0, line.right() - x)));
 }
 
 } // namespace
@@ -314,6 +386,6 @@ void paintVisitPicture(QPainter &painter, const QRectF &area, const clinic::Visi
     drawLegend(painter,
         QRectF(topLeft.x() + titleWidth, topLeft.y() + header + 2 * plot + gap + unit * 0.2,
             3 * plot + 2 * gap, legend - unit * 0.2),
-        unit, anyNotCalibratedForScreen(visit));
+        unit, anyNotCalibratedForScreen(visit), anyBound(visit));
     painter.restore();
 }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -271,6 +272,11 @@ QString refusalText(int error, const QByteArray &path)
         return QCoreApplication::translate(
             "settings", "%1 is larger than any settings file (over %2 bytes)")
             .arg(file, QString::number(profile::kMaximumSize));
+    case profile::kRefusedWouldBeTooLarge:
+        return QCoreApplication::translate("settings",
+            "%1 would grow larger than any settings file (over %2 bytes), and the next start "
+            "would refuse it")
+            .arg(file, QString::number(profile::kMaximumSize));
     default:
         return {};
     }
@@ -304,22 +310,27 @@ Snapshot::Snapshot(const QByteArray &folder)
     if (path.isEmpty())
         return;
     int error = 0;
-    m_content = profile::getPrivateProfileContent(path, &error);
+    m_index = profile::Index(profile::getPrivateProfileContent(path, &error));
     m_refusal = refusalText(error, path);
 }
 
 QString Snapshot::value(const QString &section, const QString &key) const
 {
-    QByteArray buffer(kReadBufferSize, '\0');
-    const qsizetype n = profile::getProfileString(m_content, section.toLatin1(),
-        key.toLower().toLatin1(), QByteArray(), buffer.data(), kReadBufferSize);
-    return QString::fromLatin1(buffer.constData(), n);
+    // As ReadINI: the key looked up in lower case, the value cut to what its buffer holds. The
+    // letter case of ASCII never counts in a look-up, so only other names pay for the change.
+    const bool ascii
+        = std::all_of(key.cbegin(), key.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray value
+        = m_index.value(section.toLatin1(), (ascii ? key : key.toLower()).toLatin1())
+              .value_or(QByteArray());
+    return QString::fromLatin1(value.first(qMin(value.size(), kReadBufferSize - 1)));
 }
 
 QStringList Snapshot::sections() const
 {
     QStringList names;
-    for (const QByteArray &name : profile::sectionNames(m_content))
+    names.reserve(m_index.sectionNames().size());
+    for (const QByteArray &name : m_index.sectionNames())
         names << QString::fromLatin1(name);
     return names;
 }
@@ -353,7 +364,10 @@ QString ReadINI(const QString &strsection, const QString &strkey, const QByteArr
 void WriteINI(const QString &strsection, const QString &strkey, const QString &strkeyvalue,
     const QByteArray &strfullpath)
 {
-    // A write that cannot be done leaves the file as it was; the caller goes on regardless.
+    // A write that cannot be done leaves the file as it was; the caller goes on regardless. A
+    // value needs a key: the profile layer takes an entry without either for a section's removal.
+    if (strkey.isEmpty())
+        return;
     profile::writePrivateProfileStrings(
         {settings::profileEntry(strsection, strkey, strkeyvalue)}, strfullpath);
 }

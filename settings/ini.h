@@ -63,7 +63,7 @@ std::array<Stored, 5> readAll(const Snapshot &file, Values &values);
 // all in one replacement of the file. A save that cannot be done has no effect on the file and
 // returns why, in the system's words, for the window to tell the user; empty when it is done.
 // Anything at the file's name but a plain file of one name and of a settings file's size is
-// refused, and the reason names the file.
+// refused, and so is a save that would make the file larger than one; the reason names the file.
 struct Setting
 {
     Key key;
@@ -76,7 +76,7 @@ struct Setting
 
 // The settings file as it stood at one moment, for a reader of many values (the calibration's
 // records): one read of the file, then values and section names looked up as ReadINI and the
-// profile functions would find them.
+// profile functions would find them, each in time that grows with its section, not the file.
 class Snapshot
 {
 public:
@@ -87,13 +87,15 @@ public:
     QString value(const QString &section, const QString &key) const;
     // The sections in the order they stand, each once.
     QStringList sections() const;
+    // Whether both read the same text, so that every value and section reads the same in both.
+    bool readsAs(const Snapshot &other) const { return m_index == other.m_index; }
     // Why the file at the settings name was not read (a link, a second name, a pipe, a folder,
     // a file too large), naming it, for the window to tell the user; empty when the file was
     // read or is missing. A refused file reads as missing.
     QString refusal() const { return m_refusal; }
 
 private:
-    QByteArray m_content;
+    profile::Index m_index;
     QString m_refusal;
 };
 

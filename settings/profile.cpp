@@ -371,6 +371,8 @@ int writeEntries(const QList<Entry> &entries, const QByteArray &path)
     const std::optional<QByteArray> content = withValues(existing.content, entries);
     if (!content)
         return EINVAL;
+    if (content->size() > kMaximumSize)
+        return kRefusedWouldBeTooLarge;
     return replaceFile(folder.get(), name, existing, *content);
 }
 } // namespace

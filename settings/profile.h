@@ -15,7 +15,8 @@ namespace profile {
 
 // The largest file taken for a settings file. The program writes a few hundred bytes, a file of
 // many monitors' records a few kilobytes; anything larger is no settings file, and reading it
-// whole could take all the memory there is. Such a file is neither read nor replaced.
+// whole could take all the memory there is. Such a file is neither read nor replaced, and no
+// save writes one: a file the next start would refuse would cost every value in it.
 inline constexpr qint64 kMaximumSize = qint64(1) << 20;
 
 // Why what stands at the settings file's name is refused, given as the error number of a read
@@ -25,6 +26,7 @@ inline constexpr int kRefusedHardLink = EMLINK; // a file with another name else
 inline constexpr int kRefusedNotPlain = ENODEV; // a pipe, a device, a socket
 inline constexpr int kRefusedTooLarge
     = EOVERFLOW; // larger than kMaximumSize (EFBIG is a full disk)
+inline constexpr int kRefusedWouldBeTooLarge = E2BIG; // a save that would make it so
 
 // Copies the value of `key` in `section` of the file at `path` into `buffer` (at most size - 1
 // bytes, then a NUL) and returns the number of bytes copied. A missing file, section or key
@@ -40,7 +42,8 @@ QByteArray getPrivateProfileContent(const QByteArray &path, int *error = nullptr
 // Stores every entry, in order, in one replacement of the file whose bytes are exactly those
 // that storing them one after another would leave, flushed to disk once. Creates keys,
 // sections and the file as needed. Returns false, leaving the file whole and unchanged, when
-// the write cannot be done, and then puts the system's error number in `error` when given.
+// the write cannot be done (kRefusedWouldBeTooLarge for a file that would grow beyond
+// kMaximumSize), and then puts the system's error number in `error` when given.
 bool writePrivateProfileStrings(
     const QList<Entry> &entries, const QByteArray &path, int *error = nullptr);
 

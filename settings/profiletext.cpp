@@ -1,6 +1,7 @@
 #include "settings/profiletext.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cstring>
@@ -42,6 +43,13 @@ bool sameName(QByteArrayView a, QByteArrayView b)
     });
 }
 
+QByteArray lowerName(QByteArrayView name)
+{
+    QByteArray lower(name.size(), Qt::Uninitialized);
+    std::transform(name.begin(), name.end(), lower.begin(), asciiLower);
+    return lower;
+}
+
 // One line of the file: its text [start, end) and its line ending [end, next).
 struct Line
 {
@@ -51,6 +59,11 @@ struct Line
 
     bool hasEnding() const { return next > end; }
 };
+
+QByteArrayView lineText(QByteArrayView content, const Line &line)
+{
+    return content.sliced(line.start, line.end - line.start);
+}
 
 // What a line means to the profile layout.
 struct Meaning
@@ -239,6 +252,26 @@ QByteArray withValue(
     return result;
 }
 
+// The content without the sections whose names, in lower case, are in `names`: each one's
+// header and every line up to the next header go; every other byte stays as it was.
+QByteArray withoutSections(QByteArrayView content, const QSet<QByteArray> &names)
+{
+    QByteArray result;
+    result.reserve(content.size());
+    const qsizetype start = bodyStart(content);
+    result.append(content.first(start));
+    bool removing = false;
+    LineReader reader(content, start);
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(content, line), false);
+        if (meaning.kind == Meaning::Header)
+            removing = names.contains(lowerName(meaning.name));
+        if (!removing)
+            result.append(content.sliced(line.start, line.next - line.start));
+    }
+    return result;
+}
+
 bool holdsLineBreakOrNul(QByteArrayView text)
 {
     return text.contains('\r') || text.contains('\n') || text.contains('\0');
@@ -414,42 +447,23 @@ qsizetype getProfileString(QByteArrayView content, QByteArrayView section, QByte
 // Names and values that would break the file's layout, or plant lines of their own in it.
 bool isStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
+    const bool removal = key.isEmpty() && value.isEmpty();
     section = trimmed(section);
     key = trimmed(key);
-    if (section.isEmpty() || key.isEmpty())
+    if (section.isEmpty() || holdsLineBreakOrNul(section) || section.contains(']'))
         return false;
-    if (holdsLineBreakOrNul(section) || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value))
+    if (removal)
+        return true;
+    if (key.isEmpty() || holdsLineBreakOrNul(key) || holdsLineBreakOrNul(value))
         return false;
-    if (section.contains(']') || key.contains('='))
+    if (key.contains('='))
         return false;
     return key.front() != '[' && key.front() != ';';
 }
 
 QList<QByteArray> sectionNames(QByteArrayView content)
 {
-    QByteArray decoded;
-    const bool utf16 = isUtf16(content);
-    if (utf16) {
-        QByteArray tail;
-        decoded = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
-        content = decoded;
-    }
-    QList<QByteArray> names;
-    QSet<QByteArray> seen; // in lower case: a file of many headers is still read in one pass
-    LineReader reader(content, bodyStart(content));
-    for (Line line; reader.next(line);) {
-        const Meaning meaning = meaningOf(content.sliced(line.start, line.end - line.start), false);
-        if (meaning.kind != Meaning::Header || meaning.name.isEmpty())
-            continue;
-        const QByteArray name = utf16 ? latin1FromUtf8(meaning.name) : meaning.name.toByteArray();
-        QByteArray lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
-        if (!seen.contains(lower)) {
-            seen.insert(lower);
-            names.append(name);
-        }
-    }
-    return names;
+    return Index(content.toByteArray()).sectionNames();
 }
 
 std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> &entries)
@@ -458,19 +472,97 @@ std::optional<QByteArray> withValues(QByteArrayView content, const QList<Entry> 
         if (!isStorable(entry.section, entry.key, entry.value))
             return std::nullopt;
     }
-    if (isUtf16(content)) {
-        QByteArray tail;
-        QByteArray text = utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail);
-        for (const Entry &entry : entries) {
-            text = withValue(text, utf8FromLatin1(trimmed(entry.section)),
-                utf8FromLatin1(trimmed(entry.key)), utf8FromLatin1(entry.value));
+    const bool utf16 = isUtf16(content);
+    QByteArray tail;
+    QByteArray text
+        = utf16 ? utf8FromUtf16(content.sliced(kUtf16Mark.size()), tail) : content.toByteArray();
+    const auto asText
+        = [&](QByteArrayView bytes) { return utf16 ? utf8FromLatin1(bytes) : bytes.toByteArray(); };
+    for (qsizetype i = 0; i < entries.size();) {
+        if (entries[i].removes()) {
+            QSet<QByteArray> names;
+            for (; i < entries.size() && entries[i].removes(); ++i)
+                names.insert(lowerName(asText(trimmed(entries[i].section))));
+            text = withoutSections(text, names);
+            continue;
         }
-        return kUtf16Mark.toByteArray() + utf16FromUtf8(text) + tail;
+        const Entry &entry = entries[i++];
+        text = withValue(
+            text, asText(trimmed(entry.section)), asText(trimmed(entry.key)), asText(entry.value));
     }
-    QByteArray result = content.toByteArray();
-    for (const Entry &entry : entries)
-        result = withValue(result, trimmed(entry.section), trimmed(entry.key), entry.value);
-    return result;
+    return utf16 ? kUtf16Mark.toByteArray() + utf16FromUtf8(text) + tail : text;
+}
+
+Index::Index(const QByteArray &content)
+    : m_text(content)
+    , m_utf16(isUtf16(content))
+{
+    if (m_utf16) {
+        QByteArray tail;
+        m_text = utf8FromUtf16(QByteArrayView(content).sliced(kUtf16Mark.size()), tail);
+    }
+    // The names are looked up in a lower-case copy of the whole text: one copy, not one for each
+    // of tens of thousands of names.
+    m_lower = lowerName(m_text);
+    std::pair<qsizetype, qsizetype> *open = nullptr; // the body being read, if it counts
+    LineReader reader(m_text, bodyStart(m_text));
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(m_text, line), false);
+        if (meaning.kind != Meaning::Header)
+            continue;
+        if (open)
+            open->second = line.start;
+        open = nullptr;
+        if (meaning.name.isEmpty())
+            continue;
+        const QByteArrayView lower(
+            m_lower.constData() + (meaning.name.data() - m_text.constData()), meaning.name.size());
+        if (m_bodies.contains(lower))
+            continue;
+        open = &m_bodies.insert(lower, {line.next, m_text.size()}).value();
+        m_names.append(m_utf16 ? latin1FromUtf8(meaning.name) : meaning.name.toByteArray());
+    }
+}
+
+std::optional<QByteArray> Index::value(QByteArrayView section, QByteArrayView key) const
+{
+    section = trimmed(section);
+    key = trimmed(key);
+    if (section.isEmpty() || key.isEmpty())
+        return std::nullopt;
+    if (m_utf16) {
+        if (const std::optional<QByteArrayView> found
+            = find(utf8FromLatin1(section), utf8FromLatin1(key)))
+            return latin1FromUtf8(*found);
+        return std::nullopt;
+    }
+    if (const std::optional<QByteArrayView> found = find(section, key))
+        return found->toByteArray();
+    return std::nullopt;
+}
+
+std::optional<QByteArrayView> Index::find(QByteArrayView section, QByteArrayView key) const
+{
+    // The name in lower case, looked up without a copy on the heap: a reader of every record
+    // looks up several values in each of tens of thousands of sections.
+    QVarLengthArray<char, 128> lower(section.size());
+    std::transform(section.begin(), section.end(), lower.begin(), asciiLower);
+    const auto body = m_bodies.constFind(QByteArrayView(lower.data(), lower.size()));
+    if (body == m_bodies.cend())
+        return std::nullopt;
+    // The reader is given the section alone: it looks ahead for line endings, and a look to the
+    // end of the file for each value would cost the file's length each time.
+    const QByteArrayView text = QByteArrayView(m_text).first(body->second);
+    LineReader reader(text, body->first);
+    for (Line line; reader.next(line);) {
+        const Meaning meaning = meaningOf(lineText(text, line), true);
+        if (meaning.kind != Meaning::Key || !sameName(meaning.name, key))
+            continue;
+        if (!meaning.hasValue)
+            return std::nullopt;
+        return valueOf(meaning.rest);
+    }
+    return std::nullopt;
 }
 
 } // namespace profile

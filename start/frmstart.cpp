@@ -2,22 +2,25 @@
 
 #include "clinic/calibration.h"
 #include "clinic/visit.h"
-#include "forms/design.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
+#include "forms/question.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QCloseEvent>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace {
-// The character code of Ctrl+R, as the window's key handler receives it.
+// The character codes of Ctrl+R and Ctrl+N, as the window's key handler receives them.
 constexpr int kKeyResults = 18;
+constexpr int kKeyNewPatient = 14;
 
 // Fall-backs of the stored options outside their ranges.
 constexpr double kFilterFallback = 1;
@@ -60,6 +63,13 @@ void frmstart::Form_Load()
     // read once; the calibration's records come from the same moment of it.
     m_loaded = settings::Snapshot(m_program.programFolder());
     settings::readAll(m_loaded, m_values);
+    // Options chosen here whose save failed stay as chosen, not as the file still holds them.
+    // The calibration is worked out from the file again below, as it was when they were chosen.
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
+        m_values.Filter = unsaved->values.Filter;
+        m_values.Target = unsaved->values.Target;
+        m_values.FixEye = unsaved->values.FixEye;
+    }
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -82,6 +92,7 @@ void frmstart::Form_Load()
     m_readH = m_values.ScreenH;
     m_readV = m_values.ScreenV;
     applyCalibration();
+    showSavingNote();
     Form_Activate();
 }
 
@@ -100,23 +111,31 @@ void frmstart::applyCalibration()
     // The values accepted here, or the fall-back, or the record of this monitor at this
     // resolution when the values read were made elsewhere; stored values that are replaced
     // are kept in the file by the next save.
-    const platform::ScreenSize screen = platform::screenSize(m_program.patientScreen());
-    const clinic::StartCalibration calibration = clinic::startCalibration(m_loaded, m_readH,
-        m_readV, describeMonitor(m_program.patientScreen()), screen.width, screen.height,
-        QDate::currentDate());
+    const QScreen *patient = m_program.patientScreen();
+    const platform::ScreenSize screen = platform::screenSize(patient);
+    const clinic::Monitor monitor = describeMonitor(patient);
+    const clinic::StartCalibration calibration = clinic::startCalibration(
+        m_loaded, m_readH, m_readV, monitor, screen.width, screen.height, QDate::currentDate());
     m_values.ScreenH = calibration.screenH;
     m_values.ScreenV
         = settings::toInteger16(calibration.screenV).value_or(qint16(clinic::kCalibrationFallback));
     m_calibrationEntries = calibration.entries;
-    showCalibrationNote(calibration.judgement);
+    showCalibrationNote(calibration.judgement,
+        clinic::mirroredText(
+            monitor, clinic::mirroredAtAnotherSize(monitor, describeOtherMonitors(patient))));
 
     ui.cali->setText(
         tr("   Calibration Value   %1 x %2")
             .arg(settings::captionText(m_values.ScreenH), settings::captionText(m_values.ScreenV)));
     ui.resolu->setText(
-        tr("Screen Resolution %1 x %2%3")
-            .arg(settings::captionText(screen.width), settings::captionText(screen.height),
-                design::monitorName(m_program.patientScreen())));
+        tr("Screen Resolution %1 x %2")
+            .arg(settings::captionText(screen.width), settings::captionText(screen.height)));
+    // With one monitor too: its size, or that it reports none, tells whether the calibration
+    // screen can offer the monitor's size.
+    ui.monitor->setText(clinic::nameAndSize(monitor));
+    const std::optional<clinic::CalibrationRecord> &made = calibration.judgement.inUse;
+    ui.caliMade->setText(made ? clinic::madeText(*made) : QString());
+    ui.caliMade->setVisible(made.has_value());
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
@@ -124,18 +143,37 @@ void frmstart::applyCalibration()
 // another resolution. Where the calibration in use is not one made here, the start screen says
 // so and why, across its top, until a calibration is made here; the caption stays as it is.
 // A file refused at the settings name (a link, a file far too large) comes first: every value
-// shown is a fall-back, and no save will replace it until someone removes it.
-void frmstart::showCalibrationNote(const clinic::CalibrationJudgement &judgement)
+// shown is a fall-back, and no save will replace it until someone removes it. A picture mirrored
+// on a monitor of another size is said after it: whichever monitor the patient looks at, the
+// calibration holds for one only.
+void frmstart::showCalibrationNote(
+    const clinic::CalibrationJudgement &judgement, const QString &mirrored)
 {
     const QString refusal = m_loaded.refusal();
-    const QString text = refusal.isEmpty()
+    QString text = refusal.isEmpty()
         ? judgement.text
         : tr("%1: it is not used, the fall-backs are, and no save replaces it. Remove it and "
              "calibrate before measuring.")
               .arg(refusal);
+    if (!mirrored.isEmpty())
+        text = text.isEmpty() ? mirrored : text + QLatin1Char(' ') + mirrored;
     ui.caliNote->setTextFormat(Qt::PlainText);
     ui.caliNote->setText(text);
     ui.caliNote->setVisible(!text.isEmpty());
+}
+
+void frmstart::showSavingNote()
+{
+    QString text = m_program.savingStopped();
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved();
+        text.isEmpty() && unsaved) {
+        text = tr("The options and the calibration shown here could not be saved in %1: %2. "
+                  "Start and Calibrate go on with them until Kelvane ends.")
+                   .arg(QFile::decodeName(settings::settingsPath(m_program.programFolder())),
+                       unsaved->why);
+    }
+    ui.saveNote->setText(text);
+    ui.saveNote->setVisible(!text.isEmpty());
 }
 
 QString frmstart::SaveSettings()
@@ -155,6 +193,10 @@ QString frmstart::SaveSettings()
         m_values.FixEye = 1;
     if (ui.Option9->isChecked())
         m_values.FixEye = 2;
+
+    // Nothing is written once another instance holds the folder's lock: it may be saving too.
+    if (QString stopped = m_program.savingStopped(); !stopped.isEmpty())
+        return stopped;
 
     // The options are what the user sees and chooses here: they are written as shown. The
     // calibration is only shown here: it belongs to the calibration screen, and an
@@ -178,69 +220,121 @@ QString settingsFileName(const QByteArray &folder)
 }
 } // namespace
 
-// The other windows read their settings from the file: one opened after a failed save would
-// measure with options and a calibration the user did not choose. The user stays here, with
-// everything as chosen, to try again once the folder can be written.
-void frmstart::warnNotSaved(const QString &error, const QString &notOpened)
+// The measurement and calibration screens read their settings from the file, which a failed
+// save left as it was: they go on with the values shown here instead, which the program keeps
+// (Navigation::unsaved()), and this screen shows the options again when it comes back. The user
+// is told why once for each reason while saves keep failing: a new reason, or a failure after a
+// save that worked, is told again; the note across the bottom stays until a save works. That
+// this instance no longer saves at all is told by the note alone.
+void frmstart::saveForNextScreen()
+{
+    const QString error = SaveSettings();
+    std::optional<UnsavedSettings> &unsaved = m_program.unsaved();
+    if (error.isEmpty()) {
+        unsaved.reset();
+        return;
+    }
+    const bool told = (unsaved && unsaved->why == error) || error == m_program.savingStopped();
+    unsaved = UnsavedSettings {m_values, error};
+    if (!told)
+        warnNotSaved(error);
+}
+
+void frmstart::warnNotSaved(const QString &error)
 {
     QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
-        tr("The settings could not be saved in %1:\n%2.\n\n%3")
-            .arg(settingsFileName(m_program.programFolder()), error, notOpened),
+        tr("The settings could not be saved in %1:\n%2.\n\nKelvane goes on with the options and "
+           "the calibration shown on the start screen until it ends; its next start reads "
+           "the file as it is.")
+            .arg(settingsFileName(m_program.programFolder()), error),
         QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 // Leaving without the save loses the options chosen and a calibration put back into use; the
-// user decides. Staying is the default, so that Enter or Esc loses nothing.
+// user decides. Staying is the default, so that Enter or Esc loses nothing. Results not yet
+// kept are told in the same question, not asked about again after it.
 bool frmstart::exitWithoutSaving(const QString &error)
 {
-    QMessageBox box(QMessageBox::Warning, tr("Settings not saved"),
-        tr("The settings could not be saved in %1:\n%2.\n\nExit without saving, or "
-           "stay and try again?")
-            .arg(settingsFileName(m_program.programFolder()), error),
-        QMessageBox::NoButton, this);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton *exit = box.addButton(tr("&Exit without saving"), QMessageBox::DestructiveRole);
-    QPushButton *stay = box.addButton(tr("&Stay"), QMessageBox::RejectRole);
-    box.setDefaultButton(stay);
-    box.setEscapeButton(stay);
-    box.exec();
-    return box.clickedButton() == exit;
+    QString text = tr("The settings could not be saved in %1:\n%2.")
+                       .arg(settingsFileName(m_program.programFolder()), error);
+    if (m_program.visit().hasUnsavedResults())
+        text += QStringLiteral("\n\n")
+            + tr("This visit's results were not copied, saved or printed either: exiting "
+                 "discards them.");
+    text += QStringLiteral("\n\n") + tr("Exit without saving, or stay and try again?");
+    return ask(this,
+        {QMessageBox::Warning, tr("Settings not saved"), text, {}, tr("&Exit without saving"),
+            tr("&Stay")});
+}
+
+// The visit lives only as long as the program: results the clinician has not copied, saved or
+// printed since they last changed go with it. Staying is the default, so that Esc or Enter
+// pressed twice loses nothing.
+bool frmstart::exitDiscardingResults()
+{
+    return ask(this,
+        {QMessageBox::Warning, tr("Results not saved"),
+            tr("This visit's results were not copied, saved or printed since they last changed, "
+               "and Kelvane keeps them only while it runs.\n\nStay, and copy, save or print "
+               "them in \"Results\" (Ctrl+R), or exit and discard them?"),
+            {}, tr("E&xit and discard the results"), tr("&Stay")});
+}
+
+// Every way out saves the options first. The clinician is asked at most once: about a save that
+// failed, which tells of results not yet kept too, or else about those results.
+bool frmstart::mayExit()
+{
+    // An instance that no longer saves has said so on this screen: only the results are asked
+    // about, as staying would not save either.
+    if (const QString error = SaveSettings();
+        !error.isEmpty() && error != m_program.savingStopped())
+        return exitWithoutSaving(error);
+    return !m_program.visit().hasUnsavedResults() || exitDiscardingResults();
+}
+
+void frmstart::exitProgram()
+{
+    m_program.unloadFrmCali();
+    close();
+    m_program.endProgram();
+}
+
+void frmstart::closeEvent(QCloseEvent *event)
+{
+    // The program's own hand-overs close the window with everything decided; a close from the
+    // window system is the user's "Exit".
+    if (event->spontaneous()) {
+        if (!mayExit()) {
+            event->ignore();
+            return;
+        }
+        m_program.unloadFrmCali();
+        m_program.endProgram();
+    }
+    FormWindow::closeEvent(event);
 }
 
 void frmstart::Command1_Click()
 {
     // The measurement screen reads the file while it loads, so the save comes first.
-    if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error,
-            tr("The measurement was not opened: it would read settings other than those chosen "
-               "here."));
-        return;
-    }
+    saveForNextScreen();
     m_program.showForm1();
     close();
 }
 
 void frmstart::Command3_Click()
 {
-    if (const QString error = SaveSettings(); !error.isEmpty()) {
-        warnNotSaved(error,
-            tr("The calibration was not opened: it would read settings other than those chosen "
-               "here."));
-        return;
-    }
+    saveForNextScreen();
     m_program.showFrmCali();
     close();
 }
 
 void frmstart::Command2_Click()
 {
-    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
-        return;
-    m_program.unloadFrmCali();
-    close();
-    m_program.endProgram();
+    if (mayExit())
+        exitProgram();
 }
 
 // The results open over this screen and save nothing: the options stay as chosen until the
@@ -257,11 +351,13 @@ bool frmstart::Form_KeyPress(int KeyAscii)
         Command4_Click();
         return true;
     }
+    if (KeyAscii == kKeyNewPatient) {
+        m_program.newPatient();
+        return true;
+    }
     if (KeyAscii != kKeyEscape)
         return false;
-    if (const QString error = SaveSettings(); !error.isEmpty() && !exitWithoutSaving(error))
-        return true;
-    close();
-    m_program.endProgram();
+    if (mayExit())
+        exitProgram();
     return true;
 }

@@ -38,14 +38,26 @@ public:
     // The window stands on another monitor now, or its monitor changed: the calibration in use,
     // its note and the captions are those of the patient's monitor as it is now.
     void followScreen();
+    // The note across the bottom, anew: whether the options and the calibration shown are not in
+    // the settings file (a save failed, or this instance no longer saves), and why.
+    void showSavingNote();
+
+protected:
+    // The window manager's close button and Alt+F4 leave as "Exit" does, asking the same.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void applyCalibration();
     // Returns why the save failed, in the system's words; empty when it is done.
     QString SaveSettings();
-    void showCalibrationNote(const clinic::CalibrationJudgement &judgement);
-    void warnNotSaved(const QString &error, const QString &notOpened);
+    void showCalibrationNote(
+        const clinic::CalibrationJudgement &judgement, const QString &mirrored);
+    void saveForNextScreen();
+    void warnNotSaved(const QString &error);
     bool exitWithoutSaving(const QString &error);
+    bool exitDiscardingResults();
+    bool mayExit();
+    void exitProgram();
 
     frmstartValues &m_values;
     Navigation &m_program;

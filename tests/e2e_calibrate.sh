@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The calibration screen in the real program, driven by real clicks: "Calibrate" on the start
-# screen, ten clicks on the right arrow and six on the lower arrow, "Done"; the settings file
-# then holds the new calibration and the start screen takes it. Then "Cancel" stores nothing.
+# screen; Enter, Enter asks and stores nothing; ten clicks on the right arrow and six on the
+# lower arrow, "Done"; the settings file then holds the new calibration and the start screen
+# takes it. Then "Cancel" stores nothing.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
 # Qt takes 96 dpi on an X display that sets no Xft.dpi: 15 twips make one pixel.
@@ -40,9 +41,9 @@ click_at() { # click_at <window> <x> <y> [times]
     xdotool mousemove --window "$1" "$2" "$3" click --repeat "${4:-1}" --delay 150 1
 }
 
-# Xvfb reports its 1024 x 768 screen at about 100 dpi, where 150 mm down (some 590 pixels) do not
-# fit in the 518 rows the vertical mark has: it is set at 100 mm, and a step of its bar is 1.5
-# pixels per 150 mm. 500 down stands at 333 pixels of 100 mm.
+# Xvfb's monitor reports no size of its own, so the lengths follow the 500 stored: 150 mm down,
+# with 5 % to spare (525 pixels), do not fit in the 517 the vertical mark can move, so it is set
+# at 100 mm, and a step of its bar is 1.5 pixels per 150 mm. 500 down stands at 333 pixels.
 MARK_Y=433
 
 # No settings file: the start screen writes 500 and 500 before it opens the calibration.
@@ -55,6 +56,19 @@ expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
 wait_pixel 600 75 "$BLACK" || fail "no mark at x = 600"
 wait_pixel 75 $MARK_Y "$BLACK" || fail "no mark at y = $MARK_Y"
 echo "ok: \"Calibrate\" opened the calibration screen with the marks at 600 and $MARK_Y"
+
+# Nothing has been calibrated on this monitor: Enter on "Done", which has the focus, with the
+# marks where the screen opened them asks first whether a ruler checked them, "Go back" the
+# default. A second Enter goes back: nothing is stored and the calibration screen stays.
+send_keys "$cali" Return
+question=$(wait_window 'Check the calibration') ||
+    fail "Enter on \"Done\" stored marks no ruler checked without asking: $(cat "$SETTINGS")"
+expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
+send_keys "$question" Return
+wait_no_window 'Check the calibration' || fail "a second Enter did not close the question"
+[[ -n $(xdotool search --onlyvisible --name '^Form2$') ]] || fail "the calibration screen closed"
+expect_file "$SETTINGS" "$DEFAULT_SETTINGS"
+echo "ok: Enter, Enter on marks not moved asked, went back and stored nothing"
 
 click_at "$cali" "$right_x" "$right_y" 10
 click_at "$cali" "$lower_x" "$lower_y" 6

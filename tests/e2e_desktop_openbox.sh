@@ -10,5 +10,4 @@ measure_without_desktop bare $((REF_X - 100)) $((REF_Y - 40))
 start_openbox
 measure_on_desktop bare $((REF_X - 100)) $((REF_Y - 40)) openbox
 expect_restored_start "$START" 96 openbox
-send_keys "$START" Escape
-wait_exit "$KELVANE_PID"
+exit_discarding "$START" "$KELVANE_PID"

@@ -12,5 +12,4 @@ expect_readable_results bare 144 "BL: 27.8" "BU: 18.8" OD
 echo "ok: at 144 dpi the results show whole"
 start_xfce
 measure_on_desktop bare $((REF_X + 556)) $((REF_Y + 376)) xfce
-send_keys "$START" Escape
-wait_exit "$KELVANE_PID"
+exit_discarding "$START" "$KELVANE_PID"

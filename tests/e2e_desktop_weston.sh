@@ -87,7 +87,8 @@ same "$SHOTS/weston-nopointer.png" "$SHOTS/bare-nopointer.png" ||
     fail "on Weston the measurement screen after a click differs from the one without a desktop"
 echo "ok: on Weston only the ring and the results show, and a click reads as without a desktop"
 
-# Esc brings back the start screen, and the next key reaches it: its Esc ends the program.
+# Esc brings back the start screen, and the next key reaches it: its Esc asks before the result
+# goes, and Alt+X ("Exit and discard the results") ends the program.
 xdotool key Escape
 for ((i = 0; i < 200; i++)); do
     shot back
@@ -96,5 +97,10 @@ for ((i = 0; i < 200; i++)); do
 done
 ((i < 200)) || fail "Esc did not bring back the start screen on Weston"
 xdotool key Escape
+for ((i = 0; i < 100; i++)); do
+    xdotool key alt+x
+    kill -0 "$KELVANE_PID" 2>/dev/null || break
+    sleep 0.1
+done
 wait_exit "$KELVANE_PID"
 echo "ok: Esc brought back the start screen on Weston with the keyboard"

@@ -41,5 +41,15 @@ xdotool key Escape
 expect_focused "$START" "the start screen after the Results window"
 echo "ok: the Results window keeps the keyboard on xfce after its file dialog, and Esc closes it"
 
-send_keys "$START" Escape
+# The window manager's close (Alt+F4) asks, as Esc does, while the result was neither copied,
+# saved nor printed: Enter stays, and "Exit and discard the results" ends the program.
+send_keys "$START" alt+F4
+question=$(wait_window 'Results not saved') || fail "Alt+F4 on the start screen did not ask about the results"
+send_keys "$question" Return
+wait_no_window 'Results not saved' || fail "Enter did not answer the question"
+kill -0 "$KELVANE_PID" 2>/dev/null || fail "Alt+F4, Enter ended the program"
+send_keys "$START" alt+F4
+question=$(wait_window 'Results not saved') || fail "Alt+F4 did not ask again"
+send_keys "$question" alt+x
 wait_exit "$KELVANE_PID"
+echo "ok: xfwm4's close asks before the results go; Enter stays"

@@ -155,3 +155,13 @@ press_until_gone() { # press_until_gone <window> <pid>
         done
     done
 }
+
+# Esc on the start screen while the visit holds results nobody copied, saved or printed: the
+# program asks first, and "Exit and discard the results" (Alt+X) ends it.
+exit_discarding() { # exit_discarding <start screen> <pid>
+    local question
+    send_keys "$1" Escape
+    question=$(wait_window 'Results not saved') || fail "Esc on the start screen did not ask about the results"
+    send_keys "$question" alt+x
+    wait_exit "$2"
+}

@@ -128,6 +128,34 @@ settled_shot after-copy
 expect_same before-copy after-copy "Ctrl+C changed the screen"
 echo "ok: Ctrl+C copied the last result and left the screen as it was"
 
+# Pushed past the screen's edge the pointer stops on the edge's pixel, the hot spot (1, 1) of
+# this cross as well, and the cross can go no further: that direction is a lower bound, "≥" on
+# the screen and in the copy. One pixel inside is an ordinary result.
+expect_copied() { # expect_copied <xdotool moves> <the results as the copy writes them>
+    local i copied=
+    xdotool $1 click 1
+    for ((i = 0; i < 100; i++)); do
+        send_keys "$form1" ctrl+c
+        copied=$(xclip -o -selection clipboard 2>/dev/null) || true
+        [[ $copied == *"  OD: $2 (prism dioptres)"* ]] && return 0
+        sleep 0.05
+    done
+    fail "after '$1' the copy is not '$2': '$copied'"
+}
+edge_hpd() { settled_shot "$1" && crop "$1" "$HPD" hpd; }
+expect_copied 'mousemove 1 369' 'BR 21.9 BU 0'
+edge_hpd inside-left
+expect_copied 'mousemove 497 369 mousemove_relative -- -3000 0' 'BR ≥21.9 BU 0'
+edge_hpd left-edge
+expect_differ left-edge-hpd inside-left-hpd "the left edge shows as an ordinary result"
+expect_copied 'mousemove 1022 369' 'BL 23.1 BU 0'
+expect_copied 'mousemove 5000 369' 'BL ≥23.2 BU 0'
+expect_copied 'mousemove 497 1' 'BL 0.0 BD 18.4'
+expect_copied 'mousemove 497 369 mousemove_relative -- 0 -3000' 'BL 0.0 BD ≥18.5'
+expect_copied 'mousemove 497 766' 'BL 0.0 BU 19.9'
+expect_copied 'mousemove 497 369 mousemove_relative -- 3000 3000' 'BL ≥23.2 BU ≥19.9'
+echo "ok: pushed past each edge the pointer stops on it, and the result shows as at least"
+
 # Esc: the start screen again, with the options it saved; the measurement wrote nothing.
 send_keys "$form1" Escape
 start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
@@ -140,7 +168,7 @@ echo "ok: Esc brought back the start screen with the same options; the file is u
 
 # The first click of an opening measures where the pointer stands, although it has not moved
 # since the screen opened: over the start screen it went back to (565, 437), while the last
-# opening recorded (496, 368) last.
+# opening recorded the screen's bottom right corner last.
 xdotool mousemove 565 437
 send_keys "$start" space
 form1=$(wait_window Form1) || fail "the measurement screen did not open again"
@@ -178,8 +206,7 @@ xdotool mousemove 799 599
 settled_shot start-800
 # Esc saves what the start screen took in range; the fresh start reads the file as it was.
 cp "$SETTINGS" "$E2E_WORK/returned.ini"
-send_keys "$start" Escape
-wait_exit "$KELVANE_PID"
+exit_discarding "$start" "$KELVANE_PID"
 cp "$E2E_WORK/returned.ini" "$SETTINGS"
 start_kelvane
 start=$(wait_window Kelvane) || fail "start screen did not appear at 800 x 600"

@@ -33,10 +33,19 @@ OUTSIDER=kv$$c
 GROUP_EXISTED=false
 getent group kelvane >/dev/null && GROUP_EXISTED=true
 HARDLINKS=$(sysctl -n fs.protected_hardlinks)
+SYMLINKS=$(sysctl -n fs.protected_symlinks)
+# Another user's folder in /tmp, where a report may be sent through a planted link.
+DROP=/tmp/kelvane-drop.$$
+REPORT_ID=pt$$q # the patient's identifier typed for a report
+# A file of root's alone, on the file system of the program's folder, that a member may name.
+ROOT_ONLY=/usr/lib/kelvane-root-only.$$
 package_cleanup() {
     set +e
     e2e_cleanup
     sysctl -qw fs.protected_hardlinks="$HARDLINKS"
+    sysctl -qw fs.protected_symlinks="$SYMLINKS"
+    rm -f "$ROOT_ONLY" /tmp/"Kelvane report kv$$"*.pdf
+    rm -rf "$DROP"
     dpkg-query -W kelvane >/dev/null 2>&1 && dpkg --purge kelvane >/dev/null
     rm -rf "$FOLDER" "$STATE" # only when the purge itself failed
     dpkg-statoverride --list "$STATE" >/dev/null && dpkg-statoverride --remove "$STATE"
@@ -113,8 +122,8 @@ as() { # as <user> <command...>: the user's groups, no environment of root's
     setpriv --reuid="$(id -u "$1")" --regid=users --init-groups env -i PATH=/usr/bin:/bin "${@:2}"
 }
 home_of() { if [[ $1 == root ]]; then echo "$ROOT_HOME"; else getent passwd "$1" | cut -d: -f6; fi; }
-# Starts the program as the user, in a session of their own and with their groups; its process
-# id is in KELVANE_PID, what it says in KELVANE_LOG. Assignments given (XDG_RUNTIME_DIR=) replace
+# Starts the program as the user, in a session of their own and with their groups (umask
+# START_UMASK, else 002); its process id is in KELVANE_PID, what it says in KELVANE_LOG. Assignments given (XDG_RUNTIME_DIR=) replace
 # the session's. Without a session bus of its own, Qt would start one through X that outlives
 # the program. The address space is bounded, so that a fault that reads without end fails fast;
 # the files a process may open are bounded as a desktop session's are (1024).
@@ -123,7 +132,7 @@ start_as() { # start_as <user> [VAR=value...]
     shift
     home=$(home_of "$user")
     KELVANE_LOG=$E2E_WORK/kelvane-$(id -u "$user").log
-    (umask 002 && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
+    (umask "${START_UMASK:-002}" && exec setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups \
         env -i DISPLAY="$DISPLAY" HOME="$home" XDG_RUNTIME_DIR="$home/run" PATH=/usr/bin:/bin \
         DBUS_SESSION_BUS_ADDRESS=disabled: "$@" prlimit --as=$((4 << 30)) --nofile=1024 \
         kelvane 2>"$KELVANE_LOG") &
@@ -263,6 +272,66 @@ ended_with 0 "$holder" "the holder's Exit"
 calibration_kept "the attacks on the lock"
 echo "ok: a lock removed, replaced or filled with markup turns the next member away, naming the holder"
 
+# The lock taken from under a member who has measured: the second member holds the first one's
+# program still for a moment, removes the lock and starts the program, which takes a new one. The
+# first program goes on with its visit and names who took the lock: Copy all still copies the
+# result and Start still opens the measurement, without a question, and it never writes the
+# settings again, not even on Exit; the second member's program saves as usual.
+start_as "$MEMBER"
+holder=$KELVANE_PID
+holder_log=$KELVANE_LOG
+window=$(pid_window "$holder" Kelvane) || fail "no start screen before the lock is taken"
+send_keys "$window" space
+form1=$(pid_window "$holder" Form1) || fail "the holder's Start opened no measurement"
+xdotool mousemove 600 400 click 1
+send_keys "$form1" Escape
+window=$(pid_window "$holder" Kelvane) || fail "no start screen after the holder's measurement"
+kill -STOP "$holder"
+as "$SECOND" rm "$LOCK"
+start_as "$SECOND"
+taker=$KELVANE_PID
+taker_window=$(pid_window "$taker" Kelvane) || fail "the start after the lock's removal shows no start screen"
+before=$(fingerprint "$INI")
+kill -CONT "$holder"
+for ((i = 0; i < 100; i++)); do grep -qF 'as well.' "$holder_log" && break; sleep 0.1; done
+grep -qF "Kelvane's lock was taken: Kelvane is now in use by $SECOND since " "$holder_log" ||
+    fail "the holder was not told who took the lock: $(cat "$holder_log")"
+kill -0 "$holder" || fail "the holder's program ended when the lock was taken"
+send_keys "$window" ctrl+r
+results=$(pid_window "$holder" 'Results of the visit') || fail "the holder's results did not open"
+xclip -selection clipboard </dev/null
+send_keys "$results" alt+c
+for ((i = 0; i < 100; i++)); do
+    copied=$(xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null) && [[ -n $copied ]] && break
+    sleep 0.1
+done
+[[ $copied == *"(prism dioptres)  glasses OD red, OS blue; OS fixes;"* && $(wc -l <<<"$copied") == 1 ]] ||
+    fail "the holder's Copy all copied: '$copied'"
+send_keys "$results" Escape
+window=$(pid_window "$holder" Kelvane) || fail "the results did not close over the holder's start screen"
+send_keys "$window" space
+form1=$(pid_window "$holder" Form1) || fail "the holder's Start opened no measurement once the lock was taken"
+send_keys "$form1" Escape
+window=$(pid_window "$holder" Kelvane) || fail "no start screen after the holder's second measurement"
+[[ $(fingerprint "$INI") == "$before" ]] || fail "the holder wrote the settings after its lock was taken"
+send_keys "$taker_window" Escape
+ended_with 0 "$taker" "the second member's Exit"
+after=$(fingerprint "$INI")
+[[ $after != "$before" ]] || fail "the second member's Exit did not save"
+send_keys "$window" Escape
+ended_with 0 "$holder" "the holder's Exit once its lock was taken"
+[[ $(fingerprint "$INI") == "$after" ]] || fail "the holder's Exit wrote the settings"
+calibration_kept "the lock taken from under a member"
+echo "ok: the lock taken from under a member who measured: the program goes on, names $SECOND, copies the visit, measures, and writes nothing"
+
+# A member leaves a lock that only they may open: every other member is told so, with its owner,
+# not to join a group they are in.
+as "$SECOND" sh -c "rm -f $LOCK && touch $LOCK && chmod 600 $LOCK"
+turned_away "$MEMBER" "its lock file $LOCK belongs to $SECOND, and its permissions (0600) keep the other users of the folder's group out"
+! grep -qF "add this user to the folder's group" "$KELVANE_LOG" || fail "a member was told to join the group: $(cat "$KELVANE_LOG")"
+rm "$LOCK"
+echo "ok: a lock of mode 0600 left by a member is named, with its owner, to the other members"
+
 # The first member's fall-back runtime folder taken by someone else, no XDG_RUNTIME_DIR and a
 # read-only home: the program still starts, guarded by the folder's lock alone.
 as "$OUTSIDER" mkdir -m 700 "/tmp/runtime-$SECOND"
@@ -321,6 +390,92 @@ expect_file "$INI" "$changed"
 echo "ok: a calibration changed by the administrator while the start screen was open is kept by its Exit"
 sysctl -qw fs.protected_hardlinks="$HARDLINKS"
 
+# --- Reports: the first member's alone --------------------------------------------------------
+# The first member measures once, types an identifier, and saves the report through the Results
+# window's file dialog at <path> (answering its question where a file seems to be there); it
+# is written (the file named) or refused ("refused": the message is up, and dismissed). With
+# GTK's platform theme where it is installed: its own file dialog would keep the report's name
+# in the desktop's history. The program then runs on with the Results window open.
+save_report() { # save_report <path> <written file | refused>
+    local window results dialog i
+    START_UMASK=022 start_as "$MEMBER" QT_QPA_PLATFORMTHEME=gtk3
+    window=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen before the report"
+    send_keys "$window" space
+    window=$(pid_window "$KELVANE_PID" Form1) || fail "Start did not open the measurement screen"
+    xdotool mousemove 565 437 click 1
+    send_keys "$window" Escape
+    window=$(pid_window "$KELVANE_PID" Kelvane) || fail "Esc did not bring back the start screen"
+    send_keys "$window" ctrl+r
+    results=$(pid_window "$KELVANE_PID" 'Results of the visit') || fail "Ctrl+R opened no results"
+    send_keys "$results" alt+i
+    xdotool type --delay 10 "$REPORT_ID"
+    send_keys "$results" alt+d
+    dialog=$(pid_window "$KELVANE_PID" 'Save the report as PDF') || fail "Alt+D opened no file dialog"
+    send_keys "$dialog" ctrl+a
+    xdotool type --delay 10 "$1"
+    xdotool key Return
+    for ((i = 0; i < 200; i++)); do
+        if [[ $2 == refused ]]; then
+            window=$(xdotool search --all --onlyvisible --pid "$KELVANE_PID" --name '^Report not saved$' | head -n1 || true)
+            [[ -n $window ]] && send_keys "$window" Return && return 0
+        elif [[ -s $2 ]]; then
+            return 0
+        fi
+        # "… already exists. Do you want to replace it?", over the dialog and of its title.
+        (($(xdotool search --all --onlyvisible --pid "$KELVANE_PID" --name '^Save the report as PDF$' | wc -l) > 1)) &&
+            xdotool key alt+y
+        sleep 0.05
+    done
+    fail "the report at $1 was neither saved nor refused: $(ls -lL "$1" 2>&1)"
+}
+# Ends the program from the Results window: Esc there, and on the start screen, which asks first
+# where the report was not saved.
+end_after_report() { # end_after_report <saved: true | false>
+    local start
+    send_keys "$(pid_window "$KELVANE_PID" 'Results of the visit')" Escape
+    start=$(pid_window "$KELVANE_PID" Kelvane) || fail "no start screen after the Results window"
+    if $1; then
+        send_keys "$start" Escape
+        ended_with 0 "$KELVANE_PID" "the Exit after the report"
+    else
+        exit_discarding "$start" "$KELVANE_PID"
+    fi
+}
+
+# Another user's link at the report's predictable name in /tmp, to a file of theirs that anyone
+# may write and read, with the kernel's protection of links in shared folders off and on: the
+# report goes neither through nor over it, and the user is told.
+as "$SECOND" mkdir -m 777 "$DROP"
+for symlinks in 0 1; do
+    sysctl -qw fs.protected_symlinks=$symlinks
+    report="/tmp/Kelvane report kv$$ $symlinks.pdf"
+    as "$SECOND" sh -c "echo theirs >$DROP/stolen.pdf && chmod 666 $DROP/stolen.pdf && ln -s $DROP/stolen.pdf '$report'"
+    before=$(fingerprint "$DROP/stolen.pdf" && stat -c '%U %N' "$report")
+    save_report "$report" refused
+    end_after_report false
+    [[ $(fingerprint "$DROP/stolen.pdf" && stat -c '%U %N' "$report") == "$before" ]] ||
+        fail "protected_symlinks=$symlinks: the report went through or over the planted link: $(ls -l "$report" "$DROP")"
+    [[ $(ls -A "$DROP") == stolen.pdf && -z $(find /tmp -maxdepth 1 -name '.kelvane-*') ]] ||
+        fail "protected_symlinks=$symlinks: the save left $(ls -A "$DROP" /tmp)"
+    rm -f "$report" "$DROP/stolen.pdf"
+done
+sysctl -qw fs.protected_symlinks="$SYMLINKS"
+echo "ok: a report saved at another user's link in /tmp is refused, with fs.protected_symlinks 0 and 1"
+
+# A report saved in the member's home under umask 022 is theirs alone; nothing else in the home
+# names it, and the running program keeps no core and lets no debugger in.
+report=$MEMBER_HOME/$REPORT_ID.pdf
+save_report "$report" "$report"
+[[ $(stat -c '%a %U' "$report") == "600 $MEMBER" ]] ||
+    fail "the report is $(stat -c '%a %U' "$report") under umask 022"
+[[ $(stat -c %U "/proc/$KELVANE_PID/status") == root ]] &&
+    grep -Eq '^Max core file size +0 +0 ' "/proc/$KELVANE_PID/limits" ||
+    fail "the program may dump core: $(stat -c %U "/proc/$KELVANE_PID/status"), $(grep core "/proc/$KELVANE_PID/limits")"
+end_after_report true
+named=$(grep -rlF "$REPORT_ID" "$MEMBER_HOME" --exclude="$REPORT_ID.pdf" || true)
+[[ -z $named ]] || fail "the report's name is kept in $named"
+echo "ok: a report is made 0600 under umask 022, its name kept nowhere in the home (no recently-used.xbel); no core dumps"
+
 # --- Remove keeps the settings; a reinstall uses them again; purge removes them -------------
 printf '[Screen]\r\nSCREENH= 612\r\nSCREENV= 598\r\n' >"$STATE/Kelvane.ini"
 before=$(md5sum <"$STATE/Kelvane.ini")
@@ -369,25 +524,42 @@ rm "$FOLDER/Kelvane.ini"
 "/var/lib/dpkg/info/kelvane.postinst" configure "$VERSION-1" || fail "the set-up failed"
 echo "ok: an upgrade moved the calibration from $FOLDER to $STATE byte for byte and gave the folder back to root"
 
-# A link under the settings file's name in the old folder: the set-up, run as root, neither
-# follows nor moves it.
+# A link or a second name under the settings file's name in the old folder, made by a member
+# while the folder was the group's, of a file of root's alone; a second name while the kernel let
+# anyone link any file (fs.protected_hardlinks=0, restored at once). The set-up, run as root,
+# neither follows, moves nor opens it up: the file keeps its owner, group and mode, nothing in
+# the settings folder is a name of it, and the set-up names it. Rows: how the member names it |
+# what the set-up says.
 rm "$STATE/Kelvane.ini"
-secret=$E2E_WORK/secret
-echo secret >"$secret"
-chmod 600 "$secret"
-chmod 2775 "$FOLDER"
-ln -sf "$secret" "$FOLDER/Kelvane.ini"
-"/var/lib/dpkg/info/kelvane.postinst" configure 2.1 2>/dev/null || fail "the set-up failed on a linked settings file"
-[[ $(stat -c '%a %U %G' "$secret") == "600 root root" && ! -e $STATE/Kelvane.ini && ! -L $STATE/Kelvane.ini ]] ||
-    fail "the set-up followed a link to $(stat -c '%a %U %G' "$secret")"
-rm "$FOLDER/Kelvane.ini"
-echo "ok: the set-up leaves a link under the settings file's name alone"
+printf 'secret\n' >"$ROOT_ONLY"
+chmod 600 "$ROOT_ONLY"
+for row in "ln -s|is a symbolic link" "ln|is one of 2 names (hard links) of one file"; do
+    IFS='|' read -r how said <<<"$row"
+    chgrp kelvane "$FOLDER"
+    chmod 2775 "$FOLDER"
+    sysctl -qw fs.protected_hardlinks=0
+    # shellcheck disable=SC2086 # "ln -s" is the command and its option
+    as "$SECOND" $how "$ROOT_ONLY" "$FOLDER/Kelvane.ini" || fail "the member could not $how the file"
+    sysctl -qw fs.protected_hardlinks="$HARDLINKS"
+    "/var/lib/dpkg/info/kelvane.postinst" configure 2.1 2>"$E2E_WORK/postinst.log" ||
+        fail "$how: the set-up failed: $(cat "$E2E_WORK/postinst.log")"
+    [[ $(stat -c '%a %U %G' "$ROOT_ONLY") == "600 root root" ]] ||
+        fail "$how: the set-up made root's file $(stat -c '%a %U %G' "$ROOT_ONLY")"
+    [[ -z $(find "$STATE" -samefile "$ROOT_ONLY") && -z $(find -L "$STATE" -samefile "$ROOT_ONLY") ]] ||
+        fail "$how: the set-up put a name of root's file in $STATE: $(ls -lA "$STATE")"
+    [[ -e $FOLDER/Kelvane.ini || -L $FOLDER/Kelvane.ini ]] || fail "$how: the set-up removed the name"
+    grep -qF "$FOLDER/Kelvane.ini $said; it was left where it is" "$E2E_WORK/postinst.log" ||
+        fail "$how: the set-up did not say what it left: $(cat "$E2E_WORK/postinst.log")"
+    rm "$FOLDER/Kelvane.ini"
+done
+[[ $(cat "$ROOT_ONLY") == secret ]] || fail "root's file changed"
+echo "ok: the set-up leaves a link or a second name under the settings file's name as it is, and names it"
 
 printf '[Screen]\nSCREENH= 612\n' >"$STATE/Kelvane.ini"
-ln -s "$secret" "$STATE/link"
+ln -s "$ROOT_ONLY" "$STATE/link"
 apt-get purge -y kelvane >"$E2E_WORK/apt.log" 2>&1 || fail "apt-get purge failed: $(cat "$E2E_WORK/apt.log")"
 [[ ! -e $FOLDER && ! -e $STATE ]] || fail "purging the package left $(ls -d "$FOLDER" "$STATE" 2>/dev/null)"
 [[ -z $(dpkg-statoverride --list "$STATE") ]] || fail "purging left the statoverride of $STATE"
 ! dpkg-query -W kelvane >/dev/null 2>&1 || fail "the package is still known to dpkg after the purge"
-[[ -f $secret ]] || fail "purging followed a link out of the settings folder"
+[[ -f $ROOT_ONLY ]] || fail "purging followed a link out of the settings folder"
 echo "ok: purging removed the settings folder, the calibration and the statoverride"

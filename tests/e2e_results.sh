@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The visit's results with the real program: two measurements, each left its own way, then
-# Ctrl+R on the start screen opens the results, and "Copy all" puts both on the clipboard as
-# lines of text and as a table for a spreadsheet, read back from the X clipboard.
+# The visit's results with the real program: two measurements, each left its own way; Esc on
+# the start screen asks before the results go, and Enter stays. Ctrl+R on the start screen opens
+# the results with the keyboard in the identifier, where Delete removes nothing, and "Copy all"
+# puts both on the clipboard as lines of text and as a table for a spreadsheet, read back from
+# the X clipboard; after it, Esc ends the program without asking.
 source "$KELVANE_TESTS/e2e_lib.sh"
 
 printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 567\nSCREENV= 500\n' >"$SETTINGS"
@@ -45,6 +47,17 @@ send_keys "$form1" Escape
 start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
 wait_no_window Form1 || fail "the measurement screen is still open"
 
+# Esc again, on the start screen: the result was neither copied, saved nor printed, so the
+# program asks, and Enter stays.
+send_keys "$start" Escape
+question=$(wait_window 'Results not saved') || fail "Esc on the start screen did not ask about the results"
+kill -0 "$KELVANE_PID" 2>/dev/null || fail "Esc, Esc ended the program"
+send_keys "$question" Return
+wait_no_window 'Results not saved' || fail "Enter did not answer the question"
+kill -0 "$KELVANE_PID" 2>/dev/null || fail "Esc, Esc, Enter ended the program"
+start=$(wait_window Kelvane) || fail "the start screen went after Esc, Esc, Enter"
+echo "ok: Esc, Esc asks before the results go, and Enter stays"
+
 # Right ("Right" in the Target frame, then "Start"): the reference point is (753, 369); 77 left
 # and 69 up. A right click leaves.
 xdotool mousemove 330 124 click 1 mousemove 236 400 click 1
@@ -57,6 +70,8 @@ echo "ok: two measurements, left by Esc and by a right click"
 
 send_keys "$start" ctrl+r
 results=$(wait_window 'Results of the visit') || fail "Ctrl+R did not open the results"
+# The keyboard is in the identifier, not the table: Delete removes no result (both are copied).
+send_keys "$results" Delete
 xclip -selection clipboard </dev/null
 send_keys "$results" alt+c
 text=$(clipboard UTF8_STRING) || fail "Copy all put no text on the clipboard"
@@ -89,10 +104,11 @@ if [[ -n ${KELVANE_SCREENSHOT:-} ]]; then
     cp "$SHOTS/results.png" "$KELVANE_SCREENSHOT"
 fi
 
-# Esc closes the results; the start screen is there under them, and Esc there ends the program.
+# Esc closes the results; the start screen is there under them, and Esc there ends the program
+# without asking: the visit was copied.
 send_keys "$results" Escape
 wait_no_window 'Results of the visit' || fail "Esc did not close the results"
 [[ -n $(xdotool search --onlyvisible --name '^Kelvane$') ]] || fail "the start screen went"
 send_keys "$start" Escape
 wait_exit "$KELVANE_PID"
-echo "ok: the results closed over the start screen, and the program ended"
+echo "ok: the results closed over the start screen, and after Copy all Esc ended the program"

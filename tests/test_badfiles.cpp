@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -59,33 +60,6 @@ QByteArray textJunk(qsizetype size)
         text.append("log ").append(QByteArray::number(line)).append(": pointer at 512, 384\n");
     return text;
 }
-
-// As root every file is readable; for the length of a check, this thread's file access is
-// that of an unprivileged user instead.
-class UnprivilegedFiles
-{
-public:
-    UnprivilegedFiles()
-    {
-        if (::geteuid() != 0)
-            return;
-        ::setfsgid(testsupport::kNobody);
-        ::setfsuid(testsupport::kNobody);
-        m_dropped = true;
-    }
-    ~UnprivilegedFiles()
-    {
-        if (!m_dropped)
-            return;
-        ::setfsuid(0);
-        ::setfsgid(0);
-    }
-    UnprivilegedFiles(const UnprivilegedFiles &) = delete;
-    UnprivilegedFiles &operator=(const UnprivilegedFiles &) = delete;
-
-private:
-    bool m_dropped = false;
-};
 
 } // namespace
 
@@ -259,6 +233,68 @@ private Q_SLOTS:
         }
     }
 
+    // A file near the largest size taken, then "Done": the oldest monitors' records make room,
+    // the file stays within the bound, and the next start takes the calibration. Where nothing
+    // of the program's makes room (a log under the file's name), "Done" says the file would
+    // grow too large and leaves it as it was: no save writes a file the next start refuses.
+    void doneOnAFileNearTheLargestSize_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("stored");
+        QByteArray records = layout(" 1", " 1", " 2", " 567", " 567");
+        for (int n = 1;; ++n) {
+            const QByteArray record = testsupport::calibrationRecord(
+                true, "HDMI-" + QByteArray::number(n), 1920, 1080, 567, 567);
+            if (records.size() + record.size() > kMegabyte)
+                break;
+            records += record;
+        }
+        QTest::newRow("records of many monitors") << records << true;
+        QTest::newRow("a log") << textJunk(kMegabyte - 300)
+                + layout(" 1", " 1", " 2", " 600", " 450")
+                               << false;
+    }
+    void doneOnAFileNearTheLargestSize()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, stored);
+        QVERIFY(content.size() > kMegabyte - 400 && content.size() <= kMegabyte);
+        m_folder->writeSettings(content);
+        QTest::mouseClick(
+            open()->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);
+        QWidget *calibration = m_program->current();
+        QVERIFY(calibration && !qobject_cast<frmstart *>(calibration));
+        // The marks stand where the screen put them: the clinician says a ruler checked them.
+        // Any other box is the refusal, kept and closed.
+        QString refusal;
+        const testsupport::DialogAnswer<QMessageBox> answer([&refusal](QMessageBox *box) {
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == QStringLiteral("Yes, checked"))
+                    return button->click();
+            }
+            refusal = box->text();
+            box->accept();
+        });
+        QTest::mouseClick(
+            calibration->findChild<QPushButton *>(QStringLiteral("Done")), Qt::LeftButton);
+        if (!stored) {
+            QVERIFY2(refusal.contains(m_folder->settingsFile()
+                         + QStringLiteral(" would grow larger than any settings file (over "
+                                          "1048576 bytes)")),
+                qPrintable(refusal));
+            QCOMPARE(m_program->current(), calibration);
+            QVERIFY2(m_folder->settings() == content, "the refused save changed the file");
+            return;
+        }
+        QCOMPARE(refusal, QString());
+        QVERIFY(m_folder->settings().size() <= kMegabyte);
+        restartProgram();
+        frmstart *window = open();
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   567 x 567"));
+        QCOMPARE(testsupport::labelText(window, "caliNote"), QString());
+    }
+
     void unreadableFile()
     {
         const QByteArray content = layout(" 3", " 2", " 1", " 600", " 450");
@@ -270,7 +306,7 @@ private Q_SLOTS:
         QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0777), 0);
         QCOMPARE(::chmod(path.constData(), 0), 0);
         {
-            UnprivilegedFiles unprivileged;
+            testsupport::UnprivilegedFiles unprivileged;
             QFile probe(m_folder->settingsFile());
             QVERIFY2(!probe.open(QIODevice::ReadOnly), "the file is still readable");
             frmstart *window = open();

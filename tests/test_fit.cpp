@@ -7,8 +7,10 @@
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScreen>
 
 class TestFit final : public testsupport::ProgramTest
 {
@@ -39,7 +41,7 @@ private Q_SLOTS:
         expectAllInside(window);
         // The captions share their band, as the design has them; nothing else touches.
         const char *names[] = {"Image1", "resolu", "Cancel", "Done", "HScroll1", "HPO", "VScroll1",
-            "VPO", "HLength", "VLength", "MonitorSize"};
+            "VPO", "HLength", "VLength", "MonitorSize", "HChoice", "VChoice"};
         for (const char *a : names) {
             for (const char *b : names) {
                 const auto *wa = window->findChild<QWidget *>(QLatin1String(a));
@@ -54,22 +56,28 @@ private Q_SLOTS:
             QVERIFY(!captions.intersects(
                 window->findChild<QWidget *>(QLatin1String(name))->geometry()));
 
-        // The lengths and the monitor's size read whole in their boxes (at their longest,
-        // 150 mm), and the two above the across axis keep clear of its mark's stroke (rows 70
-        // to 130) at any dpi.
-        for (const char *name : {"HLength", "VLength"}) {
-            const auto *length = window->findChild<QLabel *>(QLatin1String(name));
-            const QRect text
-                = length->fontMetrics().boundingRect(length->rect(), Qt::AlignLeft | Qt::AlignTop,
-                    length->text().replace(
-                        QRegularExpression(QStringLiteral("\\d+")), QStringLiteral("150")));
-            QVERIFY2(length->rect().contains(text), name);
+        // Every caption reads whole: the lengths' labels, the lists, the values (up to the
+        // largest with a half) and the monitor's size in their boxes, the texts written on the
+        // picture inside it. The row above the across axis keeps clear of its mark's stroke
+        // (rows 70 to 130) at any dpi.
+        const auto *picture = window->findChild<QWidget *>(QStringLiteral("Image1"));
+        for (const QLabel *label : window->findChildren<QLabel *>()) {
+            if (label == picture || !label->isVisible())
+                continue;
+            QVERIFY2(label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                       : label->sizeHint().width() <= label->width(),
+                qPrintable(label->objectName() + QStringLiteral(" is cut: ") + label->text()));
+            if (label->parentWidget() == picture)
+                QVERIFY2(picture->rect().contains(label->geometry()), qPrintable(label->text()));
         }
-        const auto *monitorSize = window->findChild<QWidget *>(QStringLiteral("MonitorSize"));
-        QVERIFY(monitorSize->isVisible());
-        QVERIFY(monitorSize->width() >= monitorSize->sizeHint().width());
-        QVERIFY(monitorSize->geometry().bottom() < 70);
-        QVERIFY(window->findChild<QWidget *>(QStringLiteral("HLength"))->geometry().bottom() < 70);
+        for (const char *name : {"HChoice", "VChoice", "HPO", "VPO", "MonitorSize"}) {
+            const auto *control = window->findChild<QWidget *>(QLatin1String(name));
+            QVERIFY2(control->width() >= control->sizeHint().width(), name);
+        }
+        for (const char *name : {"HLength", "HChoice", "MonitorSize"})
+            QVERIFY2(
+                window->findChild<QWidget *>(QLatin1String(name))->geometry().bottom() < 70, name);
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("MonitorSize"))->isVisible());
     }
 
     // Every note on the calibration in use is read whole: its lines fit the label's box.
@@ -108,6 +116,24 @@ private Q_SLOTS:
                            .arg(note->heightForWidth(note->width()))
                            .arg(note->height())
                            .arg(note->text())));
+        // Two monitors of one size showing one picture: nothing to say of them.
+        QVERIFY(!note->text().contains(QStringLiteral("Mirrored")));
+
+        // The resolution, then the monitor's whole name and size: every word within the box,
+        // every line in it.
+        const auto *monitor = window->findChild<QLabel *>(QStringLiteral("monitor"));
+        QVERIFY(monitor && monitor->isVisible());
+        QVERIFY2(monitor->text().startsWith(QGuiApplication::primaryScreen()->name() + " (")
+                && monitor->text().endsWith(QStringLiteral(" mm)")),
+            qPrintable(monitor->text()));
+        for (const QString &word : monitor->text().split(QLatin1Char(' '))) {
+            QVERIFY2(monitor->fontMetrics().horizontalAdvance(word) <= monitor->width(),
+                qPrintable(word));
+        }
+        for (const char *name : {"resolu", "monitor"}) {
+            const auto *label = window->findChild<QLabel *>(QLatin1String(name));
+            QVERIFY2(label->heightForWidth(label->width()) <= label->height(), name);
+        }
     }
 };
 

@@ -41,10 +41,11 @@ Places places()
     if (screen.width == 1025)
         return {{491, 503}, {748, 503}, {235, 503}, 352, 965};
     // The design's place is in twips and follows the dpi; the computed places do not. At
-    // 120 dpi the widest result 567 pixels per 150 mm can give here, two digits before the
-    // decimal, is 62 pixels of ink: the results move left until it ends one pixel inside.
+    // 120 dpi the widest result 567 pixels per 150 mm can give here, a bound's mark and two
+    // digits before the decimal, ends 73 pixels into its label: the results move left until it
+    // ends one pixel inside.
     if (screen.dpi == 120)
-        return {{491, 363}, {747, 363}, {235, 363}, 440, 961};
+        return {{491, 363}, {747, 363}, {235, 363}, 440, 950};
     return {{491, 363}, {747, 363}, {235, 363}, 352, 964};
 }
 // The reference point of the centred ring: 6 pixels right of and below the box's corner.
@@ -103,6 +104,8 @@ private:
             auto *calibration = currentWindow<FrmCali>();
             if (!calibration || !QTest::qWaitForWindowExposed(calibration))
                 return nullptr;
+            // Marks not moved: the clinician says a ruler checked them.
+            testsupport::MessageBoxAnswer checked(QStringLiteral("Yes, checked"));
             QTest::mouseClick(
                 calibration->findChild<QPushButton *>(QStringLiteral("Done")), Qt::LeftButton);
         }
@@ -292,6 +295,54 @@ private Q_SLOTS:
         QTEST(text(window, "VPD"), "down");
     }
 
+    void screenEdge_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QString>("across");
+        QTest::addColumn<QString>("down");
+        // From the centred ring's reference point at (497, 369) on 1024 x 768, 567 pixels per
+        // 150 mm.
+        QTest::newRow("left edge") << QPoint(0, 369) << "BR: \u226521.9"
+                                   << "BU: 0";
+        QTest::newRow("a pixel inside the left edge") << QPoint(1, 369) << "BR: 21.9"
+                                                      << "BU: 0";
+        QTest::newRow("right edge") << QPoint(1023, 369) << "BL: \u226523.2"
+                                    << "BU: 0";
+        QTest::newRow("a pixel inside the right edge") << QPoint(1022, 369) << "BL: 23.1"
+                                                       << "BU: 0";
+        QTest::newRow("top edge") << QPoint(497, 0) << "BL: 0.0"
+                                  << "BD: \u226516.3";
+        QTest::newRow("a pixel inside the top edge") << QPoint(497, 1) << "BL: 0.0"
+                                                     << "BD: 16.2";
+        QTest::newRow("bottom edge") << QPoint(497, 767) << "BL: 0.0"
+                                     << "BU: \u226517.5";
+        QTest::newRow("a pixel inside the bottom edge") << QPoint(497, 766) << "BL: 0.0"
+                                                        << "BU: 17.5";
+        QTest::newRow("bottom left corner") << QPoint(0, 767) << "BR: \u226521.9"
+                                            << "BU: \u226517.5";
+    }
+    // The pointer stops on the screen's outermost column and row: a click there shows that
+    // direction as "at least", on the screen and in the copied line.
+    void screenEdge()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QString, across);
+        QFETCH(QString, down);
+        if (testsupport::testScreen().width != 1024)
+            QSKIP("the values are written out for 1024 x 768");
+        Form1 *window = open(settingsFile(1, 1, 2, 567, 567));
+        QVERIFY(window);
+        QTRY_VERIFY(QApplication::focusWidget());
+        click(window, at);
+        QCOMPARE(text(window, "HPD"), across);
+        QCOMPARE(text(window, "VPD"), down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        const QString line = QGuiApplication::clipboard()->text();
+        const QString copied = QStringLiteral("  OD: %1 %2 (prism dioptres)")
+                                   .arg(across.remove(QLatin1Char(':')), down.remove(u':'));
+        QVERIFY2(line.contains(copied), qPrintable(line));
+    }
+
     void decimalSeparatorOfTheUser()
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -451,7 +502,7 @@ private Q_SLOTS:
         QTest::newRow("calibrated here") << 1.0 << true << "";
     }
     // Where the calibration was not made for this screen the measurement screen says so, in
-    // small grey text beside the results, away from the ring; the patient's screen stays black
+    // small white text beside the results, away from the ring; the patient's screen stays black
     // but for the ring, the results and the cross. A click on the note measures as anywhere on
     // the test display.
     void calibrationNote()
@@ -472,7 +523,7 @@ private Q_SLOTS:
 
         const auto *hpd = window->findChild<QLabel *>(QStringLiteral("HPD"));
         QCOMPARE(label->font(), hpd->font());
-        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 255, 255));
         const QRect box = label->geometry();
         QCOMPARE(box.top(), hpd->y());
         QVERIFY(box.height() <= hpd->height());
@@ -482,18 +533,18 @@ private Q_SLOTS:
         QVERIFY2(box.left() >= 0 && box.right() < hpd->x(), "not left of the results");
         QVERIFY(!box.intersects(target(window)->geometry().adjusted(-43, -43, 43, 43)));
         QVERIFY(box.width() < window->width() / 4);
-        // Grey on black: no colour that one eye sees and the other does not.
+        // White on black, brighter than the results' grey: no colour that one eye sees and the
+        // other does not.
         const QImage shot = window->grab(box).toImage();
-        int ink = 0;
+        int brightest = 0;
         for (int y = 0; y < shot.height(); ++y) {
             for (int x = 0; x < shot.width(); ++x) {
                 const QColor pixel = shot.pixelColor(x, y);
                 QVERIFY(pixel.red() == pixel.green() && pixel.green() == pixel.blue());
-                QVERIFY(pixel.red() <= 128);
-                ink += pixel.red() > 0;
+                brightest = std::max(brightest, pixel.red());
             }
         }
-        QVERIFY(ink > 0);
+        QCOMPARE(brightest, 255);
 
         click(window, box.center());
         QVERIFY(text(window, "HPD") != QStringLiteral("--"));
@@ -581,7 +632,10 @@ private Q_SLOTS:
         auto *start = currentWindow<frmstart>();
         QVERIFY(start && QTest::qWaitForWindowExposed(start));
         QCOMPARE(testsupport::labelText(start, "resolu"),
-            QStringLiteral("Screen Resolution 1024 x 768 (%1)").arg(first->name()));
+            QStringLiteral("Screen Resolution 1024 x 768"));
+        // The offscreen monitors report 100 dots per inch.
+        QCOMPARE(testsupport::labelText(start, "monitor"),
+            QStringLiteral("%1 (260 x 195 mm)").arg(first->name()));
         QCOMPARE(testsupport::labelText(start, "cali"),
             QStringLiteral("   Calibration Value   567 x 567"));
 
@@ -591,7 +645,9 @@ private Q_SLOTS:
         start->setGeometry(QRect(second->geometry().topLeft() + QPoint(40, 40), start->size()));
         QTRY_COMPARE(start->screen(), second);
         QTRY_COMPARE(testsupport::labelText(start, "resolu"),
-            QStringLiteral("Screen Resolution 1280 x 1024 (%1)").arg(second->name()));
+            QStringLiteral("Screen Resolution 1280 x 1024"));
+        QCOMPARE(testsupport::labelText(start, "monitor"),
+            QStringLiteral("%1 (325 x 260 mm)").arg(second->name()));
         QCOMPARE(testsupport::labelText(start, "cali"),
             QStringLiteral("   Calibration Value   600 x 610"));
         QVERIFY(!start->findChild<QLabel *>(QStringLiteral("caliNote"))->isVisible());
@@ -603,16 +659,17 @@ private Q_SLOTS:
         QCOMPARE(window->geometry(), second->geometry());
         QCOMPARE(target(window)->pos(), QPoint(619, 491)); // 1280 x 1024
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 400));
-        // 625 pixels left and 100 up, with the second monitor's own calibration.
-        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: 26.0"));
+        // 625 pixels left and 100 up, with the second monitor's own calibration; on its left
+        // edge, the pointer could go no further.
+        QCOMPARE(text(window, "HPD"), QStringLiteral("BR: \u226526.0"));
         QCOMPARE(text(window, "VPD"), QStringLiteral("BD: 4.1"));
 
         QTest::keyClick(window, Qt::Key_Escape);
         start = currentWindow<frmstart>();
         QVERIFY(start && QTest::qWaitForWindowExposed(start));
         QVERIFY(second->geometry().contains(start->geometry()));
-        QCOMPARE(testsupport::labelText(start, "resolu"),
-            QStringLiteral("Screen Resolution 1280 x 1024 (%1)").arg(second->name()));
+        QCOMPARE(testsupport::labelText(start, "monitor"),
+            QStringLiteral("%1 (325 x 260 mm)").arg(second->name()));
         // The calibration opens there too.
         QTest::mouseClick(
             start->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);

@@ -2,16 +2,19 @@
 // folder. Arrow presses are real mouse presses at the places the style gives the arrows.
 #include "calibrate/frmcali.h"
 
+#include "forms/valuebox.h"
 #include "start/frmstart.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QComboBox>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
 
@@ -69,17 +72,28 @@ private:
         const testsupport::TestScreen screen = testsupport::testScreen();
         return QStringLiteral("%1x%2").arg(screen.width).arg(screen.height);
     }
-    // The lengths each test screen asks for, across and down. Qt's offscreen screens report a
-    // size of 100 dpi, 590.55 pixels per 150 mm; a length is asked for where its mark takes at
-    // most four fifths of the axis's room (the screen less 250 pixels).
+    // The lengths each test screen asks for first, across and down. Qt's offscreen screens
+    // report a size of 100 dpi, 590.55 pixels per 150 mm; a length is asked for where its mark,
+    // 5 % longer, still stands on the bar (the axis less 250 pixels).
     static std::pair<int, int> lengths()
     {
         const QString size = screenName();
         if (size == QLatin1String("800x600"))
-            return {100, 50}; // room 549 x 349
-        if (size.endsWith(QLatin1String("x768")))
-            return {150, 100}; // room 517 down
+            return {100, 50}; // bars end at 549 and 349
+        if (size.endsWith(QLatin1String("x768")) || size.endsWith(QLatin1String("x800")))
+            return {150, 100}; // the bar down ends at 517 or 549
         return {150, 150};
+    }
+    // The question "Done" asks where a mark may never have met a ruler.
+    static QString rulerQuestion()
+    {
+        const auto [across, down] = lengths();
+        return across == down
+            ? QStringLiteral("Have you checked both marks with a ruler at %1 mm?").arg(across)
+            : QStringLiteral("Have you checked both marks with a ruler at %1 mm across and %2 mm "
+                             "down?")
+                  .arg(across)
+                  .arg(down);
     }
     // What a readout shows with its bar at `mark` on an axis asking for `mm`: pixels per
     // 150 mm, down in whole pixels, a half to the even neighbour.
@@ -91,6 +105,19 @@ private:
     static QString caption(QWidget *window, const char *name)
     {
         return window->findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    // The value a value box shows, without its unit.
+    static ValueBox *valueBox(QWidget *window, const char *name)
+    {
+        return window->findChild<ValueBox *>(QLatin1String(name));
+    }
+    static QString valueText(QWidget *window, const char *name)
+    {
+        return valueBox(window, name)->cleanText();
+    }
+    static QComboBox *choice(QWidget *window, const char *name)
+    {
+        return window->findChild<QComboBox *>(QLatin1String(name));
     }
     static QScrollBar *bar(QWidget *window, const char *name)
     {
@@ -214,15 +241,18 @@ private Q_SLOTS:
         QCOMPARE(float(line(window, "Ycursor").y1()), shown.markY);
         QCOMPARE(bar(window, "HScroll1")->value(), shown.hBar);
         QCOMPARE(bar(window, "VScroll1")->value(), shown.vBar);
-        QCOMPARE(caption(window, "HPO"), QLatin1String(shown.hpo));
-        QCOMPARE(caption(window, "VPO"), QLatin1String(shown.vpo));
+        // The values per 150 mm with their unit, the lengths asked for apart from them.
+        QCOMPARE(valueBox(window, "HPO")->text(), QLatin1String(shown.hpo) + " px/150 mm");
+        QCOMPARE(valueBox(window, "VPO")->text(), QLatin1String(shown.vpo) + " px/150 mm");
         QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value ") + shown.cali);
         QCOMPARE(caption(window, "resolu"),
             QStringLiteral("Screen Resolution %1 x %2").arg(size.width).arg(size.height));
-        QCOMPARE(caption(window, "HLength"),
-            QStringLiteral("Set this mark at %1 mm").arg(shown.acrossMm));
-        QCOMPARE(caption(window, "VLength"),
-            QStringLiteral("Set this mark\nat %1 mm").arg(shown.downMm));
+        QCOMPARE(
+            choice(window, "HChoice")->currentText(), QStringLiteral("%1 mm").arg(shown.acrossMm));
+        QCOMPARE(
+            choice(window, "VChoice")->currentText(), QStringLiteral("%1 mm").arg(shown.downMm));
+        QCOMPARE(caption(window, "HArcLength"), QStringLiteral("%1 mm").arg(shown.acrossMm));
+        QCOMPARE(caption(window, "VArcLength"), QStringLiteral("%1 mm").arg(shown.downMm));
         QCOMPARE(m_folder->settings(), file); // loading writes nothing
     }
 
@@ -286,14 +316,14 @@ private Q_SLOTS:
         QScrollBar *across = bar(window, "HScroll1");
         press(across, QStyle::SC_ScrollBarAddLine, 1);
         QCOMPARE(across->value(), 501);
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("501"));
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("501"));
         press(across, QStyle::SC_ScrollBarAddLine, 9);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 6);
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("510"));
-        QCOMPARE(caption(window, "VPO"), down);
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("510"));
+        QCOMPARE(valueText(window, "VPO"), down);
         verifyMarks(window, 610, toY);
-        // The captions show the values as loaded; they do not follow the bars.
-        QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 500 x 500"));
+        // The caption follows the bars.
+        QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 510 x ") + down);
 
         // On the screen: each mark is one sharp column (row) of pixels, as is each axis.
         const QImage shot = window->grab().toImage();
@@ -366,8 +396,8 @@ private Q_SLOTS:
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 5);
         QCOMPARE(bar(window, "HScroll1")->value(), endH);
         QCOMPARE(bar(window, "VScroll1")->value(), endV);
-        QCOMPARE(caption(window, "HPO"), lastH);
-        QCOMPARE(caption(window, "VPO"), lastV);
+        QCOMPARE(valueText(window, "HPO"), lastH);
+        QCOMPARE(valueText(window, "VPO"), lastV);
         verifyMarks(window, 100 + endH, 100 + endV);
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
@@ -384,11 +414,11 @@ private Q_SLOTS:
             QSKIP("written for the 1024 x 768 screen");
         FrmCali *window = openWith(screenSettings(" 774", " 777"));
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("772"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("776"));
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("772"));
+        QCOMPARE(valueText(window, "VPO"), QStringLiteral("776"));
         verifyMarks(window, 872, 617);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 1);
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("774"));
+        QCOMPARE(valueText(window, "VPO"), QStringLiteral("774"));
         verifyMarks(window, 872, 616);
     }
 
@@ -399,10 +429,15 @@ private Q_SLOTS:
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 3);
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarSubLine, 2);
         QCOMPARE(bar(window, "HScroll1")->value(), 0);
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("0"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("0"));
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("0"));
+        QCOMPARE(valueText(window, "VPO"), QStringLiteral("0"));
         verifyMarks(window, 100, 100);
-        QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+        {
+            // On 50 mm 1 per 150 mm stood at 0 pixels already: that mark never moved.
+            testsupport::MessageBoxAnswer question(QStringLiteral("Yes, checked"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QCOMPARE(question.seen(), lengths().second == 50);
+        }
         QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             QByteArray("[Screen]\nSCREENH= 0\nSCREENV= 0\n"));
         QCOMPARE(caption(m_program->current(), "cali"),
@@ -428,36 +463,105 @@ private Q_SLOTS:
     {
         FrmCali *window = openWith(screenSettings(" 500", " 500"));
         press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 6);
-        const QString held = caption(window, "VPO"); // 506, or more where a step is longer
+        const QString held = valueText(window, "VPO"); // 506, or more where a step is longer
         QVERIFY(held.toInt() >= 506);
         QTest::mouseClick(button(window, "Cancel"), Qt::LeftButton);
         window = openWith(screenSettings(" 510", " 40000"));
-        QCOMPARE(caption(window, "HPO"), QStringLiteral("510"));
-        QCOMPARE(caption(window, "VPO"), held);
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("510"));
+        QCOMPARE(valueText(window, "VPO"), held);
         QCOMPARE(caption(window, "cali"), QStringLiteral("Calibration Value 510 x ") + held);
     }
 
-    // Right after opening "Done" has the focus: Enter or the space bar stores the values as
-    // loaded and goes back to the start screen.
-    void keysRightAfterOpeningPressDone_data()
+    // Right after opening "Done" has the focus, and Enter or the space bar presses it. Where
+    // this monitor at this resolution has no calibration of its own (a fresh install, another
+    // monitor's values), marks not moved first ask whether a ruler checked them, "Go back" the
+    // default: a second Enter, or Esc, leaves the screen open and the file as it was; only
+    // "Yes, checked" stores the values as loaded. Where the monitor has its own, Done stores
+    // them at once.
+    void doneRightAfterOpening_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Enter") << int(Qt::Key_Enter);
-        QTest::newRow("space") << int(Qt::Key_Space);
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("key"); // on "Done"
+        QTest::addColumn<int>("answer"); // a key on the question, or 0: a click on "Yes, checked"
+        QTest::addColumn<bool>("asks");
+        QTest::addColumn<bool>("stores");
+        const testsupport::TestScreen size = testsupport::testScreen();
+        const QByteArray fresh = kDefaults;
+        const QByteArray otherMonitor = screenSettings(" 596", " 596")
+            + testsupport::calibrationRecords("eDP-1", size.width, size.height, 596, 596);
+        const QByteArray ownRecord = screenSettings(" 567", " 567")
+            + testsupport::calibrationRecords("screen0", size.width, size.height, 567, 567);
+        QTest::newRow("fresh: Enter, Enter")
+            << fresh << int(Qt::Key_Return) << int(Qt::Key_Return) << true << false;
+        QTest::newRow("fresh: space, Esc")
+            << fresh << int(Qt::Key_Space) << int(Qt::Key_Escape) << true << false;
+        QTest::newRow("fresh: Enter, Yes, checked")
+            << fresh << int(Qt::Key_Return) << 0 << true << true;
+        QTest::newRow("another monitor's 596: Enter, Enter")
+            << otherMonitor << int(Qt::Key_Enter) << int(Qt::Key_Return) << true << false;
+        QTest::newRow("its own record: Enter")
+            << ownRecord << int(Qt::Key_Return) << 0 << false << true;
     }
-    void keysRightAfterOpeningPressDone()
+    void doneRightAfterOpening()
     {
+        QFETCH(QByteArray, file);
         QFETCH(int, key);
-        FrmCali *window = openWith("[Screen]\nSCREENH=600.5\nSCREENV=450\n");
+        QFETCH(int, answer);
+        QFETCH(bool, asks);
+        QFETCH(bool, stores);
+        FrmCali *window = openWith(file);
         activate(window);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-        // On the full length the bar takes the value; on a shorter one the value whose mark
-        // stands where the bar put it is kept.
-        const QByteArray across = lengths().first == 150 ? "600" : "600.5";
-        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
-            "[Screen]\nSCREENH= " + across + "\nSCREENV= 450\n");
+        const QString shownBefore = valueText(window, "HPO");
+        {
+            const auto question = answer
+                ? std::make_unique<testsupport::MessageBoxAnswer>(Qt::Key(answer))
+                : std::make_unique<testsupport::MessageBoxAnswer>(QStringLiteral("Yes, checked"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+            QCOMPARE(question->seen(), asks);
+            if (asks)
+                QCOMPARE(question->text(), rulerQuestion());
+        }
+        if (!stores) {
+            QCOMPARE(m_folder->settings(), file);
+            QCOMPARE(m_program->current(), window);
+            QVERIFY(window->isVisible());
+            QCOMPARE(valueText(window, "HPO"), shownBefore);
+            return;
+        }
         QVERIFY(currentWindow<frmstart>());
+        QCOMPARE(
+            testsupport::withoutRecords(m_folder->settings()), testsupport::withoutRecords(file));
+        QVERIFY(m_folder->settings().contains(
+            "\nDATE=" + QDate::currentDate().toString(Qt::ISODate).toLatin1()));
+    }
+
+    // A mark moved and moved back stands where it opened: "Done" still asks. Moved once more it
+    // was measured, and "Done" stores without asking.
+    void aMarkMovedBackIsNotMeasured()
+    {
+        FrmCali *window = openWith(kDefaults);
+        const int openedH = bar(window, "HScroll1")->value();
+        const int openedV = bar(window, "VScroll1")->value();
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 1);
+        press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 2);
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
+        {
+            testsupport::MessageBoxAnswer question(QStringLiteral("Go back"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QVERIFY(question.seen());
+        }
+        QCOMPARE(m_folder->settings(), kDefaults);
+        press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
+        {
+            testsupport::MessageBoxAnswer question(QStringLiteral("Yes, checked"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QVERIFY(!question.seen());
+        }
+        QVERIFY(currentWindow<frmstart>());
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
+                + screenSettings(QLatin1Char(' ') + readout(openedH - 1, lengths().first, false),
+                    QLatin1Char(' ') + readout(openedV + 2, lengths().second, true)));
     }
 
     // "Done" that cannot store stays on the calibration screen and says why, naming the file;
@@ -474,7 +578,9 @@ private Q_SLOTS:
         QFETCH(bool, tryAgain);
         FrmCali *window = openWith(kDefaults);
         const int moved = bar(window, "HScroll1")->value() + 3;
+        const int movedDown = bar(window, "VScroll1")->value() + 1;
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarAddLine, 3);
+        press(bar(window, "VScroll1"), QStyle::SC_ScrollBarAddLine, 1);
         // A file without write permission is refused to every user, root included.
         const QByteArray path = QFile::encodeName(m_folder->settingsFile());
         QCOMPARE(::chmod(path.constData(), 0444), 0);
@@ -497,7 +603,8 @@ private Q_SLOTS:
         QVERIFY(start);
         QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             tryAgain ? "[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= "
-                    + readout(moved, lengths().first, false).toLatin1() + "\nSCREENV= 500\n"
+                    + readout(moved, lengths().first, false).toLatin1()
+                    + "\nSCREENV= " + readout(movedDown, lengths().second, true).toLatin1() + '\n'
                      : kDefaults);
     }
 
@@ -513,23 +620,151 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), kDefaults);
     }
 
-    // The monitor's size, a coarse start, comes before the bars' fine steps.
-    void tabVisitsTheButtonsAndBars()
+    // The monitor's size, a coarse start, comes before each axis: its length, its bar, its
+    // value. Each Alt key reaches one control: the monitor's size and the two lists of lengths.
+    void keyboardOrder()
     {
         FrmCali *window = openWith(kDefaults);
         activate(window);
+        const QStringList order {"Cancel", "MonitorSize", "HChoice", "HScroll1", "HPO", "VChoice",
+            "VScroll1", "VPO", "Done"};
+        const auto focused = [] {
+            QWidget *widget = QApplication::focusWidget();
+            // A value box's own text field has the keyboard on its behalf.
+            return qobject_cast<ValueBox *>(widget->parentWidget())
+                ? widget->parentWidget()->objectName()
+                : widget->objectName();
+        };
         QStringList forward;
-        for (int i = 0; i < 5; ++i) {
+        for (qsizetype i = 0; i < order.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            forward << QApplication::focusWidget()->objectName();
+            forward << focused();
         }
-        QCOMPARE(forward, (QStringList {"Cancel", "MonitorSize", "HScroll1", "VScroll1", "Done"}));
-        QStringList backward;
-        for (int i = 0; i < 5; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-            backward << QApplication::focusWidget()->objectName();
+        QCOMPARE(forward, order);
+
+        QStringList keys;
+        for (const QWidget *control : window->findChildren<QWidget *>()) {
+            const auto *label = qobject_cast<const QLabel *>(control);
+            const auto *push = qobject_cast<const QPushButton *>(control);
+            const QString text = label ? label->text() : push ? push->text() : QString();
+            if (const qsizetype amp = text.indexOf(QLatin1Char('&')); amp >= 0)
+                keys << control->objectName() + QLatin1Char(' ') + text.at(amp + 1);
         }
-        QCOMPARE(backward, (QStringList {"VScroll1", "HScroll1", "MonitorSize", "Cancel", "Done"}));
+        keys.sort();
+        QCOMPARE(keys, (QStringList {"HLength A", "MonitorSize U", "VLength D"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(focused(), QStringLiteral("HChoice"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+        QTRY_COMPARE(focused(), QStringLiteral("VChoice"));
+    }
+
+    // The screen names the monitor its calibration is recorded for, with the size it reports
+    // (100 dpi on the test's screens).
+    void namesTheMonitor()
+    {
+        if (!onScreen(QStringLiteral("1024x768")))
+            QSKIP("written for the 1024 x 768 screen");
+        FrmCali *window = openWith(kDefaults);
+        QCOMPARE(caption(window, "MonitorName"), QStringLiteral("Monitor: screen0, 260 x 195 mm"));
+    }
+
+    // A length chosen keeps the calibration: the mark moves to where the value stands on it,
+    // the picture's lengths and the instructions follow, the value per 150 mm stays. A length
+    // on which the value's mark would not stand on the bar cannot be chosen. On 1024 x 768,
+    // whose bars end at 773 and 517, from 500 across and 600 down.
+    void choosingALength_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mm");
+        QTest::addColumn<float>("x");
+        QTest::addColumn<float>("y");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("across 100 mm")
+            << "HChoice" << 100 << 433.f << 500.f << "set each mark at 100 mm.";
+        QTest::newRow("across 50 mm") << "HChoice" << 50 << 267.f << 500.f
+                                      << "set the marks at 50 mm across and 100 mm down.";
+        QTest::newRow("down 50 mm") << "VChoice" << 50 << 600.f << 300.f
+                                    << "set the marks at 150 mm across and 50 mm down.";
+    }
+    void choosingALength()
+    {
+        if (!onScreen(QStringLiteral("1024x768")))
+            QSKIP("written for the 1024 x 768 screen");
+        QFETCH(QString, name);
+        QFETCH(int, mm);
+        QFETCH(float, x);
+        QFETCH(float, y);
+        QFETCH(QString, says);
+        FrmCali *window = openWith(screenSettings(" 500", " 600"));
+        verifyMarks(window, 600, 500);
+        const auto enabled = [&](const char *list) {
+            QList<bool> offered;
+            auto *lengths = qobject_cast<QStandardItemModel *>(choice(window, list)->model());
+            for (int i = 0; i < lengths->rowCount(); ++i)
+                offered << lengths->item(i)->isEnabled();
+            return offered;
+        };
+        QCOMPARE(enabled("HChoice"), (QList<bool> {true, true, true}));
+        QCOMPARE(enabled("VChoice"), (QList<bool> {false, true, true})); // 600 beyond 517
+
+        QComboBox *lengths = choice(window, name.toLatin1().constData());
+        lengths->setCurrentIndex(lengths->findText(QStringLiteral("%1 mm").arg(mm)));
+        verifyMarks(window, x, y);
+        QCOMPARE(valueText(window, "HPO"), QStringLiteral("500"));
+        QCOMPARE(valueText(window, "VPO"), QStringLiteral("600"));
+        QCOMPARE(caption(window, name == QLatin1String("HChoice") ? "HArcLength" : "VArcLength"),
+            QStringLiteral("%1 mm").arg(mm));
+        QVERIFY2(
+            caption(window, "Instructions").replace(QChar::Nbsp, QLatin1Char(' ')).contains(says),
+            qPrintable(caption(window, "Instructions")));
+    }
+
+    // A value typed (pixels per 150 mm) moves the mark to where it stands and is held where the
+    // mark stands where it rounds to; on the full length the mark's whole pixels are held. A
+    // value beyond the bar becomes the bar's end. On 1024 x 768: 150 mm across, 100 mm down.
+    void typingAValue_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<float>("mark");
+        QTest::addColumn<QString>("held");
+        QTest::newRow("across") << "HPO"
+                                << "542" << 642.f << "542";
+        QTest::newRow("across, a half on 150 mm") << "HPO"
+                                                  << "600.5" << 700.f << "600";
+        QTest::newRow("down, 100 mm") << "VPO"
+                                      << "542" << 461.f << "542"; // 361.33
+        QTest::newRow("down, beyond the bar") << "VPO"
+                                              << "9999" << 617.f << "776"; // 517
+    }
+    void typingAValue()
+    {
+        if (!onScreen(QStringLiteral("1024x768")))
+            QSKIP("written for the 1024 x 768 screen");
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(float, mark);
+        QFETCH(QString, held);
+        FrmCali *window = openWith(kDefaults);
+        activate(window);
+        const bool across = name == QLatin1String("HPO");
+        ValueBox *box = valueBox(window, name.toLatin1().constData());
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        if (across)
+            verifyMarks(window, mark, 433);
+        else
+            verifyMarks(window, 600, mark);
+        QCOMPARE(valueText(window, name.toLatin1().constData()), held);
+        QCOMPARE(caption(window, "cali"),
+            QStringLiteral("Calibration Value %1 x %2")
+                .arg(across ? held : QStringLiteral("500"), across ? QStringLiteral("500") : held));
+        // The page and arrow keys on the value move the mark by pixels, as on the bar.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(bar(window, across ? "HScroll1" : "VScroll1")->value(), int(mark) - 100 - 9);
     }
 
     // Where nothing was calibrated on this monitor, the size it reports (100 dpi here: 590.55
@@ -567,22 +802,37 @@ private Q_SLOTS:
             QTest::mouseClick(monitorSize, Qt::LeftButton);
         }
         // A shortcut presses the button as the eye can follow, a moment later.
-        QTRY_COMPARE(caption(window, "HPO"), QStringLiteral("591"));
-        QCOMPARE(caption(window, "VPO"), QStringLiteral("591"));
+        QTRY_COMPARE(valueText(window, "HPO"), QStringLiteral("591"));
+        QCOMPARE(valueText(window, "VPO"), QStringLiteral("591"));
         verifyMarks(window, x, y);
-        // Pressed again, nothing moves; the bars then take the fine steps from there.
+        // Pressed again, nothing moves. The monitor's word alone is no calibration: "Done"
+        // asks, and "Go back" stores nothing.
         monitorSize->click();
         verifyMarks(window, x, y);
+        const QByteArray before = m_folder->settings();
+        {
+            testsupport::MessageBoxAnswer question(QStringLiteral("Go back"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QCOMPARE(question.text(), rulerQuestion());
+        }
+        QCOMPARE(m_folder->settings(), before);
+        // The bars then take the fine steps from there; the mark down, left where the monitor's
+        // size put it, is still asked for.
         press(bar(window, "HScroll1"), QStyle::SC_ScrollBarSubLine, 1);
         verifyMarks(window, x - 1, y);
-        QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+        {
+            testsupport::MessageBoxAnswer question(QStringLiteral("Yes, checked"));
+            QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
+            QVERIFY(question.seen());
+        }
         QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             screenSettings(QLatin1Char(' ') + readout(int(x) - 101, lengths().first, false),
                 QStringLiteral(" 591")));
     }
 
-    // A focused bar moves by one per arrow key; no key makes it jump. The readout follows in
-    // pixels per 150 mm, whatever length the axis asks for.
+    // A focused bar moves by one per arrow key and by ten per Page Up or Page Down; Home and
+    // End do nothing. The readout follows in pixels per 150 mm, whatever length the axis asks
+    // for.
     void keysOnAFocusedBar_data()
     {
         QTest::addColumn<QString>("name");
@@ -594,7 +844,8 @@ private Q_SLOTS:
         QTest::newRow("across, up") << "HScroll1" << int(Qt::Key_Up) << -1;
         QTest::newRow("down, down") << "VScroll1" << int(Qt::Key_Down) << 1;
         QTest::newRow("down, up") << "VScroll1" << int(Qt::Key_Up) << -1;
-        QTest::newRow("down, page down") << "VScroll1" << int(Qt::Key_PageDown) << 1;
+        QTest::newRow("down, page down") << "VScroll1" << int(Qt::Key_PageDown) << 10;
+        QTest::newRow("across, page up") << "HScroll1" << int(Qt::Key_PageUp) << -10;
         QTest::newRow("across, End") << "HScroll1" << int(Qt::Key_End) << 0;
         QTest::newRow("down, Home") << "VScroll1" << int(Qt::Key_Home) << 0;
     }
@@ -608,18 +859,18 @@ private Q_SLOTS:
         QScrollBar *focused = bar(window, name.toLatin1().constData());
         const int before = focused->value();
         const bool across = name == QLatin1String("HScroll1");
-        const QString shownBefore = caption(window, across ? "HPO" : "VPO");
+        const QString shownBefore = valueText(window, across ? "HPO" : "VPO");
         focused->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focused, Qt::Key(key));
         QCOMPARE(focused->value(), before + step);
-        QCOMPARE(caption(window, across ? "HPO" : "VPO"),
+        QCOMPARE(valueText(window, across ? "HPO" : "VPO"),
             step == 0
                 ? shownBefore
                 : readout(before + step, across ? lengths().first : lengths().second, !across));
     }
 
     // The two arrows share the whole bar: a press anywhere on it steps by exactly one, the
-    // first half down and the second half up, and nothing else on it moves the value.
+    // first half down and the second half up; the wheel steps by ten.
     void theBarIsOnlyTwoArrows_data()
     {
         QTest::addColumn<QString>("name");
@@ -654,16 +905,24 @@ private Q_SLOTS:
         QTest::mouseRelease(stepBar, Qt::LeftButton, {}, upper.center());
         QCOMPARE(stepBar->value(), before + 2);
 
-        // Neither the wheel nor the middle button moves it.
-        QSignalSpy changes(stepBar, &QScrollBar::valueChanged);
-        QWheelEvent wheel(QPointF(upper.center()), QPointF(stepBar->mapToGlobal(upper.center())),
-            QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(stepBar, &wheel);
+        // A notch of the wheel turned towards the user moves it ten up, away ten down; half
+        // notches (a touchpad) add up to one. The middle button does nothing.
+        const auto turn = [&](int angle) {
+            QWheelEvent wheel(QPointF(upper.center()),
+                QPointF(stepBar->mapToGlobal(upper.center())), QPoint(), QPoint(0, angle),
+                Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(stepBar, &wheel);
+            return stepBar->value();
+        };
+        const int at = stepBar->value();
+        QCOMPARE(turn(-120), at + 10);
+        QCOMPARE(turn(60), at + 10);
+        QCOMPARE(turn(60), at);
         QMouseEvent middle(QEvent::MouseButtonPress, QPointF(upper.center()),
             QPointF(stepBar->mapToGlobal(upper.center())), Qt::MiddleButton, Qt::MiddleButton,
             Qt::NoModifier);
         QApplication::sendEvent(stepBar, &middle);
-        QCOMPARE(changes.count(), 0);
+        QCOMPARE(stepBar->value(), at);
     }
 
     // An arrow held down steps once at once and then repeats after a delay, one step at a time,
@@ -697,7 +956,7 @@ private Q_SLOTS:
             previous = change.at(0).toInt();
         }
         const bool across = name == QLatin1String("HScroll1");
-        QCOMPARE(caption(window, across ? "HPO" : "VPO"),
+        QCOMPARE(valueText(window, across ? "HPO" : "VPO"),
             readout(previous, across ? lengths().first : lengths().second, !across));
         const qsizetype steps = changes.count();
         QVERIFY(!changes.wait(300)); // let go, it stops

@@ -3,14 +3,19 @@
 
 #include "calibrate/frmcali.h"
 #include "clinic/calibrationrecord.h"
+#include "clinic/visit.h"
+#include "measure/form1.h"
+#include "platform/platform.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 
 #include <sys/stat.h>
 
@@ -61,9 +66,9 @@ private:
         return window->findChild<QRadioButton *>(QStringLiteral("Option%1").arg(number));
     }
     static bool wideScreen() { return testsupport::testScreen().width == 1280; }
-    static QString note(QWidget *window)
+    static QString note(QWidget *window, const char *name = "caliNote")
     {
-        const auto *label = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        const auto *label = window->findChild<QLabel *>(QLatin1String(name));
         return label && label->isVisibleTo(window) ? label->text() : QString();
     }
     static void click(QWidget *window, const char *button)
@@ -84,6 +89,10 @@ private Q_SLOTS:
         QCOMPARE(testsupport::labelText(window, "resolu"),
             wideScreen() ? QStringLiteral("Screen Resolution 1280 x 1024")
                          : QStringLiteral("Screen Resolution 1024 x 768"));
+        // With one monitor too; offscreen monitors report 100 dots per inch.
+        QCOMPARE(testsupport::labelText(window, "monitor"),
+            wideScreen() ? QStringLiteral("screen0 (325 x 260 mm)")
+                         : QStringLiteral("screen0 (260 x 195 mm)"));
         QVERIFY(!m_folder->hasSettings()); // loading alone writes nothing
     }
 
@@ -197,6 +206,7 @@ private Q_SLOTS:
         QTest::newRow("Calibrate") << QStringLiteral("Command3");
         QTest::newRow("Exit") << QStringLiteral("Command2");
         QTest::newRow("Esc") << QString();
+        QTest::newRow("closed by the window manager") << QStringLiteral("closed");
     }
     void everyWayOutSavesAllFive()
     {
@@ -205,12 +215,15 @@ private Q_SLOTS:
         if (way.isEmpty())
             QTest::keyClick(
                 window->findChild<QRadioButton *>(QStringLiteral("Option3")), Qt::Key_Escape);
+        else if (way == QLatin1String("closed"))
+            testsupport::closeAsWindowManager(window);
         else
             QTest::mouseClick(window->findChild<QPushButton *>(way), Qt::LeftButton);
         QCOMPARE(m_folder->settings(),
             QByteArray("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n"
                        "[Screen]\nSCREENH= 500\nSCREENV= 500\n"));
-        const bool ends = way.isEmpty() || way == QLatin1String("Command2");
+        const bool ends
+            = way.isEmpty() || way == QLatin1String("Command2") || way == QLatin1String("closed");
         QCOMPARE(m_program->ended(), ends);
     }
 
@@ -318,6 +331,27 @@ private Q_SLOTS:
         }
         QVERIFY(testsupport::labelText(window, "cali")
                     .startsWith(QStringLiteral("   Calibration Value   ")));
+    }
+
+    // Under the calibration's value, when it was made and by whom, as its record says: a name
+    // written into the file is shown as written, as plain text; "Done" records the login name.
+    void whoCalibratedIsShown()
+    {
+        const QByteArray user = "USER=" + testsupport::loginName().toLatin1() + '\n';
+        m_folder->writeSettings(kFilter + screenSection("520", "520")
+            + recordsHere(520, 520).replace(user, "USER=<b>mallory</b>\n"));
+        frmstart *window = open();
+        const auto *made = window->findChild<QLabel *>(QStringLiteral("caliMade"));
+        QVERIFY(made->isVisibleTo(window));
+        QCOMPARE(made->text(), QStringLiteral("Calibrated 2026-01-15 by <b>mallory</b>"));
+        QCOMPARE(made->textFormat(), Qt::PlainText);
+        QVERIFY(made->heightForWidth(made->width()) <= made->height());
+        click(window, "Command3");
+        click(m_program->current(), "Done");
+        window = currentWindow<frmstart>();
+        QCOMPARE(testsupport::labelText(window, "caliMade"),
+            QStringLiteral("Calibrated %1 by %2")
+                .arg(QDate::currentDate().toString(Qt::ISODate), testsupport::loginName()));
     }
 
     // Saving the fall-back never makes an uncalibrated screen look calibrated: after "Exit" on
@@ -451,16 +485,155 @@ private Q_SLOTS:
         QCOMPARE(m_folder->settings(), after);
     }
 
-    // A save that fails says so on the start screen. "Start" and "Calibrate" stay with the
-    // options as chosen, since the other window would read others from the file; "Exit" and
-    // Esc let the user leave without saving or stay. Whoever stays can try again.
+    // A save that fails never stops a measurement: "Start" and "Calibrate" open their screens
+    // with the options and the calibration shown here, not the file's; the user is told why
+    // once, however often they go on, and the start screen keeps the options chosen and says
+    // they are not saved, until a save works. The file is left as it was.
+    void failedSaveGoesOn_data()
+    {
+        QTest::addColumn<QByteArray>("way");
+        QTest::addColumn<bool>("othersFile"); // else a read-only file
+        QTest::newRow("Start, read-only file") << QByteArray("Command1") << false;
+        QTest::newRow("Calibrate, read-only file") << QByteArray("Command3") << false;
+        QTest::newRow("Start, another user's file") << QByteArray("Command1") << true;
+    }
+    void failedSaveGoesOn()
+    {
+        QFETCH(QByteArray, way);
+        QFETCH(bool, othersFile);
+        if (othersFile && !testsupport::isRoot())
+            QSKIP("another user's file needs root: the test thread's file access becomes nobody's");
+        // Too large for every test screen: the start screen puts this monitor's record back
+        // into use, which only its save would write.
+        const QByteArray file
+            = kFilter + screenSection("2400", "2400") + recordHere(true, 567, 567);
+        m_folder->writeSettings(file);
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        // A file without write permission is refused to every user, root included. Another
+        // user's file (root's, 0644, which nobody reads but may not write) as a member of a
+        // shared install finds a file its owner has made 0640.
+        QCOMPARE(::chmod(path.constData(), othersFile ? 0644 : 0444), 0);
+        QCOMPARE(::chmod(QFile::encodeName(m_folder->path()).constData(), 0755), 0);
+        std::optional<testsupport::UnprivilegedFiles> nobody;
+        if (othersFile)
+            nobody.emplace();
+        QTest::mouseClick(option(open(), 4), Qt::LeftButton);
+        const auto goOn = [&] {
+            click(currentWindow<frmstart>(), way.constData());
+            if (auto *measurement = currentWindow<Form1>()) {
+                QVERIFY(QTest::qWaitForWindowExposed(measurement));
+                QTest::mouseClick(
+                    measurement->windowHandle(), Qt::LeftButton, {}, QPoint(300, 300));
+                QTest::keyClick(measurement, Qt::Key_Escape);
+            } else {
+                QCOMPARE(testsupport::labelText(m_program->current(), "cali"),
+                    QStringLiteral("Calibration Value 567 x 567"));
+                click(m_program->current(), "Cancel");
+            }
+        };
+        QStringList told;
+        {
+            testsupport::DialogAnswer<QMessageBox> asked([&](QMessageBox *box) {
+                told << box->text();
+                testsupport::answerBox(box, QStringLiteral("OK"));
+            });
+            goOn();
+            goOn();
+        }
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.constFirst().contains(
+                     m_folder->settingsFile() + QStringLiteral(":\nPermission denied.")),
+            qPrintable(told.constFirst()));
+        frmstart *window = currentWindow<frmstart>();
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {4, 5, 9}));
+        QCOMPARE(note(window, "saveNote"),
+            QStringLiteral(
+                "The options and the calibration shown here could not be saved in %1: "
+                "Permission denied. Start and Calibrate go on with them until Kelvane ends.")
+                .arg(m_folder->settingsFile()));
+        const QList<clinic::VisitResult> &results = m_program->visit().results();
+        QCOMPARE(results.size(), way == "Command1" ? 2 : 0);
+        for (const clinic::VisitResult &result : results)
+            QVERIFY(result.glasses == 4 && result.screenH == 567);
+
+        // Once the file can be written, the same way saves, and the note goes.
+        nobody.reset();
+        QCOMPARE(m_folder->settings(), file);
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        goOn();
+        QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
+            QByteArray("[Filter]\nFILTER= 4\nTARGET= 1\nFIXEYE= 2\n")
+                + screenSection("567", "567"));
+        QCOMPARE(note(currentWindow<frmstart>(), "saveNote"), QString());
+    }
+
+    // Another user removes the lock and starts the program meanwhile: this instance goes on with
+    // its visit and saves nothing more until it is started again, not even once the other has
+    // ended. The start screen says so, once; "Start" and "Calibrate" open with the values shown
+    // without asking, "Done" stores nothing, and "Exit" asks about the results alone.
+    void lockTakenStopsTheSavesNotTheSession()
+    {
+        const QByteArray file = kFilter + screenSection("567", "567") + recordsHere(567, 567);
+        m_folder->writeSettings(file);
+        frmstart *window = open();
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        m_program->visit().add(result);
+        QVERIFY(m_program->keepInstanceGuard());
+        const QByteArray lock = m_folder->nativePath() + '/' + platform::kFolderLockName;
+        QCOMPARE(::unlink(lock.constData()), 0);
+        QTemporaryDir otherUser;
+        {
+            platform::InstanceGuard other(
+                QFile::encodeName(otherUser.path()), m_folder->nativePath());
+            QCOMPARE(other.take(), platform::InstanceGuard::Holder::Nobody);
+            QVERIFY(!m_program->keepInstanceGuard());
+        }
+        QVERIFY(!m_program->keepInstanceGuard());
+        QVERIFY(!m_program->ended());
+        // The kernel names no other process here: the other guard is this test's own.
+        const QString stopped = QStringLiteral(
+            "Kelvane's lock was taken: Kelvane is now in use by another user as well. Until this "
+            "Kelvane is started again it saves neither options nor calibration: the other one "
+            "does. This visit's results stay here to copy, save or print.");
+        QCOMPARE(testsupport::labelText(window, "saveNote"), stopped);
+        const auto *said = window->findChild<QLabel *>(QStringLiteral("saveNote"));
+        QVERIFY(said->heightForWidth(said->width()) <= said->height());
+
+        QStringList asked;
+        testsupport::DialogAnswer<QMessageBox> answer([&](QMessageBox *box) {
+            asked << box->windowTitle();
+            testsupport::answerBox(box,
+                asked.size() < 2 ? QStringLiteral("OK")
+                                 : QStringLiteral("Exit and discard the results"));
+        });
+        QTest::mouseClick(option(window, 4), Qt::LeftButton);
+        click(window, "Command1");
+        QVERIFY(currentWindow<Form1>());
+        QTest::keyClick(m_program->current(), Qt::Key_Escape);
+        window = currentWindow<frmstart>();
+        QCOMPARE(testsupport::selectedOptions(window), (QList<int> {4, 5, 9}));
+        QCOMPARE(testsupport::labelText(window, "saveNote"), stopped);
+        click(window, "Command3");
+        QVERIFY(currentWindow<FrmCali>());
+        click(m_program->current(), "Done");
+        QVERIFY(currentWindow<FrmCali>());
+        click(m_program->current(), "Cancel");
+        click(currentWindow<frmstart>(), "Command2");
+        QVERIFY(m_program->ended());
+        QCOMPARE(asked,
+            (QStringList {
+                QStringLiteral("Calibration not stored"), QStringLiteral("Results not saved")}));
+        QCOMPARE(m_folder->settings(), file);
+    }
+
+    // "Exit" and Esc with a save that fails let the user leave without saving or stay.
+    // Whoever stays can try again.
     void failedSaveSaysSo_data()
     {
         QTest::addColumn<QString>("way"); // a button, or empty for Esc
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("ends");
-        QTest::newRow("Start") << QStringLiteral("Command1") << QStringLiteral("OK") << false;
-        QTest::newRow("Calibrate") << QStringLiteral("Command3") << QStringLiteral("OK") << false;
         QTest::newRow("Exit, then stay")
             << QStringLiteral("Command2") << QStringLiteral("Stay") << false;
         QTest::newRow("Exit without saving")
@@ -510,10 +683,47 @@ private Q_SLOTS:
         QCOMPARE(testsupport::withoutRecords(m_folder->settings()),
             QByteArray("[Filter]\nFILTER= 4\nTARGET= 1\nFIXEYE= 2\n")
                 + screenSection("567", "567"));
-        if (way == QLatin1String("Command1") || way == QLatin1String("Command3"))
-            QVERIFY(currentWindow<frmstart>() != window);
+        QVERIFY(m_program->ended());
+    }
+
+    // A save that fails while the visit holds results not yet copied, saved or printed: one
+    // question tells both, and staying keeps both.
+    void failedSaveWithResultsAsksOnce_data()
+    {
+        QTest::addColumn<bool>("closed"); // by the window manager, or Esc
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Esc, stay") << false << QStringLiteral("Stay");
+        QTest::newRow("Esc, exit") << false << QStringLiteral("Exit without saving");
+        QTest::newRow("closed, stay") << true << QStringLiteral("Stay");
+        QTest::newRow("closed, exit") << true << QStringLiteral("Exit without saving");
+    }
+    void failedSaveWithResultsAsksOnce()
+    {
+        QFETCH(bool, closed);
+        QFETCH(QString, answer);
+        m_folder->writeSettings(testsupport::kDefaultSettings);
+        const QByteArray path = QFile::encodeName(m_folder->settingsFile());
+        QCOMPARE(::chmod(path.constData(), 0444), 0);
+        clinic::VisitResult result;
+        result.measuredAt = QDateTime::currentDateTimeUtc();
+        m_program->visit().add(result);
+        frmstart *window = open();
+        QStringList questions;
+        testsupport::DialogAnswer<QMessageBox> asked([&](QMessageBox *box) {
+            questions << box->windowTitle() + QStringLiteral(": ") + box->text();
+            testsupport::answerBox(box, answer);
+        });
+        if (closed)
+            testsupport::closeAsWindowManager(window);
         else
-            QVERIFY(m_program->ended());
+            QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions.constFirst().startsWith(QLatin1String("Settings not saved: "))
+                && questions.constFirst().contains(QLatin1String("exiting discards them")),
+            qPrintable(questions.constFirst()));
+        QCOMPARE(m_program->ended(), answer != QLatin1String("Stay"));
+        QCOMPARE(m_program->visit().results().size(), 1);
     }
 };
 

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <future>
 #include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -230,6 +231,57 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("the victim's own\n"));
         QCOMPARE(fileType(victim + "-gone"), mode_t(0));
+    }
+
+    // A lock this user may not open: a member of the folder's group is kept out by the file
+    // itself (another member narrowed it, or gave it another group), which is named with its
+    // owner; a user outside the group is told to be added to it. As root, this thread's file
+    // access becomes that of another user of the folder's group (root's group here).
+    void lockNotOpenedNamesWhy_data()
+    {
+        QTest::addColumn<int>("fileGroup");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("folderGroup");
+        QTest::addColumn<QString>("told");
+        const QString keptOut = QStringLiteral(
+            "Kelvane cannot start: its lock file %1 belongs to nobody, and its permissions (%2) "
+            "keep the other users of the folder's group out. Ask whoever looks after this "
+            "computer to remove it (Kelvane makes it anew), or nobody to start Kelvane once, "
+            "which opens it to the group again.");
+        QTest::newRow("another member's, 0600")
+            << 0 << 0600 << 0 << keptOut.arg(QStringLiteral("%1"), QStringLiteral("0600"));
+        QTest::newRow("another member's, given another group")
+            << 65534 << 0660 << 0 << keptOut.arg(QStringLiteral("%1"), QStringLiteral("0660"));
+        QTest::newRow("a user outside the group")
+            << 65534 << 0660 << 65534
+            << QStringLiteral(
+                   "Kelvane in this folder is not for this user: its lock file %1 may be "
+                   "used only by the users who may save its settings. Ask whoever looks "
+                   "after this computer to add this user to the folder's group.");
+    }
+    void lockNotOpenedNamesWhy()
+    {
+        QFETCH(int, fileGroup);
+        QFETCH(int, mode);
+        QFETCH(int, folderGroup);
+        QFETCH(QString, told);
+        if (::geteuid() != 0)
+            QSKIP("another user's lock needs root");
+        const QTemporaryDir program;
+        const QByteArray folder = bytes(program);
+        const QByteArray lock = folder + '/' + platform::kFolderLockName;
+        QFile(QFile::decodeName(lock)).open(QIODevice::WriteOnly);
+        QCOMPARE(::chown(lock.constData(), 65534, gid_t(fileGroup)), 0);
+        QCOMPARE(::chmod(lock.constData(), mode_t(mode)), 0);
+        QCOMPARE(::chown(folder.constData(), 0, gid_t(folderGroup)), 0);
+        QCOMPARE(::chmod(folder.constData(), 0777), 0);
+        platform::InstanceGuard guard(bytes(m_alice), folder);
+        ::setfsgid(0);
+        ::setfsuid(65533);
+        const Holder holder = guard.take();
+        ::setfsuid(0);
+        QCOMPARE(holder, Holder::Refused);
+        QCOMPARE(guard.refusal(), told.arg(QFile::decodeName(lock)));
     }
 
     // A user of the group removes the lock, or puts another file in its place, while the

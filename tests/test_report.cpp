@@ -1,20 +1,32 @@
 // The visit's report as a file: the PDF is read back as text with poppler's pdftotext, as a
 // clinic's record system or a reader would, and its pages and paper with pdfinfo.
 #include "clinic/visit.h"
+#include "platform/privacy.h"
 #include "results/report.h"
 #include "results/visitpicture.h"
 #include "testmain.h"
 #include "testsupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QLocale>
 #include <QPainter>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/fsuid.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +51,7 @@ clinic::VisitResult result(int hour, int minute, double target, double fixingEye
     r.screenH = 567;
     r.screenV = 567;
     r.calibrationDate = QDate(2026, 1, 15);
+    r.calibratedBy = QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>");
     r.calibrationNote = note;
     r.monitor.output = QStringLiteral("DP-1");
     r.monitor.resolution = QSize(1024, 768);
@@ -88,6 +101,38 @@ int listedResults(const QString &text)
     return count;
 }
 
+// Every entry under `folder`, links not followed: its kind, mode, owner, names, inode, time,
+// and what it holds or points to, one line each, sorted.
+QStringList tree(const QString &folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat status
+        {
+        };
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        QString line = QDir(folder).relativeFilePath(path)
+            + QStringLiteral(" %1 %2 %3 %4 %5 ")
+                  .arg(status.st_mode, 0, 8)
+                  .arg(status.st_uid)
+                  .arg(status.st_nlink)
+                  .arg(status.st_ino)
+                  .arg(status.st_mtim.tv_sec * 1000000000 + status.st_mtim.tv_nsec);
+        QFile file(path);
+        if (S_ISLNK(status.st_mode))
+            line += QFile::symLinkTarget(path);
+        else if (S_ISREG(status.st_mode) && file.open(QIODevice::ReadOnly))
+            line += QString::fromLatin1(
+                QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+        entries << line;
+    }
+    entries.sort();
+    return entries;
+}
+
 } // namespace
 
 class TestReport : public QObject
@@ -100,9 +145,13 @@ private Q_SLOTS:
     void pdfHoldsTheVisit_data();
     void pdfHoldsTheVisit();
     void manyResultsAndALongNoteStayOnOnePage();
+    void aBoundIsMarkedAndExplained();
     void anEmptyVisitStillNamesItsDistance();
+    void savedOnlyWhereTheUserMeansIt_data();
+    void savedOnlyWhereTheUserMeansIt();
     void failedSaveLeavesNothing_data();
     void failedSaveLeavesNothing();
+    void noCoreDumps();
     void pictureOnItsOwnWhite();
     void pictureSetsEachResultWhereTheCrossStood_data();
     void pictureSetsEachResultWhereTheCrossStood();
@@ -201,6 +250,9 @@ void TestReport::pdfHoldsTheVisit()
     QVERIFY2(text.contains(QStringLiteral("Calibration: 567 x 567 px per 150 mm, made 2026-01-15 "
                                           "on DP-1 at 1024 x 768")),
         qPrintable(text));
+    // Under it, when and by whom, as its record says.
+    QVERIFY2(
+        lines.contains(QStringLiteral("Calibrated 2026-01-15 by <b>alice</b>")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Measured: 2026-03-02 10:15 to 2026-03-02 10:30")),
         qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue")), qPrintable(text));
@@ -238,6 +290,34 @@ void TestReport::manyResultsAndALongNoteStayOnOnePage()
         qPrintable(text));
 }
 
+// A result pushed to the screen's edge carries its mark in the grid and the list, and the page
+// says what the mark means; a visit without one has neither.
+void TestReport::aBoundIsMarkedAndExplained()
+{
+    clinic::Visit visit = fourResults();
+    clinic::VisitResult bound = result(10, 40, 2, 2, 529, -113);
+    bound.across->atLeast = true;
+    bound.down->atLeast = true;
+    visit.add(bound);
+    const QString path = m_dir.filePath(QStringLiteral("bound.pdf"));
+    QString error;
+    QVERIFY2(saveReportPdf(path, visit, error), qPrintable(error));
+    QStringList lines = pdfText(path).split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = line.simplified();
+    const QString text = lines.join(QLatin1Char('\n'));
+    for (const QString &line :
+        {QStringLiteral("5 2026-03-02 10:40 OS Right OD BL: \u226523.3 BD: \u22655 made for"),
+            QStringLiteral("Right \u2013 BL: \u226523.3 BD: \u22655"),
+            QStringLiteral(
+                "\u2265: the cross stood at the screen's edge; the deviation is at least "
+                "this large.")})
+        QVERIFY2(lines.filter(line).size() == 1, qPrintable(line + QStringLiteral("\n\n") + text));
+
+    QVERIFY2(saveReportPdf(path, fourResults(), error), qPrintable(error));
+    QVERIFY(!pdfText(path).contains(QChar(clinic::kAtLeast)));
+}
+
 void TestReport::anEmptyVisitStillNamesItsDistance()
 {
     const QString path = m_dir.filePath(QStringLiteral("empty.pdf"));
@@ -248,16 +328,158 @@ void TestReport::anEmptyVisitStillNamesItsDistance()
     QVERIFY2(text.contains(QStringLiteral("Viewing distance: 60 cm")), qPrintable(text));
 }
 
+// What stands at the report's name, or on the way to it, decides whether it is written there:
+// nothing of another user's is followed or replaced, and the report is its owner's alone.
+void TestReport::savedOnlyWhereTheUserMeansIt_data()
+{
+    QTest::addColumn<QString>("who"); // empty: as the test runs; "root", "nobody": root only
+    QTest::addColumn<QString>("setup"); // shell commands, in a fresh folder
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("print"); // by a printer printing to a file
+    QTest::addColumn<int>("mask"); // the umask
+    QTest::addColumn<QString>("told"); // where refused: the message, the folder as %1
+    QTest::addColumn<QString>("written"); // where saved: the file that holds the report
+
+    // Another user's link at the predictable name in a folder anyone may write, to a file of
+    // theirs that anyone may read.
+    const QString plant = QStringLiteral(
+        "mkdir -m 1777 tmp; mkdir -m 777 drop; echo theirs >drop/stolen.pdf; chmod 666 "
+        "drop/stolen.pdf; ln -s \"$PWD/drop/stolen.pdf\" tmp/r.pdf; chown -h nobody drop "
+        "drop/stolen.pdf tmp/r.pdf");
+    const QString planted = QStringLiteral(
+        "%1/tmp/r.pdf is a link of another user's (nobody): Kelvane neither writes through it "
+        "nor replaces it. Anyone may put a link in %1/tmp: choose another name, or a folder of "
+        "your own.");
+    QTest::newRow("a new file, umask 022") << ""
+                                           << ""
+                                           << "r.pdf" << false << 022 << ""
+                                           << "r.pdf";
+    QTest::newRow("a new file, umask 077") << ""
+                                           << ""
+                                           << "r.pdf" << false << 077 << ""
+                                           << "r.pdf";
+    QTest::newRow("printed to a new file") << ""
+                                           << ""
+                                           << "r.pdf" << true << 022 << ""
+                                           << "r.pdf";
+    QTest::newRow("the user's own report, 0644") << ""
+                                                 << "echo earlier >r.pdf; chmod 644 r.pdf"
+                                                 << "r.pdf" << false << 022 << ""
+                                                 << "r.pdf";
+    QTest::newRow("the user's own link to their own file: followed")
+        << ""
+        << "echo earlier >mine.pdf; chmod 644 mine.pdf; ln -s mine.pdf r.pdf"
+        << "r.pdf" << false << 022 << ""
+        << "mine.pdf";
+    QTest::newRow("a link planted in a shared folder")
+        << "root" << plant << "tmp/r.pdf" << false << 022 << planted << "";
+    QTest::newRow("a link planted in a shared folder, printed")
+        << "root" << plant << "tmp/r.pdf" << true << 022 << planted << "";
+    QTest::newRow("a planted link to no file yet")
+        << "root" << plant + QStringLiteral("; rm drop/stolen.pdf") << "tmp/r.pdf" << false << 022
+        << planted << "";
+    QTest::newRow("another user's link on the way to the folder")
+        << "root"
+        << "mkdir -m 1777 tmp; mkdir drop; ln -s \"$PWD/drop\" tmp/in; chown -h nobody tmp/in"
+        << "tmp/in/r.pdf" << false << 022 << "%1/tmp/in is a link of another user's (nobody)"
+        << "";
+    QTest::newRow("the user's own link to another user's file")
+        << "root"
+        << "echo theirs >theirs.pdf; chown nobody theirs.pdf; ln -s theirs.pdf r.pdf"
+        << "r.pdf" << false << 022
+        << "%1/theirs.pdf belongs to another user (nobody): Kelvane does not replace it."
+        << "";
+    QTest::newRow("root's file in nobody's folder, saved by nobody")
+        << "nobody"
+        << "echo earlier >r.pdf; chown nobody ."
+        << "r.pdf" << false << 022
+        << "%1/r.pdf belongs to another user (root): Kelvane does not replace it."
+        << "";
+    QTest::newRow("the user's read-only report")
+        << ""
+        << "echo earlier >r.pdf; chmod 444 r.pdf"
+        << "r.pdf" << false << 022 << "%1/r.pdf is read-only"
+        << "";
+    QTest::newRow("a second name of the user's file")
+        << ""
+        << "echo earlier >mine.pdf; ln mine.pdf r.pdf"
+        << "r.pdf" << false << 022 << "%1/r.pdf is one of 2 names of one file (hard links)"
+        << "";
+    QTest::newRow("a pipe") << ""
+                            << "mkfifo r.pdf"
+                            << "r.pdf" << false << 022 << "%1/r.pdf is not a plain file but a pipe"
+                            << "";
+}
+
+void TestReport::savedOnlyWhereTheUserMeansIt()
+{
+    QFETCH(QString, who);
+    QFETCH(QString, setup);
+    QFETCH(QString, path);
+    QFETCH(bool, print);
+    QFETCH(int, mask);
+    QFETCH(QString, told);
+    QFETCH(QString, written);
+    if (!who.isEmpty() && !testsupport::isRoot())
+        QSKIP("only root can make files of another user's");
+    QTemporaryDir dir;
+    QProcess shell;
+    shell.setWorkingDirectory(dir.path());
+    shell.start(QStringLiteral("sh"), {QStringLiteral("-c"), setup});
+    QVERIFY(shell.waitForFinished() && shell.exitCode() == 0);
+    const QStringList before = tree(dir.path());
+
+    const mode_t umask = ::umask(mode_t(mask));
+    if (who == QLatin1String("nobody")) {
+        ::setfsgid(testsupport::kNobody);
+        ::setfsuid(testsupport::kNobody);
+    }
+    QString error;
+    bool saved = false;
+    if (print) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFileName(dir.filePath(path));
+        saved = printReportOn(printer, fourResults(), error);
+    } else {
+        saved = saveReportPdf(dir.filePath(path), fourResults(), error);
+    }
+    ::setfsuid(::geteuid());
+    ::setfsgid(::getegid());
+    ::umask(umask);
+
+    QStringList after = tree(dir.path());
+    if (!told.isEmpty()) {
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(told.arg(dir.path())), qPrintable(error));
+        QCOMPARE(after, before); // nothing changed, nothing left behind
+        return;
+    }
+    QVERIFY2(saved, qPrintable(error));
+    QFile file(dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray pdf = file.readAll();
+    QVERIFY(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"));
+    QCOMPARE(testsupport::modeOf(file.fileName()), mode_t(0600));
+    // Everything else as it was: a link followed is still the link, and no temporary file stays.
+    const auto others = [&](const QString &line) { return line.startsWith(written + u' '); };
+    after.removeIf(others);
+    QStringList kept = before;
+    kept.removeIf(others);
+    QCOMPARE(after, kept);
+}
+
 void TestReport::failedSaveLeavesNothing_data()
 {
-    QTest::addColumn<bool>("missingFolder");
-    QTest::newRow("folder that does not exist") << true;
-    QTest::newRow("read-only folder holding an earlier report") << false;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("folder that does not exist") << "missing";
+    QTest::newRow("read-only folder holding an earlier report") << "read-only";
+    QTest::newRow("disk full over an earlier report") << "full";
 }
 
 void TestReport::failedSaveLeavesNothing()
 {
-    QFETCH(bool, missingFolder);
+    QFETCH(QString, how);
+    const bool missingFolder = how == QLatin1String("missing");
     QTemporaryDir dir;
     const QString folder = missingFolder ? dir.filePath(QStringLiteral("gone")) : dir.path();
     const QString path = folder + QStringLiteral("/report.pdf");
@@ -268,10 +490,22 @@ void TestReport::failedSaveLeavesNothing()
     }
     QStringList entries;
     {
-        const testsupport::LockedFolder locked(missingFolder ? QString() : folder);
-        QVERIFY(missingFolder || locked.isLocked());
+        const testsupport::LockedFolder locked(
+            how == QLatin1String("read-only") ? folder : QString());
+        QVERIFY(how != QLatin1String("read-only") || locked.isLocked());
+        // A file may grow no larger than 4 KiB, as on a full disk; the signal would end the test.
+        rlimit limit {};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const auto signal = ::signal(SIGXFSZ, SIG_IGN);
+        if (how == QLatin1String("full")) {
+            const rlimit small {4096, limit.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
         QString error;
-        QVERIFY(!saveReportPdf(path, fourResults(), error));
+        const bool saved = saveReportPdf(path, fourResults(), error);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, signal);
+        QVERIFY(!saved);
         // The file's name and the system's reason, for the user to act on.
         QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
         QVERIFY2(error.section(QLatin1Char('\n'), 1).size() > 1, qPrintable(error));
@@ -285,6 +519,28 @@ void TestReport::failedSaveLeavesNothing()
         QVERIFY(earlier.open(QIODevice::ReadOnly));
         QCOMPARE(earlier.readAll(), QByteArray("earlier report"));
     }
+}
+
+// The program's first step: whatever the visit holds in memory, a crash writes no core file, and
+// no debugger of the same user reads it.
+void TestReport::noCoreDumps()
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // As a process starts (a change of file-system user, as above, would have made it
+        // undumpable already).
+        ::prctl(PR_SET_DUMPABLE, 1);
+        const rlimit unlimited {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_CORE, &unlimited);
+        platform::stopCoreDumps();
+        rlimit limit {1, 1};
+        ::getrlimit(RLIMIT_CORE, &limit);
+        ::_exit(
+            ::prctl(PR_GET_DUMPABLE) == 0 && limit.rlim_cur == 0 && limit.rlim_max == 0 ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 void TestReport::pictureOnItsOwnWhite()
@@ -310,16 +566,22 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood_data()
     QTest::addColumn<bool>("forThisScreen");
     QTest::addColumn<QPoint>("point");
     QTest::addColumn<QPoint>("mirrored");
+    QTest::addColumn<QPoint>("arrow"); // a pixel of a lower bound's arrow; null: none
 
     // A 1024 x 724 area makes the picture's unit 20 pixels: plots of 320 with their origins at
     // x 206, 534, 862 (Left, Center, Right) and y 196 (OD fixes) and 524 (OS fixes), 118 pixels
     // to the end of each half-axis, whose scale is the least, 10 prism dioptres.
     QTest::newRow("OD fixes at the centre: left of and above it, BR 10.0 BD 5")
-        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255);
+        << 1.0 << 1.0 << -227 << -113 << true << QPoint(416, 137) << QPoint(652, 255) << QPoint();
     QTest::newRow("OS fixes at the right: right of and below it, BL 10.0 BU 5, other screen")
-        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465);
+        << 2.0 << 2.0 << 227 << 113 << false << QPoint(980, 583) << QPoint(744, 465) << QPoint();
     QTest::newRow("OD fixes at the left: straight below it, BL 0.0 BU 5")
-        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137);
+        << 1.0 << 3.0 << 0 << 113 << true << QPoint(206, 255) << QPoint(206, 137) << QPoint();
+    // A lower bound leaves room for its arrow, 32 pixels from the point's centre: 10.0
+    // needs more than 14 prism dioptres, and the scale takes 15.
+    QTest::newRow("OS fixes at the right, pushed to the edge: BL \u226510.0 BU 0, arrow right")
+        << 2.0 << 2.0 << 227 << 0 << true << QPoint(941, 524) << QPoint(783, 524)
+        << QPoint(966, 524);
 }
 
 void TestReport::pictureSetsEachResultWhereTheCrossStood()
@@ -331,9 +593,12 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QFETCH(bool, forThisScreen);
     QFETCH(QPoint, point);
     QFETCH(QPoint, mirrored);
+    QFETCH(QPoint, arrow);
     clinic::Visit visit;
-    visit.add(result(
-        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen));
+    clinic::VisitResult r = result(
+        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen);
+    r.across->atLeast = !arrow.isNull();
+    visit.add(r);
     QImage image(1024, 724, QImage::Format_RGB32);
     QPainter painter(&image);
     paintVisitPicture(painter, QRectF(0, 0, 1024, 724), visit);
@@ -346,6 +611,11 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QCOMPARE(image.pixel(point + QPoint(10, 0)), black);
     QCOMPARE(image.pixel(point - QPoint(10, 0)), black);
     QVERIFY(image.pixel(mirrored) != black);
+    // The arrow points outwards along its axis, from the ring's edge on, and nowhere else.
+    const QPoint outwards(15, 0);
+    QCOMPARE(image.pixel(point + outwards) == black, !arrow.isNull());
+    QVERIFY(arrow.isNull() || image.pixel(arrow) == black);
+    QVERIFY(image.pixel(point - outwards) != black);
 }
 
 KELVANE_TEST_MAIN(TestReport)

@@ -9,6 +9,9 @@
 #include "tests/testsupport.h"
 
 #include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -102,6 +105,24 @@ private:
         return results && QTest::qWaitForWindowExposed(results) ? results : nullptr;
     }
     int resultCount() { return int(m_program->visit().results().size()); }
+    // One measurement: Center, OS fixes, a click, Esc; back on the start screen.
+    bool measureOnce(bool copyOne = false)
+    {
+        Form1 *window = measure(1, 1, 2);
+        if (!window)
+            return false;
+        clickAt(window, QPoint(68, 68));
+        if (copyOne)
+            QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_Escape);
+        return startScreen();
+    }
+    static void closeResults(FrmResults *results)
+    {
+        QWidget *start = results->parentWidget();
+        QTest::keyClick(results, Qt::Key_Escape);
+        QTRY_VERIFY(!start->findChild<FrmResults *>());
+    }
 
 private Q_SLOTS:
     // Six openings of the measurement screen, two of them without a click, each left its own
@@ -161,10 +182,10 @@ private Q_SLOTS:
         auto *summary = child<QTableWidget>(results, "summary");
         const QString notHere = QStringLiteral("not calibrated for this screen");
         const QList<QStringList> rows = {
-            {"Center", "OS", "OD", "BR: 3.4", "BD: 3", "OD red, OS blue", ""},
-            {"Right", "OS", "OD", "BL: 1.5", "BU: 0", "OD red, OS blue", ""},
-            {"Right", "OS", "OD", "BL: 3.0", "BU: 3", "OD red, OS blue", ""},
-            {"Left", "OD", "OS", "BL: 0.0", "BU: 0", "OD green, OS red", notHere},
+            {"Center", "OS", "OD", "yes", "BR: 3.4", "BD: 3", "OD red, OS blue", ""},
+            {"Right", "OS", "OD", "yes", "BL: 1.5", "BU: 0", "OD red, OS blue", ""},
+            {"Right", "OS", "OD", "yes", "BL: 3.0", "BU: 3", "OD red, OS blue", ""},
+            {"Left", "OD", "OS", "no", "BL: 0.0", "BU: 0", "OD green, OS red", notHere},
         };
         const auto expectRows = [&](const QList<int> &which) {
             QCOMPARE(table->rowCount(), which.size());
@@ -177,6 +198,13 @@ private Q_SLOTS:
             }
         };
         expectRows({0, 1, 2, 3});
+        // Whether the calibration was made here stands before the numbers, and both are seen
+        // without scrolling at the window's first size.
+        QCOMPARE(table->horizontalHeaderItem(4)->text(), QStringLiteral("Calibrated\nhere"));
+        for (const int column : {4, 5, 6})
+            QVERIFY2(table->columnViewportPosition(column) + table->columnWidth(column)
+                    <= table->viewport()->width(),
+                qPrintable(table->horizontalHeaderItem(column)->text()));
         // Center, Right, Left by OD fixes, OS fixes.
         QCOMPARE(summaryTexts(summary),
             QStringList({"", "BR: 3.4  BD: 3", "", "BL: 3.0  BU: 3",
@@ -185,7 +213,10 @@ private Q_SLOTS:
         // The second Right with OS fixing goes: the first is the latest again.
         table->setFocus();
         table->selectRow(2);
-        QTest::keyClick(table, Qt::Key_Delete);
+        {
+            testsupport::MessageBoxAnswer remove(QStringLiteral("Remove"));
+            QTest::keyClick(table, Qt::Key_Delete);
+        }
         expectRows({0, 1, 3});
         QCOMPARE(summaryTexts(summary),
             QStringList({"", "BR: 3.4  BD: 3", "", "BL: 1.5  BU: 0",
@@ -229,6 +260,34 @@ private Q_SLOTS:
         QVERIFY(results);
         QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 3);
         QCOMPARE(child<QLineEdit>(results, "identifier")->text(), QStringLiteral("K-0042"));
+    }
+
+    // Pushed to the screen's right edge from the Right target, the cross gives a lower bound:
+    // its mark stays in the table, the grid and both copies. The ring's reference point stands
+    // at (753, 369) on 1024 x 768.
+    void boundThroughTheWindows()
+    {
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        Form1 *window = measure(1, 2, 2);
+        QVERIFY(window);
+        click(window, QPoint(1023, 369));
+        QTest::keyClick(window, Qt::Key_Escape);
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        const QString bound = QStringLiteral("BL: \u226511.9");
+        QCOMPARE(
+            child<QTableWidget>(results, "results")->findItems(bound, Qt::MatchExactly).size(), 1);
+        QVERIFY(summaryTexts(child<QTableWidget>(results, "summary"))
+                    .contains(bound + QStringLiteral("  BU: 0")));
+        QTest::mouseClick(child<QPushButton>(results, "CopyAll"), Qt::LeftButton);
+        const QMimeData *copied = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(copied);
+        const QString tsv
+            = QString::fromUtf8(copied->data(QStringLiteral("text/tab-separated-values")));
+        QVERIFY2(tsv.contains(QStringLiteral("\tOD\tBL\t\u226511.9\tBU\t0\t")), qPrintable(tsv));
+        QVERIFY2(copied->text().contains(QStringLiteral("OD: BL \u226511.9 BU 0 (prism")),
+            qPrintable(copied->text()));
     }
 
     void waysToLeave_data()
@@ -304,42 +363,185 @@ private Q_SLOTS:
         QCOMPARE(m_program->current(), start);
     }
 
-    // Clear asks first while there are results, and keeping them is the default; the start
-    // screen's "Results" goes with the last result.
-    void clearAsksFirst()
+    // The window opens with the keyboard in the identifier and no result selected: a Delete
+    // meant for the table reaches nothing. A result goes only after asking, keeping the default.
+    void removingAsksFirst_data()
     {
+        QTest::addColumn<bool>("button"); // "Remove", or the Delete key
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("left");
+        QTest::newRow("Delete, Enter") << false << "Enter" << 2;
+        QTest::newRow("Delete, Esc") << false << "Esc" << 2;
+        QTest::newRow("Remove, Remove") << true << "Remove" << 1;
+    }
+    void removingAsksFirst()
+    {
+        QFETCH(bool, button);
+        QFETCH(QString, answer);
+        QFETCH(int, left);
         m_folder->writeSettings(settingsFile(true));
         m_program->showFrmstart();
-        Form1 *window = measure(1, 1, 2);
-        QVERIFY(window);
-        clickAt(window, QPoint(68, 68));
-        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(measureOnce() && measureOnce());
+        FrmResults *results = openResults();
+        QVERIFY(results);
+        auto *table = child<QTableWidget>(results, "results");
+        QCOMPARE(results->focusWidget(), child<QWidget>(results, "identifier"));
+        QTest::keyClick(results->focusWidget(), Qt::Key_Delete);
+        QVERIFY(!table->selectionModel()->hasSelection());
+        table->setFocus();
+        table->selectRow(1);
+        testsupport::DialogAnswer<QMessageBox> asked(
+            [&](QMessageBox *box) { testsupport::answerBox(box, answer); });
+        if (button)
+            QTest::mouseClick(child<QPushButton>(results, "Remove"), Qt::LeftButton);
+        else
+            QTest::keyClick(table, Qt::Key_Delete);
+        QCOMPARE(asked.count(), 1);
+        QCOMPARE(resultCount(), left);
+        QCOMPARE(table->rowCount(), left);
+    }
+
+    // Esc, "Exit" and the window manager's close on the start screen ask first while the visit
+    // holds results not copied, saved or printed; staying is the default.
+    void leavingAsksFirst_data()
+    {
+        QTest::addColumn<QString>("before"); // a button of the Results window, or Ctrl+C
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("answer"); // empty: no question
+        const QString discard = QStringLiteral("Exit and discard the results");
+        QTest::newRow("Esc, Enter") << ""
+                                    << "Esc"
+                                    << "Enter";
+        QTest::newRow("Esc, Esc") << ""
+                                  << "Esc"
+                                  << "Esc";
+        QTest::newRow("Exit, discard") << ""
+                                       << "Exit" << discard;
+        QTest::newRow("closed, Enter") << ""
+                                       << "closed"
+                                       << "Enter";
+        QTest::newRow("closed, discard") << ""
+                                         << "closed" << discard;
+        QTest::newRow("Ctrl+C copies one result") << "Ctrl+C"
+                                                  << "Esc"
+                                                  << "Stay";
+        QTest::newRow("print cancelled") << "Print"
+                                         << "Esc"
+                                         << "Stay";
+        QTest::newRow("Copy all") << "CopyAll"
+                                  << "Esc"
+                                  << "";
+        QTest::newRow("saved as PDF") << "SavePdf"
+                                      << "closed"
+                                      << "";
+    }
+    void leavingAsksFirst()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, way);
+        QFETCH(QString, answer);
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        QVERIFY(measureOnce(before == QLatin1String("Ctrl+C")));
+        QString offered; // the report's file name as the dialog offers it
+        bool ownDialog = false; // Qt's, which keeps no desktop-wide history of file names
+        if (before != QLatin1String("Ctrl+C") && !before.isEmpty()) {
+            FrmResults *results = openResults();
+            QVERIFY(results);
+            QTest::keyClicks(child<QWidget>(results, "identifier"), QStringLiteral("K/42"));
+            testsupport::DialogAnswer<QDialog> dialog([&](QDialog *d) {
+                if (auto *files = qobject_cast<QFileDialog *>(d)) {
+                    offered = QFileInfo(files->selectedFiles().value(0)).fileName();
+                    ownDialog = files->testOption(QFileDialog::DontUseNativeDialog);
+                    files->selectFile(m_folder->path() + QStringLiteral("/report.pdf"));
+                    return d->accept();
+                }
+                d->reject(); // the print dialog
+            });
+            QTest::mouseClick(child<QPushButton>(results, qPrintable(before)), Qt::LeftButton);
+            closeResults(results);
+        }
+        QCOMPARE(ownDialog, before == QLatin1String("SavePdf"));
+        if (before == QLatin1String("SavePdf"))
+            QVERIFY2(QRegularExpression(QStringLiteral("^Kelvane report K_42 "
+                                                       "\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"
+                                                       "\\.pdf$"))
+                         .match(offered)
+                         .hasMatch(),
+                qPrintable(offered));
+        frmstart *start = startScreen();
+        QVERIFY(start);
+        testsupport::DialogAnswer<QMessageBox> asked(
+            [&](QMessageBox *box) { testsupport::answerBox(box, answer); });
+        if (way == QLatin1String("Esc"))
+            QTest::keyClick(start, Qt::Key_Escape);
+        else if (way == QLatin1String("Exit"))
+            QTest::mouseClick(child<QPushButton>(start, "Command2"), Qt::LeftButton);
+        else
+            testsupport::closeAsWindowManager(start);
+        QCOMPARE(asked.count(), answer.isEmpty() ? 0 : 1);
+        const bool ends = answer.isEmpty() || answer.startsWith(QLatin1String("Exit"));
+        QCOMPARE(m_program->ended(), ends);
+        if (!ends)
+            QVERIFY(start->isVisible() && resultCount() == 1);
+    }
+
+    // "New patient" in the Results window and Ctrl+N on the start screen: asked first where the
+    // results were not kept, keeping them the default; then the new patient's identifier, which
+    // may stay empty; cancelling it keeps the visit.
+    void newPatient_data()
+    {
+        QTest::addColumn<bool>("fromStart");
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QString>("answer"); // about the results; empty: no question
+        QTest::addColumn<QString>("identifier"); // null: its question cancelled
+        const QString discard = QStringLiteral("Discard the results");
+        QTest::newRow("Enter keeps") << false << false << "Enter" << QString();
+        QTest::newRow("discard") << false << false << discard << "K/42";
+        QTest::newRow("copied: no question") << false << true << ""
+                                             << "K-43";
+        QTest::newRow("identifier cancelled") << false << true << "" << QString();
+        QTest::newRow("Ctrl+N, Esc keeps") << true << false << "Esc" << QString();
+        QTest::newRow("Ctrl+N, no identifier") << true << false << discard << "";
+    }
+    void newPatient()
+    {
+        QFETCH(bool, fromStart);
+        QFETCH(bool, copied);
+        QFETCH(QString, answer);
+        QFETCH(QString, identifier);
+        m_folder->writeSettings(settingsFile(true));
+        m_program->showFrmstart();
+        QVERIFY(measureOnce());
         FrmResults *results = openResults();
         QVERIFY(results);
         child<QLineEdit>(results, "identifier")->setText(QStringLiteral("K-0042"));
-
-        // Enter in the question keeps the visit.
-        QString defaultButton;
-        QTimer::singleShot(50, results, [&defaultButton] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            defaultButton = box->defaultButton()->text();
-            QTest::keyClick(box, Qt::Key_Return);
+        if (copied)
+            QTest::mouseClick(child<QPushButton>(results, "CopyAll"), Qt::LeftButton);
+        if (fromStart)
+            closeResults(results);
+        testsupport::DialogAnswer<QMessageBox> asked(
+            [&](QMessageBox *box) { testsupport::answerBox(box, answer); });
+        testsupport::DialogAnswer<QInputDialog> named([&](QInputDialog *dialog) {
+            dialog->setTextValue(identifier);
+            identifier.isNull() ? dialog->reject() : dialog->accept();
         });
-        QTest::mouseClick(child<QPushButton>(results, "Clear"), Qt::LeftButton);
-        QCOMPARE(defaultButton.remove(QLatin1Char('&')), QStringLiteral("No"));
-        QCOMPARE(resultCount(), 1);
-
-        testsupport::MessageBoxAnswer yes(QStringLiteral("Yes"));
-        QTest::mouseClick(child<QPushButton>(results, "Clear"), Qt::LeftButton);
-        QVERIFY(yes.seen());
-        QCOMPARE(resultCount(), 0);
-        QVERIFY(m_program->visit().identifier.isEmpty());
-        QVERIFY(child<QLineEdit>(results, "identifier")->text().isEmpty());
-        QCOMPARE(child<QTableWidget>(results, "results")->rowCount(), 0);
-        QTest::mouseClick(child<QPushButton>(results, "Close"), Qt::LeftButton);
-        QTRY_VERIFY(!child<QPushButton>(startScreen(), "Command4")->isVisible());
+        if (fromStart)
+            QTest::keyClick(startScreen(), Qt::Key_N, Qt::ControlModifier);
+        else
+            QTest::mouseClick(child<QPushButton>(results, "NewPatient"), Qt::LeftButton);
+        QCOMPARE(asked.count(), answer.isEmpty() ? 0 : 1);
+        const bool cleared = !identifier.isNull();
+        const bool keptByTheQuestion
+            = answer == QLatin1String("Enter") || answer == QLatin1String("Esc");
+        QCOMPARE(named.count(), keptByTheQuestion ? 0 : 1);
+        QCOMPARE(resultCount(), cleared ? 0 : 1);
+        QCOMPARE(m_program->visit().identifier, cleared ? identifier : QStringLiteral("K-0042"));
+        if (fromStart)
+            QCOMPARE(child<QPushButton>(startScreen(), "Command4")->isVisible(), !cleared);
+        else
+            QCOMPARE(
+                child<QLineEdit>(results, "identifier")->text(), m_program->visit().identifier);
     }
 };
 

@@ -428,6 +428,18 @@ private Q_SLOTS:
             << QByteArray("[A]\nX=\0\n", 8) << QByteArray("Filter") << QByteArray("FILTER")
             << QByteArray(" 1") << QByteArray("[A]\nX=\0\n[Filter]\nFILTER= 1\n", 27);
 
+        // No key and no value: the section goes, every one of its name, and nothing else.
+        QTest::newRow("removal: each section of the name, header to the next header")
+            << QByteArray("\xEF\xBB\xBF; top\r\n[Calibration A]\r\nSCREENH= 1\r\n; note\r\n\r\n"
+                          "[Screen]\r\nSCREENH= 2\r\n [calibration a] x\r\nX=1")
+            << QByteArray("Calibration A") << QByteArray() << QByteArray()
+            << QByteArray("\xEF\xBB\xBF; top\r\n[Screen]\r\nSCREENH= 2\r\n");
+        QTest::newRow("removal: a section the file lacks")
+            << QByteArray(testsupport::kDefaultSettings) << QByteArray("Calibration")
+            << QByteArray() << QByteArray() << QByteArray(testsupport::kDefaultSettings);
+        QTest::newRow("UTF-16: a section removed")
+            << utf16("[Caf\xE9]\r\nA=1\r\n[Screen]\r\n") << QByteArray("CAF\xE9") << QByteArray()
+            << QByteArray() << utf16("[Screen]\r\n");
         QTest::newRow("UTF-16: a value replaced")
             << utf16("[Filter]\r\nFILTER=1\r\n") << QByteArray("Filter") << QByteArray("FILTER")
             << QByteArray(" 4") << utf16("[Filter]\r\nFILTER= 4\r\n");
@@ -747,6 +759,13 @@ private Q_SLOTS:
         QCOMPARE(snapshot.value(QStringLiteral("Filter"), QStringLiteral("Filter")),
             QStringLiteral("3"));
         QVERIFY(write("Filter", "FILTER", " 4"));
+        QCOMPARE(m_folder->settings(), QByteArray(content).replace("FILTER= 3", "FILTER= 4"));
+
+        // A save that would make it larger is refused: the next start would refuse the file.
+        QCOMPARE(settings::save(m_folder->nativePath(), {{settings::Key::Filter, 14}}),
+            file()
+                + QStringLiteral(" would grow larger than any settings file (over 1048576 "
+                                 "bytes), and the next start would refuse it"));
         QCOMPARE(m_folder->settings(), QByteArray(content).replace("FILTER= 3", "FILTER= 4"));
     }
 

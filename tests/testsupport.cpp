@@ -3,18 +3,24 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -141,6 +147,12 @@ MessageBoxAnswer::MessageBoxAnswer(const QString &button)
     m_timer.start();
 }
 
+MessageBoxAnswer::MessageBoxAnswer(Qt::Key key)
+    : MessageBoxAnswer(QString())
+{
+    m_key = key;
+}
+
 void MessageBoxAnswer::answer()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -149,6 +161,10 @@ void MessageBoxAnswer::answer()
     m_timer.stop();
     m_seen = true;
     m_text = box->text();
+    if (m_key) {
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key(m_key));
+        return;
+    }
     const QList<QAbstractButton *> buttons = box->buttons();
     for (QAbstractButton *button : buttons) {
         if (button->text().remove(QLatin1Char('&')) == m_button) {
@@ -159,6 +175,46 @@ void MessageBoxAnswer::answer()
     QFAIL(qPrintable(QStringLiteral("no button \"%1\" in the message box").arg(m_button)));
 }
 
+void answerBox(QMessageBox *box, const QString &how)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (how != QLatin1String("Esc") && how != QLatin1String("Enter")
+            && button->text().remove(QLatin1Char('&')) == how)
+            return button->click();
+    }
+    QTest::keyClick(box, how == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+}
+
+void closeAsWindowManager(QWidget *window)
+{
+    // QWindow::close() and QWidget::close() are the program's own closes, not spontaneous.
+    QCloseEvent event;
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QCoreApplication::sendEvent(window->windowHandle(), &event);
+}
+
+UnprivilegedFiles::UnprivilegedFiles()
+{
+    if (::geteuid() != 0)
+        return;
+    ::setfsgid(kNobody);
+    ::setfsuid(kNobody);
+    m_dropped = true;
+}
+
+UnprivilegedFiles::~UnprivilegedFiles()
+{
+    if (!m_dropped)
+        return;
+    ::setfsuid(0);
+    ::setfsgid(0);
+}
+
+QString loginName()
+{
+    return QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
+}
+
 QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
     int screenH, int screenV, const QByteArray &date)
 {
@@ -167,13 +223,13 @@ QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, 
                                        : QByteArray("[Calibration]\n");
     return section
         + QStringLiteral("SCREENH= %1\nSCREENV= %2\nMANUFACTURER=\nMODEL=\nSERIAL=\nOUTPUT=%3\n"
-                         "RESOLUTION=%4 x %5\nDATE=%6\n")
+                         "RESOLUTION=%4 x %5\nDATE=%6\nUSER=%7\n")
               .arg(screenH)
               .arg(screenV)
               .arg(QString::fromLatin1(output))
               .arg(width)
               .arg(height)
-              .arg(QString::fromLatin1(date))
+              .arg(QString::fromLatin1(date), loginName())
               .toLatin1();
 }
 
@@ -230,9 +286,12 @@ void ProgramTest::endProgram()
 {
     m_program.reset();
     // Windows closed by a test but not yet deleted go too: nothing of one test reaches the next.
-    const auto tops = QApplication::topLevelWidgets();
-    for (QWidget *window : tops)
-        delete window;
+    // A list's popup is a top-level widget of its own that goes with its window.
+    QList<QPointer<QWidget>> tops;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        tops << window;
+    for (const QPointer<QWidget> &window : std::as_const(tops))
+        delete window.data();
 }
 
 } // namespace testsupport

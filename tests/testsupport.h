@@ -2,19 +2,24 @@
 
 #include "app/program.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <functional>
+
 #include <memory>
 
 #include <sys/types.h>
 
+class QMessageBox;
 class QWidget;
 
 namespace testsupport {
@@ -44,6 +49,20 @@ mode_t modeOf(const QString &path);
 // so for root the folder is made immutable instead (no entry may be created, renamed or
 // removed, while the files can still be written).
 bool lockFolder(const QString &folder, bool on);
+
+// As root every file is readable and writable; for as long as this lives, this thread's file
+// access is that of an unprivileged user (nobody) instead. Nothing changes for another user.
+class UnprivilegedFiles
+{
+public:
+    UnprivilegedFiles();
+    ~UnprivilegedFiles();
+    UnprivilegedFiles(const UnprivilegedFiles &) = delete;
+    UnprivilegedFiles &operator=(const UnprivilegedFiles &) = delete;
+
+private:
+    bool m_dropped = false;
+};
 
 // A folder locked as above for as long as this lives.
 class LockedFolder
@@ -127,6 +146,8 @@ class MessageBoxAnswer : public QObject
     Q_OBJECT
 public:
     explicit MessageBoxAnswer(const QString &button);
+    // Or presses a key where the box has the keyboard focus, as the user's key would land.
+    explicit MessageBoxAnswer(Qt::Key key);
 
     // Whether a message box came up, and its text.
     bool seen() const { return m_seen; }
@@ -136,14 +157,50 @@ private:
     void answer();
 
     QString m_button;
+    int m_key = 0;
     bool m_seen = false;
     QString m_text;
     QTimer m_timer;
 };
 
+// Answers every dialog of type T (a QMessageBox, QInputDialog, QFileDialog) that steps open
+// while this lives, as `answer` does with it (a key, a text, a button), and counts them: a step
+// that asks twice is seen asking twice, and never waits for an answer that does not come.
+template<typename T> class DialogAnswer
+{
+public:
+    explicit DialogAnswer(std::function<void(T *)> answer)
+        : m_answer(std::move(answer))
+    {
+        // An earlier step may have asked the application to quit (see MessageBoxAnswer).
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        m_timer.setInterval(10);
+        m_timer.callOnTimeout([this] {
+            auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+            if (!dialog || dialog == m_last)
+                return;
+            m_last = dialog;
+            ++m_count;
+            m_answer(dialog);
+        });
+        m_timer.start();
+    }
+    int count() const { return m_count; }
+
+private:
+    std::function<void(T *)> m_answer;
+    QTimer m_timer;
+    QPointer<QObject> m_last;
+    int m_count = 0;
+};
+
+// The login name of the user the tests run as, from the password database.
+QString loginName();
+
 // A calibration's record as "Done" writes it, for a monitor named only by its output (as the
-// offscreen screens are): in [Calibration], the record of the values in use, or in the
-// monitor's archive section.
+// offscreen screens are), made by the user the tests run as: in [Calibration], the record of the
+// values in use, or in the monitor's archive section.
 QByteArray calibrationRecord(bool archive, const QByteArray &output, int width, int height,
     int screenH, int screenV, const QByteArray &date = "2026-01-15");
 // Both, as "Done" leaves them in a file that held none.
@@ -153,6 +210,14 @@ QByteArray calibrationRecords(const QByteArray &output, int width, int height, i
 // The file's content up to its first calibration record: what a reader of the five settings
 // sees of it.
 QByteArray withoutRecords(const QByteArray &content);
+
+// Answers a message box: "Enter" and "Esc" press that key, anything else clicks the button of
+// that caption, or presses Esc where there is none.
+void answerBox(QMessageBox *box, const QString &how);
+
+// Closes the window as the window manager's close button or Alt+F4 does: a close event from the
+// window system, which the window may refuse.
+void closeAsWindowManager(QWidget *window);
 
 // The numbers of the start screen's selected option buttons (1 to 9), in order.
 QList<int> selectedOptions(QWidget *window);

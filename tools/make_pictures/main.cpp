@@ -1,12 +1,12 @@
 // make_pictures draws the program's eight pictures and writes them as PNG files into a folder:
 // the three ring targets, the three cross pointers, the start screen's title picture and the
-// calibration screen's instruction picture.
+// calibration screen's instruction picture (its drawing only: the screen writes the texts).
 //
 // The PNG files are committed under pictures/ and built into the program as resources, so the
 // program's build never depends on the fonts of the machine. Run this only when a picture has to
 // change, from the top of the checkout:
 //
-//   apt-get install fonts-urw-base35        # the faces the two text pictures are set in
+//   apt-get install fonts-urw-base35        # the faces the title picture is set in
 //   cmake -S tools/make_pictures -B build-pictures/make_pictures
 //   cmake --build build-pictures/make_pictures
 //   build-pictures/make_pictures/make_pictures pictures
@@ -136,11 +136,6 @@ QImage cross(QRgb colour)
 // had; the pictures are drawn from the outlines alone, without the machine's hinting.
 constexpr int kReferencePixels = 200;
 
-// Smooth edges blend into the background (the title picture); hard edges are letter or background
-// and nothing between (the instruction picture, which must keep to its three colours).
-enum class Edges { Smooth, Hard };
-constexpr int kHardThreshold = 128; // a pixel at least half covered is a letter pixel
-
 QFont face(const QString &file, QFont::Weight weight)
 {
     const int id = QFontDatabase::addApplicationFont(file);
@@ -180,7 +175,7 @@ struct Lettering
     QRect ink; // the pixels that show the lettering, within coverage
 };
 
-Lettering rasterize(const Setting &setting, Edges edges)
+Lettering rasterize(const Setting &setting)
 {
     const QPainterPath path = outline(setting);
     const QRectF bounds = path.boundingRect();
@@ -196,11 +191,11 @@ Lettering rasterize(const Setting &setting, Edges edges)
     painter.fillPath(path, Qt::black);
     painter.end();
 
-    const int least = edges == Edges::Smooth ? 1 : kHardThreshold;
+    // Edges blend into the background: any pixel the letters touch is ink.
     QRect ink;
     for (int y = 0; y < coverage.height(); ++y) {
         for (int x = 0; x < coverage.width(); ++x) {
-            if (qAlpha(coverage.pixel(x, y)) >= least)
+            if (qAlpha(coverage.pixel(x, y)) > 0)
                 ink |= QRect(x, y, 1, 1);
         }
     }
@@ -210,8 +205,7 @@ Lettering rasterize(const Setting &setting, Edges edges)
 }
 
 // Paints the lettering so that its ink starts at inkTopLeft.
-void paint(
-    QImage &picture, const Lettering &lettering, QPoint inkTopLeft, QColor colour, Edges edges)
+void paint(QImage &picture, const Lettering &lettering, QPoint inkTopLeft, QColor colour)
 {
     const QPoint shift = inkTopLeft - lettering.ink.topLeft();
     for (int y = lettering.ink.top(); y <= lettering.ink.bottom(); ++y) {
@@ -220,11 +214,6 @@ void paint(
             const QPoint at(x + shift.x(), y + shift.y());
             if (!picture.rect().contains(at))
                 fail(QStringLiteral("lettering runs off the picture"));
-            if (edges == Edges::Hard) {
-                if (cover >= kHardThreshold)
-                    picture.setPixel(at, colour.rgb());
-                continue;
-            }
             const QRgb under = picture.pixel(at);
             auto blend = [cover](int back, int fore) {
                 return (back * (255 - cover) + fore * cover + 127) / 255;
@@ -257,47 +246,47 @@ double solve(const std::function<int(double)> &measure, int wanted, double low, 
 }
 
 // Sizes the setting so that its ink is exactly `rows` high.
-void fitHeight(Setting &setting, int rows, Edges edges)
+void fitHeight(Setting &setting, int rows)
 {
     setting.pixelSize = solve(
         [&](double size) {
             Setting trial = setting;
             trial.pixelSize = size;
-            return rasterize(trial, edges).ink.height();
+            return rasterize(trial).ink.height();
         },
         rows, 4, 80, QStringLiteral("the height of \"%1\"").arg(setting.text));
 }
 
 // Widens or narrows the letters so that the ink is exactly `columns` wide.
-void fitWidthByStretch(Setting &setting, int columns, Edges edges)
+void fitWidthByStretch(Setting &setting, int columns)
 {
     setting.stretch = solve(
         [&](double stretch) {
             Setting trial = setting;
             trial.stretch = stretch;
-            return rasterize(trial, edges).ink.width();
+            return rasterize(trial).ink.width();
         },
         columns, 0.5, 2, QStringLiteral("the width of \"%1\"").arg(setting.text));
 }
 
 // Spaces the letters so that the ink is exactly `columns` wide.
-void fitWidthBySpacing(Setting &setting, int columns, Edges edges)
+void fitWidthBySpacing(Setting &setting, int columns)
 {
     setting.letterSpacing = solve(
         [&](double spacing) {
             Setting trial = setting;
             trial.letterSpacing = spacing;
-            return rasterize(trial, edges).ink.width();
+            return rasterize(trial).ink.width();
         },
         columns, -5, 30, QStringLiteral("the width of \"%1\"").arg(setting.text));
 }
 
 // Fits the setting into `box` exactly and paints it there.
-void paintInto(QImage &picture, Setting setting, QRect box, QColor colour, Edges edges)
+void paintInto(QImage &picture, Setting setting, QRect box, QColor colour)
 {
-    fitHeight(setting, box.height(), edges);
-    fitWidthByStretch(setting, box.width(), edges);
-    paint(picture, rasterize(setting, edges), box.topLeft(), colour, edges);
+    fitHeight(setting, box.height());
+    fitWidthByStretch(setting, box.width());
+    paint(picture, rasterize(setting), box.topLeft(), colour);
 }
 
 // ---- Title picture ------------------------------------------------------------------------------
@@ -330,7 +319,6 @@ struct Faces
     QFont serif;
     QFont script;
     QFont plain;
-    QFont plainBold;
 };
 
 QImage title(const Faces &faces)
@@ -340,21 +328,20 @@ QImage title(const Faces &faces)
 
     Setting name {faces.serif, QStringLiteral("Kelvane")};
     name.stretch = kNameStretch;
-    fitHeight(name, kNameBox.height(), Edges::Smooth);
-    fitWidthBySpacing(name, kNameBox.width(), Edges::Smooth);
+    fitHeight(name, kNameBox.height());
+    fitWidthBySpacing(name, kNameBox.width());
     std::printf("name: type %.2f px, spacing %.2f px\n", name.pixelSize, name.letterSpacing);
-    paint(picture, rasterize(name, Edges::Smooth), kNameBox.topLeft(), kTitleBlue, Edges::Smooth);
+    paint(picture, rasterize(name), kNameBox.topLeft(), kTitleBlue);
 
-    paintInto(picture, {faces.plain, QStringLiteral("2008")}, kYearBox, kTitleBlue, Edges::Smooth);
-    paintInto(
-        picture, {faces.plain, QStringLiteral("V2.1")}, kVersionBox, kTitleBlue, Edges::Smooth);
+    paintInto(picture, {faces.plain, QStringLiteral("2008")}, kYearBox, kTitleBlue);
+    paintInto(picture, {faces.plain, QStringLiteral("V2.1")}, kVersionBox, kTitleBlue);
 
     for (const MakerLine &line : kMakerLines) {
         Setting setting {line.script ? faces.script : faces.plain, QLatin1String(line.text)};
-        fitHeight(setting, line.rows, Edges::Smooth);
-        const Lettering lettering = rasterize(setting, Edges::Smooth);
+        fitHeight(setting, line.rows);
+        const Lettering lettering = rasterize(setting);
         const int left = (kTitleSize.width() - lettering.ink.width()) / 2;
-        paint(picture, lettering, QPoint(left, line.top), kTitleBlue, Edges::Smooth);
+        paint(picture, lettering, QPoint(left, line.top), kTitleBlue);
     }
     return picture;
 }
@@ -366,7 +353,10 @@ const QColor kDrawing(0, 0, 0);
 const QColor kMarking(255, 0, 0);
 
 // The corner of the calibration screen's two axis lines, in lines two pixels thick, with the mark
-// on each axis that the user moves to 150 mm.
+// on each axis that the user moves to the length asked for. The lengths, the monitor and the
+// instructions are no part of the picture: the calibration screen writes them on it as text, in
+// the reader's language and with the lengths it asks for, right of the down axis and below the
+// across axis (columns 164 to 475, rows 70 to 345), where the picture is left empty.
 constexpr int kLine = 2;
 constexpr QPoint kCorner(48, 52);
 constexpr int kAcrossEnd = 446;
@@ -381,29 +371,6 @@ constexpr int kDownMarkRight = 56;
 // The red distance arcs run from beside the corner to beside each mark and bow out to these.
 constexpr int kAcrossArcApex = 30; // row
 constexpr int kDownArcApex = 26; // column
-
-const QRect kAcrossLabelBox(125, 9, 58, 12);
-const QRect kDownLabelBox(65, 159, 58, 12);
-
-// The instructions: left edge, first and last row of the block, and the line pitch over the type
-// size. The blank slot keeps the two button lines apart from the cursor lines.
-constexpr int kTextLeft = 164;
-constexpr int kTextTop = 188;
-constexpr int kTextBottom = 297;
-constexpr double kLinePitch = 1.15;
-struct InstructionLine
-{
-    int slot;
-    const char *text;
-};
-const InstructionLine kInstructionLines[] = {
-    {0, "Press scroll bar to move the cursor"},
-    {1, "150 mm from the corner, horizontal"},
-    {2, "& vertical"},
-    {4, "Press \"Done\" to save result, Press"},
-    {5, "\"Cancel\" to leave without change"},
-};
-constexpr int kLastSlot = 5;
 
 void fill(QImage &picture, QRect rect, QColor colour)
 {
@@ -434,7 +401,7 @@ void arc(int from, int to, int chord, int apex, const std::function<void(int, in
     }
 }
 
-QImage instructions(const Faces &faces)
+QImage instructions()
 {
     QImage picture(kInstructionSize, QImage::Format_RGB32);
     picture.fill(kPanel);
@@ -458,33 +425,6 @@ QImage instructions(const Faces &faces)
     fill(picture,
         QRect(QPoint(kDownMarkLeft, kDownMark), QPoint(kDownMarkRight, kDownMark + kLine - 1)),
         kDrawing);
-
-    const Setting label {faces.plain, QStringLiteral("150 mm")};
-    paintInto(picture, label, kAcrossLabelBox, kMarking, Edges::Hard);
-    paintInto(picture, label, kDownLabelBox, kMarking, Edges::Hard);
-
-    // One type size for all five lines, chosen so that the block fills its rows exactly: from the
-    // first line's top to the last line's bottom.
-    auto lineSetting = [&](const InstructionLine &line, double size) {
-        Setting setting {faces.plainBold, QLatin1String(line.text)};
-        setting.pixelSize = size;
-        return setting;
-    };
-    auto slotTop = [](int slot, double size) {
-        return kTextTop + int(std::lround(slot * kLinePitch * size));
-    };
-    const InstructionLine &last = kInstructionLines[std::size(kInstructionLines) - 1];
-    const double size = solve(
-        [&](double trial) {
-            return slotTop(kLastSlot, trial) - kTextTop
-                + rasterize(lineSetting(last, trial), Edges::Hard).ink.height();
-        },
-        kTextBottom - kTextTop + 1, 6, 40, QStringLiteral("the instructions"));
-    for (const InstructionLine &line : kInstructionLines) {
-        paint(picture, rasterize(lineSetting(line, size), Edges::Hard),
-            QPoint(kTextLeft, slotTop(line.slot, size)), kDrawing, Edges::Hard);
-    }
-    std::printf("instructions: type %.2f px, pitch %.2f px\n", size, kLinePitch * size);
     return picture;
 }
 
@@ -552,8 +492,7 @@ int main(int argc, char *argv[])
     const QString urw = QStringLiteral("/usr/share/fonts/opentype/urw-base35/");
     const Faces faces {face(urw + QStringLiteral("C059-Bold.otf"), QFont::Bold),
         face(urw + QStringLiteral("Z003-MediumItalic.otf"), QFont::Medium),
-        face(urw + QStringLiteral("NimbusSans-Regular.otf"), QFont::Normal),
-        face(urw + QStringLiteral("NimbusSans-Bold.otf"), QFont::Bold)};
+        face(urw + QStringLiteral("NimbusSans-Regular.otf"), QFont::Normal)};
 
     save(ring(qRgb(160, 32, 0)), folder, QStringLiteral("ring_red.png"));
     save(ring(qRgb(0, 0, 255)), folder, QStringLiteral("ring_blue.png"));
@@ -562,6 +501,6 @@ int main(int argc, char *argv[])
     save(cross(qRgb(0, 0, 255)), folder, QStringLiteral("pointer102.png"));
     save(cross(qRgb(0, 153, 0)), folder, QStringLiteral("pointer103.png"));
     save(withOwnPalette(title(faces)), folder, QStringLiteral("title.png"));
-    save(threeColours(instructions(faces)), folder, QStringLiteral("instructions.png"));
+    save(threeColours(instructions()), folder, QStringLiteral("instructions.png"));
     return EXIT_SUCCESS;
 }
