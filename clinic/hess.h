@@ -3,6 +3,9 @@
 #include "clinic/measurement.h"
 #include "settings/ini.h"
 
+#include <QList>
+#include <QString>
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -205,5 +208,35 @@ std::optional<double> areaPercentage(double area, double otherArea);
 // The index of the target with the largest deviation (its length in degrees); the first in
 // presentation order of equals; none where nothing was measured.
 std::optional<std::size_t> largestDeviation(EyeResults eye);
+
+// The eyes as the start screen's "Fix Eye" stores them.
+enum class Eye { Right = 1, Left = 2 };
+inline Eye otherEye(Eye eye)
+{
+    return eye == Eye::Right ? Eye::Left : Eye::Right;
+}
+
+// One eye's Hess test: the eye that sees the cross is plotted while the other fixes the ring.
+// Kept whole however the test ended, so a chart can be drawn from a partial test.
+struct Test
+{
+    Eye plotted = Eye::Left;
+    Eye fixing = Eye::Right;
+    Field field = Field::Inner; // the widest field chosen: 9 targets, or 25 with the outer
+    int distanceCm = kDistanceDefaultCm;
+    // The calibration the places were worked out with, and what the screen said of it.
+    double screenH = 0;
+    qint16 screenV = 0;
+    QString calibrationNote;
+    // By target, in presentation order (kTargets), as many as the field has; none for a target
+    // skipped, not on this screen, or not reached.
+    std::vector<std::optional<PointResult>> points;
+    QList<int> skipped; // the clinician passed them by (Space)
+    QList<int> notOnScreen; // their ring does not fit the screen at this distance
+    // Every target of the field that stands on the screen was measured or skipped.
+    bool complete = false;
+
+    EyeResults results() const { return points; }
+};
 
 } // namespace clinic::hess

@@ -9,11 +9,13 @@ declare -A allowed=(
     [pictures]=""
     [clinic]="settings"
     [forms]="platform settings pictures clinic"
-    [start]="platform settings pictures clinic forms"
-    [measure]="platform settings pictures clinic forms"
-    [calibrate]="platform settings pictures clinic forms"
-    [results]="platform settings pictures clinic forms"
-    [app]="platform settings pictures clinic forms start measure calibrate results"
+    [hesschart]="platform settings pictures clinic forms"
+    [start]="platform settings pictures clinic forms hesschart"
+    [measure]="platform settings pictures clinic forms hesschart"
+    [calibrate]="platform settings pictures clinic forms hesschart"
+    [hess]="platform settings pictures clinic forms hesschart"
+    [results]="platform settings pictures clinic forms hesschart"
+    [app]="platform settings pictures clinic forms hesschart start measure hess calibrate results"
 )
 failed=0
 for folder in "${!allowed[@]}"; do

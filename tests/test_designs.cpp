@@ -139,7 +139,8 @@ private Q_SLOTS:
         QTest::newRow("start screen")
             << "frmstart"
             << QStringList {"Command1", "Option4", "Option3", "Option2", "Option1", "Option5",
-                   "Option6", "Option7", "Command2", "Option8", "Option9", "Command3", "Command4"};
+                   "Option6", "Option7", "Command2", "Option8", "Option9", "Command3", "Command4",
+                   "Option10", "Option11", "Command5"};
         QTest::newRow("measurement screen") << "Form1" << QStringList {"target"};
         QTest::newRow("calibration screen")
             << "FrmCali"
