@@ -81,14 +81,14 @@ constexpr design::Control kControls[] = {
         QT_TRANSLATE_NOOP("frmstart", "Results"), QT_TRANSLATE_NOOP("frmstart", "Opens the results of this visit: the table, the summary, the picture, the copy and the report")},
     // Right of the title picture, within the width the note across the top keeps: the Hess
     // test's field, and the button that starts it (Alt+H, and Ctrl+H).
-    {"Frame4", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Hess points"), 7920, 3840, 1620, 1332, Default, Default, 13.8, 18,
+    {"Frame4", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Hess"), 7920, 3840, 1620, 1332, Default, Default, 13.8, 18,
         QT_TRANSLATE_NOOP("frmstart", "Hess points"), QT_TRANSLATE_NOOP("frmstart", "How many directions of gaze the Hess test measures for each eye")},
     {"Option10", Kind::Option, "Frame4", QT_TRANSLATE_NOOP("frmstart", "9 points"), 240, 480, 1320, 372, Default, Default, 9.6, 19,
         QT_TRANSLATE_NOOP("frmstart", "9 points"), QT_TRANSLATE_NOOP("frmstart", "The inner field: the centre and 8 directions at 15 degrees")},
     {"Option11", Kind::Option, "Frame4", QT_TRANSLATE_NOOP("frmstart", "25 points"), 240, 840, 1320, 372, Default, Default, 9.6, 20,
         QT_TRANSLATE_NOOP("frmstart", "25 points"), QT_TRANSLATE_NOOP("frmstart", "The inner field and the outer field at 30 degrees")},
     {"Command5", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "&Hess"), 7920, 5280, 1332, 492, Default, Default, 13.8, 21,
-        QT_TRANSLATE_NOOP("frmstart", "Hess"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the Hess test: each eye fixing in turn, the other eye's deviation in each direction of gaze")},
+        QT_TRANSLATE_NOOP("frmstart", "Hess test"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the Hess test: each eye fixing in turn, the other eye's deviation in each direction of gaze")},
     // Across the top, above the frames, where it is seen first and fits the smallest screens
     // (it ends 5 pixels inside 800 at 120 dpi): says when the calibration in use is not one
     // stored for this screen, and when the picture is mirrored on a monitor of another size;
