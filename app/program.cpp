@@ -110,6 +110,22 @@ void Program::showForm1()
     }
 }
 
+void Program::showHess(clinic::hess::Field widest)
+{
+    takePatientScreenFromStart();
+    m_hessValues.field = widest;
+    if (auto *window = load<HessWindow>(m_hessValues)) {
+        // A change of monitors ends the test as Esc does: what was measured before it stays.
+        leaveOnScreenChange(window, [window] { window->ReturnToStart(); });
+        design::showFullScreen(window, patientScreen());
+    }
+}
+
+void Program::keepHessTests(const QList<clinic::hess::Test> &tests)
+{
+    m_hessTests.append(tests);
+}
+
 void Program::showFrmCali()
 {
     takePatientScreenFromStart();

@@ -4,6 +4,7 @@
 #include "clinic/clock.h"
 #include "clinic/visit.h"
 #include "forms/navigation.h"
+#include "hess/hesswindow.h"
 #include "measure/form1.h"
 #include "platform/platform.h"
 #include "results/frmresults.h"
@@ -56,6 +57,7 @@ public:
     void showFrmstart() override;
     void showForm1() override;
     void showFrmCali() override;
+    void showHess(clinic::hess::Field widest) override;
     void unloadFrmCali() override;
     frmpicture &loadFrmpicture() override;
     void unloadFrmpicture() override;
@@ -72,6 +74,9 @@ public:
     clinic::Visit &visit() override { return m_visit; }
     void showResults() override;
     void newPatient() override;
+    void keepHessTests(const QList<clinic::hess::Test> &tests) override;
+    // The Hess tests of this run, each eye's as its window left it, oldest first.
+    const QList<clinic::hess::Test> &hessTests() const { return m_hessTests; }
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
@@ -91,6 +96,10 @@ private:
     frmstartValues m_frmstartValues;
     Form1Values m_form1Values;
     FrmCaliValues m_frmCaliValues;
+    HessValues m_hessValues;
+    // Held apart from the visit until the visit can record a Hess test; in memory only, as the
+    // visit is.
+    QList<clinic::hess::Test> m_hessTests;
     // The patient's results live as long as the program and are never written to disk: only a
     // report the clinician saves takes them there.
     clinic::Visit m_visit;

@@ -21,7 +21,8 @@ constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspa
         "measurement or calibrate the screen")};
 
 // The focus order runs from "Start" through the filter choices from the bottom up, the target
-// choices, "Exit", the eye choices, to "Calibrate", and "Results" last while it is shown. Each name
+// choices, "Exit", the eye choices, the Hess field and "Hess", to "Calibrate", and "Results" last
+// while it is shown: "Calibrate" stays the control before "Start". Each name
 // holds the caption as shown, so that a user who speaks "Start" or "OD Red" to a voice control
 // still reaches the control; the descriptions spell out the eye abbreviations and what each button
 // does. The readouts take no fixed name: their captions, values included, are read as their
@@ -61,9 +62,9 @@ constexpr design::Control kControls[] = {
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The size of the screen in pixels, across by down")},
     {"monitor", Kind::Label, nullptr, "", 4440, 3060, 4548, 720, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The monitor the measurement opens on: its name and its size as it reports it")},
-    {"Command3", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Calibrate"), 1800, 3840, 1572, 492, Default, Default, 13.8, 15,
+    {"Command3", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Calibrate"), 1800, 3840, 1572, 492, Default, Default, 13.8, 19,
         QT_TRANSLATE_NOOP("frmstart", "Calibrate"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the screen calibration")},
-    {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 16,
+    {"cali", Kind::Label, nullptr, "Calibra value", 1440, 4680, 2292, 612, AppWorkspace, Default, 9.6, 20,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The calibration: how many pixels make 150 millimetres on this screen, across by down")},
     // Under the calibration's value, down to "Exit" and "Start": when the calibration in use was
     // made and by whom, in up to two lines; hidden where no record holds it.
@@ -77,8 +78,18 @@ constexpr design::Control kControls[] = {
         QT_TRANSLATE_NOOP("frmstart", "Start"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the measurement screen")},
     // Under "Exit" and "Start", in the column of "Calibrate": the visit's results, shown once
     // a measurement has given one.
-    {"Command4", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Results"), 1800, 6480, 1572, 492, Default, Default, 13.8, 17,
+    {"Command4", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Results"), 1800, 6480, 1572, 492, Default, Default, 13.8, 21,
         QT_TRANSLATE_NOOP("frmstart", "Results"), QT_TRANSLATE_NOOP("frmstart", "Opens the results of this visit: the table, the summary, the picture, the copy and the report")},
+    // Right of the title picture, within the width the note across the top keeps: the Hess
+    // test's field, and the button that starts it (Alt+H, and Ctrl+H).
+    {"Frame4", Kind::Frame, nullptr, QT_TRANSLATE_NOOP("frmstart", "Hess"), 7920, 3840, 1620, 1332, Default, Default, 13.8, 15,
+        QT_TRANSLATE_NOOP("frmstart", "Hess points"), QT_TRANSLATE_NOOP("frmstart", "How many directions of gaze the Hess test measures for each eye")},
+    {"Option10", Kind::Option, "Frame4", QT_TRANSLATE_NOOP("frmstart", "9 points"), 240, 480, 1320, 372, Default, Default, 9.6, 16,
+        QT_TRANSLATE_NOOP("frmstart", "9 points"), QT_TRANSLATE_NOOP("frmstart", "The inner field: the centre and 8 directions at 15 degrees")},
+    {"Option11", Kind::Option, "Frame4", QT_TRANSLATE_NOOP("frmstart", "25 points"), 240, 840, 1320, 372, Default, Default, 9.6, 17,
+        QT_TRANSLATE_NOOP("frmstart", "25 points"), QT_TRANSLATE_NOOP("frmstart", "The inner field and the outer field at 30 degrees")},
+    {"Command5", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "&Hess"), 7920, 5280, 1332, 492, Default, Default, 13.8, 18,
+        QT_TRANSLATE_NOOP("frmstart", "Hess test"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the Hess test: each eye fixing in turn, the other eye's deviation in each direction of gaze")},
     // Across the top, above the frames, where it is seen first and fits the smallest screens
     // (it ends 5 pixels inside 800 at 120 dpi): says when the calibration in use is not one
     // stored for this screen, and when the picture is mirrored on a monitor of another size;
@@ -123,6 +134,10 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     caliNote->hide();
     Command4 = controls.get<QPushButton>("Command4");
     Command4->hide();
+    Frame4 = controls.get<QGroupBox>("Frame4");
+    Option10 = controls.get<QRadioButton>("Option10");
+    Option11 = controls.get<QRadioButton>("Option11");
+    Command5 = controls.get<QPushButton>("Command5");
     saveNote = controls.get<QLabel>("saveNote");
     saveNote->setTextFormat(Qt::PlainText); // the system's words and a user's name
     saveNote->hide();

@@ -7,7 +7,7 @@ class QRadioButton;
 class QWidget;
 
 // The start screen as it is created: three option groups, the readouts, the title picture
-// and the four buttons. The controls belong to the window passed to setupUi().
+// and the five buttons. The controls belong to the window passed to setupUi().
 struct frmstartDesign
 {
     QGroupBox *Frame1 = nullptr;
@@ -33,6 +33,10 @@ struct frmstartDesign
     QLabel *caliNote = nullptr;
     QPushButton *Command4 = nullptr;
     QLabel *saveNote = nullptr;
+    QGroupBox *Frame4 = nullptr;
+    QRadioButton *Option10 = nullptr;
+    QRadioButton *Option11 = nullptr;
+    QPushButton *Command5 = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "clinic/hess.h"
 #include "settings/ini.h"
+
+#include <QList>
 
 #include <QByteArray>
 #include <QDateTime>
@@ -35,6 +38,9 @@ public:
     virtual void showFrmstart() = 0;
     virtual void showForm1() = 0;
     virtual void showFrmCali() = 0;
+    // The Hess test over the patient's monitor, to the widest field chosen; from the start
+    // screen alone.
+    virtual void showHess(clinic::hess::Field widest) = 0;
     // Closes the calibration screen; nothing happens when it is not open.
     virtual void unloadFrmCali() = 0;
 
@@ -72,6 +78,9 @@ public:
     virtual clinic::Visit &visit() = 0;
     // Opens the visit's results over the start screen; nothing happens from any other window.
     virtual void showResults() = 0;
+    // Each eye's Hess test as the window leaves it, complete or not; kept as the visit's
+    // results are, while the program runs.
+    virtual void keepHessTests(const QList<clinic::hess::Test> &tests) = 0;
     // Starts a new patient from the start screen, as "New patient" in the results does.
     virtual void newPatient() = 0;
 };

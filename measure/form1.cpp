@@ -5,6 +5,7 @@
 #include "forms/frmpicture.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
+#include "forms/testdisplay.h"
 #include "pictures/pointers.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -39,27 +40,6 @@ constexpr int kKeyCopy = 3;
 
 // Between the note on the calibration and the results' column.
 constexpr int kNoteGap = 12;
-
-// What the measurement screen says of the calibration in use, beside the results and in the
-// copied line; empty where it was made on this monitor at this resolution and agrees with the
-// size the monitor reports.
-QString calibrationNote(clinic::NoteCase note)
-{
-    switch (note) {
-    case clinic::NoteCase::None:
-        return {};
-    case clinic::NoteCase::FarFromReported:
-        // Made here, but far from what the monitor says of itself: a mark set wrongly reads
-        // wrongly, so the numbers are not to be trusted until checked with a ruler.
-        return QCoreApplication::translate("Form1", "calibration far from the monitor's size");
-    case clinic::NoteCase::NeverCalibrated:
-    case clinic::NoteCase::OtherMonitor:
-    case clinic::NoteCase::OtherResolution:
-    case clinic::NoteCase::ChangedOutside:
-        break;
-    }
-    return QCoreApplication::translate("Form1", "not calibrated for this screen");
-}
 
 using clinic::kDioptresPer150Mm;
 using clinic::localised;
@@ -185,32 +165,14 @@ void Form1::Form_Load()
         settings::readAll(file, m_values);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
-    // the other eye's: each eye sees only one of the two marks. Glasses that are none of the
-    // four pairs choose nothing; the box keeps its design ring and the pointer its last image.
-    enum Ring { Red = 1, Blue, Green };
-    struct Choice
-    {
-        Ring ring;
-        qint16 pointer;
-    };
-    // Per pair of glasses: when OD fixes, when OS fixes.
-    static constexpr Choice kChoices[4][2] = {
-        {{Red, 102}, {Blue, 101}}, // OD red, OS blue
-        {{Red, 103}, {Green, 101}}, // OD red, OS green
-        {{Blue, 101}, {Red, 102}}, // OD blue, OS red
-        {{Green, 101}, {Red, 103}}, // OD green, OS red
-    };
+    // the other eye's. Glasses that are none of the four pairs choose nothing; the box keeps its
+    // design ring and the pointer its last image.
     const bool odFixes = m_values.FixEye == 1;
-    for (int glasses = 1; glasses <= 4; ++glasses) {
-        if (m_values.Filter != glasses)
-            continue;
-        const Choice &choice = kChoices[glasses - 1][odFixes ? 0 : 1];
-        const frmpicture &holder = m_program.loadFrmpicture();
-        const QLabel *rings[] = {holder.Picture1, holder.Picture2, holder.Picture3};
+    if (const auto marks = fixingMarks(m_values.Filter, odFixes, m_program)) {
         // A ring that cannot be had leaves the design's ring rather than an empty box.
-        if (const QPixmap ring = rings[choice.ring - 1]->pixmap(); !ring.isNull())
-            ui.target->setPixmap(ring);
-        m_values.CursorID = choice.pointer;
+        if (!marks->ring.isNull())
+            ui.target->setPixmap(marks->ring);
+        m_values.CursorID = marks->pointer;
     }
 
     // The custom pointer. With no image chosen at any opening yet the window keeps the
@@ -256,12 +218,7 @@ void Form1::Form_Load()
     const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
         clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor);
     m_result = {};
-    QStringList notes {calibrationNote(judgement.note),
-        clinic::mirroredNote(monitor,
-            clinic::mirroredAtAnotherSize(
-                monitor, describeOtherMonitors(m_program.patientScreen())))};
-    notes.removeAll(QString());
-    m_result.calibrationNote = notes.join(QStringLiteral("; "));
+    m_result.calibrationNote = displayNote(m_program, monitor, judgement.note);
     ui.caliNote->setText(m_result.calibrationNote);
     const int noteWidth = ui.caliNote->sizeHint().width();
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],

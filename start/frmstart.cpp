@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace {
 // The character codes of Ctrl+R and Ctrl+N, as the window's key handler receives them.
@@ -50,6 +51,10 @@ frmstart::frmstart(frmstartValues &values, Navigation &program, QWidget *parent)
     connect(ui.Command2, &QPushButton::clicked, this, &frmstart::Command2_Click);
     connect(ui.Command3, &QPushButton::clicked, this, &frmstart::Command3_Click);
     connect(ui.Command4, &QPushButton::clicked, this, &frmstart::Command4_Click);
+    connect(ui.Command5, &QPushButton::clicked, this, &frmstart::Command5_Click);
+    // A shortcut, not a key of the key handler: Ctrl+H and Backspace give it the same code.
+    auto *hess = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
+    connect(hess, &QShortcut::activated, this, &frmstart::Command5_Click);
 }
 
 void frmstart::Form_Load()
@@ -88,6 +93,8 @@ void frmstart::Form_Load()
         m_values.FixEye = kFixEyeFallback;
     setOption(ui.Option8, m_values.FixEye == 1);
     setOption(ui.Option9, m_values.FixEye == 2);
+    setOption(ui.Option10, m_values.hessField == clinic::hess::Field::Inner);
+    setOption(ui.Option11, m_values.hessField == clinic::hess::Field::Outer);
 
     m_readH = m_values.ScreenH;
     m_readV = m_values.ScreenV;
@@ -336,6 +343,15 @@ void frmstart::Command2_Click()
 {
     if (mayExit())
         exitProgram();
+}
+
+void frmstart::Command5_Click()
+{
+    m_values.hessField
+        = ui.Option11->isChecked() ? clinic::hess::Field::Outer : clinic::hess::Field::Inner;
+    saveForNextScreen();
+    m_program.showHess(m_values.hessField);
+    close();
 }
 
 // The results open over this screen and save nothing: the options stay as chosen until the

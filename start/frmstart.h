@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clinic/calibrationjudgement.h"
+#include "clinic/hess.h"
 #include "forms/formwindow.h"
 #include "forms/frmstart_design.h"
 #include "settings/ini.h"
@@ -13,6 +14,8 @@ class Navigation;
 // opening to the next.
 struct frmstartValues : settings::Values
 {
+    // The Hess test's field as last chosen; not in the settings file.
+    clinic::hess::Field hessField = clinic::hess::Field::Inner;
 };
 
 // The start screen: the test options, the calibration values and the ways into the
@@ -30,6 +33,7 @@ public:
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
+    void Command5_Click();
 
     // The start screen is the active window again (the results window over it has closed):
     // "Results" is offered while the visit holds a result.

@@ -12,11 +12,13 @@ declare -A allowed=(
     [pictures]="base"
     [clinic]="base settings"
     [forms]="base platform settings pictures clinic"
-    [start]="base platform settings pictures clinic forms"
-    [measure]="base platform settings pictures clinic forms"
-    [calibrate]="base platform settings pictures clinic forms"
-    [results]="base platform settings pictures clinic forms"
-    [app]="base platform settings pictures clinic forms start measure calibrate results"
+    [hesschart]="base platform settings pictures clinic forms"
+    [start]="base platform settings pictures clinic forms hesschart"
+    [measure]="base platform settings pictures clinic forms hesschart"
+    [calibrate]="base platform settings pictures clinic forms hesschart"
+    [hess]="base platform settings pictures clinic forms hesschart"
+    [results]="base platform settings pictures clinic forms hesschart"
+    [app]="base platform settings pictures clinic forms hesschart start measure hess calibrate results"
 )
 failed=0
 for folder in "${!allowed[@]}"; do

@@ -1,0 +1,222 @@
+#include "clinic/hess.h"
+
+#include "clinic/calibration.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace clinic::hess {
+
+namespace {
+
+constexpr double kMmPerCm = 10;
+
+double radians(double degrees)
+{
+    return degrees * std::numbers::pi / 180;
+}
+
+double degrees(double radians)
+{
+    return radians * 180 / std::numbers::pi;
+}
+
+double distancePixels(int cm, double calibration)
+{
+    return cm * kMmPerCm * calibration / kCalibrationLengthMm;
+}
+
+} // namespace
+
+ViewingDistance viewingDistance(settings::Stored stored, double cm)
+{
+    if (stored == settings::Stored::Nothing)
+        return {};
+    const bool whole = stored == settings::Stored::Number && std::isfinite(cm)
+        && cm == std::trunc(cm) && cm >= kDistanceMinimumCm && cm <= kDistanceMaximumCm;
+    if (!whole)
+        return {kDistanceDefaultCm, true};
+    return {int(cm), false};
+}
+
+double Screen::distanceAcross() const
+{
+    return distancePixels(distanceCm, screenH);
+}
+
+double Screen::distanceDown() const
+{
+    return distancePixels(distanceCm, screenV);
+}
+
+Tangent tangentPoint(Angles gaze)
+{
+    const double alpha = radians(gaze.alpha);
+    return {std::tan(alpha), std::tan(radians(gaze.beta)) / std::cos(alpha)};
+}
+
+Angles anglesOf(Tangent point)
+{
+    const double alpha = std::atan(point.x);
+    return {degrees(alpha), degrees(std::atan(point.y * std::cos(alpha)))};
+}
+
+Place place(Angles gaze, const Screen &screen)
+{
+    const Tangent point = tangentPoint(gaze);
+    return {screen.width / 2 + point.x * screen.distanceAcross(),
+        screen.height / 2 - point.y * screen.distanceDown()};
+}
+
+Angles anglesAt(Place place, const Screen &screen)
+{
+    return anglesOf({(place.x - screen.width / 2) / screen.distanceAcross(),
+        (screen.height / 2 - place.y) / screen.distanceDown()});
+}
+
+int toPixel(double position)
+{
+    return int(std::ceil(position - 0.5));
+}
+
+Pixel ringCorner(Angles target, const Screen &screen)
+{
+    const Place centre = place(target, screen);
+    return {toPixel(centre.x - kRingCentre), toPixel(centre.y - kRingCentre)};
+}
+
+bool fits(Angles target, const Screen &screen)
+{
+    // A place far off the screen (a huge distance) is judged before it is made a whole number.
+    const Place centre = place(target, screen);
+    if (!(std::fabs(centre.x) < screen.width + kRingSize)
+        || !(std::fabs(centre.y) < screen.height + kRingSize))
+        return false;
+    const Pixel corner = ringCorner(target, screen);
+    return corner.x >= 0 && corner.y >= 0 && corner.x + kRingSize <= screen.width
+        && corner.y + kRingSize <= screen.height;
+}
+
+std::span<const Target> targets(Field widest)
+{
+    return widest == Field::Inner ? std::span(kTargets).first(kInnerCount) : std::span(kTargets);
+}
+
+bool fieldFits(Field field, const Screen &screen)
+{
+    for (const Target &target : kTargets) {
+        if (target.field == field && !fits(target.gaze, screen))
+            return false;
+    }
+    return true;
+}
+
+std::optional<int> largestInnerDistance(Screen screen)
+{
+    // Targets move outwards as the distance grows: the first that fits from the far end is the
+    // largest.
+    for (screen.distanceCm = kDistanceMaximumCm; screen.distanceCm >= kDistanceMinimumCm;
+         --screen.distanceCm) {
+        if (fieldFits(Field::Inner, screen))
+            return screen.distanceCm;
+    }
+    return std::nullopt;
+}
+
+Bound atEdge(Place pointer, double width, double height)
+{
+    return {pointer.x <= 0 || pointer.x >= width - 1, pointer.y <= 0 || pointer.y >= height - 1};
+}
+
+PointResult measurePoint(Angles target, Place pointer, const Screen &screen)
+{
+    const Place at = place(target, screen);
+    const Pixel corner = ringCorner(target, screen);
+    const Place cross {at.x + (pointer.x - corner.x - kReferenceOffset),
+        at.y + (pointer.y - corner.y - kReferenceOffset)};
+    // The target's direction as the same arithmetic gives it back: a click on the ring is a
+    // deviation of exactly nothing, not the last bit of a rounding with a base of its own.
+    const Angles from = anglesAt(at, screen);
+    const Angles measured = anglesAt(cross, screen);
+    return {target, measured, {measured.alpha - from.alpha, measured.beta - from.beta},
+        atEdge(pointer, screen.width, screen.height)};
+}
+
+std::optional<Deviation> dioptresAcross(double degrees, double screenH)
+{
+    const double offset = std::tan(radians(degrees)) * distancePixels(kViewingDistanceCm, screenH);
+    return across(float(offset), screenH);
+}
+
+std::optional<Deviation> dioptresDown(double degreesUp, qint16 screenV)
+{
+    // The three-target screen measures down; up is a negative offset.
+    const double offset
+        = -std::tan(radians(degreesUp)) * distancePixels(kViewingDistanceCm, screenV);
+    return down(float(offset), screenV);
+}
+
+std::vector<GridLine> grid()
+{
+    std::vector<GridLine> lines;
+    for (const bool constantAlpha : {true, false}) {
+        for (int line = -kGridExtentDegrees; line <= kGridExtentDegrees; line += kGridStepDegrees) {
+            GridLine gridLine {constantAlpha, double(line), {}};
+            for (int along = -kGridExtentDegrees; along <= kGridExtentDegrees; ++along) {
+                gridLine.points.push_back(constantAlpha
+                        ? tangentPoint({double(line), double(along)})
+                        : tangentPoint({double(along), double(line)}));
+            }
+            lines.push_back(std::move(gridLine));
+        }
+    }
+    return lines;
+}
+
+double polygonArea(std::span<const Tangent> corners)
+{
+    double twice = 0;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Tangent &a = corners[i];
+        const Tangent &b = corners[(i + 1) % corners.size()];
+        twice += a.x * b.y - b.x * a.y;
+    }
+    return std::fabs(twice) / 2;
+}
+
+std::optional<double> innerFieldArea(EyeResults eye)
+{
+    // The eight points round the centre follow it in presentation order, already in turn.
+    std::vector<Tangent> corners;
+    for (std::size_t i = 1; i < kInnerCount; ++i) {
+        if (i >= eye.size() || !eye[i])
+            return std::nullopt;
+        corners.push_back(tangentPoint(eye[i]->measured));
+    }
+    return polygonArea(corners);
+}
+
+std::optional<double> areaPercentage(double area, double otherArea)
+{
+    if (!(otherArea > 0))
+        return std::nullopt;
+    return 100 * area / otherArea;
+}
+
+std::optional<std::size_t> largestDeviation(EyeResults eye)
+{
+    std::optional<std::size_t> largest;
+    double most = -1;
+    for (std::size_t i = 0; i < eye.size(); ++i) {
+        if (!eye[i])
+            continue;
+        const double length = std::hypot(eye[i]->deviation.alpha, eye[i]->deviation.beta);
+        if (length > most) {
+            most = length;
+            largest = i;
+        }
+    }
+    return largest;
+}
+
+} // namespace clinic::hess
