@@ -311,10 +311,10 @@ void FrmResults::removeResult()
 // them, and as a table with a header row for a spreadsheet, which takes one column per field.
 void FrmResults::copyAll()
 {
-    auto *data = new QMimeData;
-    data->setText(m_visit.plainText());
-    data->setData(QLatin1String(kTabSeparatedType), m_visit.tabSeparated().toUtf8());
-    QGuiApplication::clipboard()->setMimeData(data);
+    auto *copied = new QMimeData;
+    copied->setText(m_visit.plainText());
+    copied->setData(QLatin1String(kTabSeparatedType), m_visit.tabSeparated().toUtf8());
+    QGuiApplication::clipboard()->setMimeData(copied);
     m_visit.markSaved();
 }
 

@@ -165,7 +165,7 @@ public:
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(width);
-            line.setPosition(QPointF(0, lines.size() * height));
+            line.setPosition(QPointF(0, double(lines.size()) * height));
             lines << line;
             if (lines.size() == maxLines)
                 break;
@@ -177,12 +177,12 @@ public:
             const bool cut
                 = i == lines.size() - 1 && line.textStart() + line.textLength() < content.size();
             if (cut)
-                text(QRectF(origin.x(), m_y + i * height, width, height),
+                text(QRectF(origin.x(), m_y + double(i) * height, width, height),
                     content.mid(line.textStart()));
             else
                 line.draw(&m_painter, origin + QPointF(0, (height - line.height()) / 2));
         }
-        m_y += std::max<qsizetype>(1, lines.size()) * height;
+        m_y += double(std::max<qsizetype>(1, lines.size())) * height;
     }
 
     // A table whose columns take these shares of the width; the header is bold.
@@ -235,13 +235,13 @@ void drawResults(Page &page, const clinic::Visit &visit, double room)
     // Every result is on the page: where they are more than fit, the list's letters shrink.
     page.setFont(kSmallMm);
     double height = page.lineHeight();
-    const double needed = (results.size() + 1) * height + page.mm(1);
+    const double needed = double(results.size() + 1) * height + page.mm(1);
     if (needed > room) {
         const double fontMm = kSmallMm * room / needed;
         page.setFont(fontMm);
         height = page.lineHeight();
         // Whole pixels may round a line up: the rows stay inside the room all the same.
-        height = std::min(height, (room - page.mm(1)) / (results.size() + 1));
+        height = std::min(height, (room - page.mm(1)) / double(results.size() + 1));
     }
     const QList<double> shares = {0.04, 0.15, 0.07, 0.08, 0.12, 0.1, 0.1, 0.34};
     page.row({tr("#"), tr("Time"), tr("Fixes"), tr("Target"), tr("Sees cross"), tr("Horizontal"),
@@ -353,7 +353,7 @@ base::Expected<void> paintReport(
     page.setFont(kSmallMm);
     const double footer = page.lineHeight() + page.mm(2);
     const double left = page.bottom() - footer - page.top();
-    const double list = (results.size() + 1) * page.lineHeight() + page.mm(4);
+    const double list = double(results.size() + 1) * page.lineHeight() + page.mm(4);
     const double most = std::max(0.0, std::min(visitPictureHeight(page.area().width()), left));
     const double pictureHeight
         = std::clamp(left - list, std::min({page.mm(kPictureMinMm), left / 2, most}), most);

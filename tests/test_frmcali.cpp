@@ -398,7 +398,7 @@ private Q_SLOTS:
         QCOMPARE(bar(window, "VScroll1")->value(), endV);
         QCOMPARE(valueText(window, "HPO"), lastH);
         QCOMPARE(valueText(window, "VPO"), lastV);
-        verifyMarks(window, 100 + endH, 100 + endV);
+        verifyMarks(window, float(100 + endH), float(100 + endV));
 
         QTest::mouseClick(button(window, "Done"), Qt::LeftButton);
         QCOMPARE(testsupport::withoutRecords(m_folder->settings()),

@@ -276,7 +276,7 @@ void TestReport::manyResultsAndALongNoteStayOnOnePage()
     for (int line = 0; line < 60; ++line)
         visit.note += QStringLiteral("Line %1 of a long note about the patient.\n").arg(line);
     for (int i = 0; i < 40; ++i)
-        visit.add(result(9 + i / 60, i % 60, 1 + i % 3, 1 + i % 2, -10 * i, 5 * i));
+        visit.add(result(9 + i / 60, i % 60, 1 + i % 3, 1 + i % 2, float(-10 * i), float(5 * i)));
     const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
     QString error = testsupport::failure(saveReportPdf(path, visit, kMadeAt));
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -621,8 +621,8 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QFETCH(QPoint, mirrored);
     QFETCH(QPoint, arrow);
     clinic::Visit visit;
-    clinic::VisitResult r = result(
-        10, 0, target, fixingEye, acrossPx, downPx, forThisScreen ? QString() : kOtherScreen);
+    clinic::VisitResult r = result(10, 0, target, fixingEye, float(acrossPx), float(downPx),
+        forThisScreen ? QString() : kOtherScreen);
     r.across->atLeast = !arrow.isNull();
     visit.add(r);
     QImage image(1024, 724, QImage::Format_RGB32);

@@ -207,7 +207,9 @@ int main(int argc, char **argv)
         return 1;
     }
     using Milliseconds = std::chrono::duration<double, std::milli>;
-    const auto cpu = [](const timeval &time) { return time.tv_sec * 1e3 + time.tv_usec / 1e3; };
+    const auto cpu = [](const timeval &time) {
+        return double(time.tv_sec) * 1e3 + double(time.tv_usec) / 1e3;
+    };
     std::printf("%.2f %ld %.2f %.2f\n", Milliseconds(frame - start).count(), usage.ru_maxrss,
         Milliseconds(map - start).count(), cpu(usage.ru_utime) + cpu(usage.ru_stime));
     return 0;
