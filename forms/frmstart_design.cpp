@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -65,7 +66,7 @@ constexpr design::Control kControls[] = {
     {"distanceLabel", Kind::Label, nullptr, QT_TRANSLATE_NOOP("frmstart", "Viewing &distance"), 8040, 840, 1500, 540, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "The patient's distance from the screen")},
     {"Distance", Kind::SpinBox, nullptr, "", 8040, 1440, 1332, 420, Default, Default, 9.6, 14,
-        QT_TRANSLATE_NOOP("frmstart", "Viewing distance"), QT_TRANSLATE_NOOP("frmstart", "The distance from the patient's eyes to the screen in centimetres, which the results and the Hess targets are worked out for")},
+        QT_TRANSLATE_NOOP("frmstart", "Viewing distance in centimetres"), QT_TRANSLATE_NOOP("frmstart", "The distance from the patient's eyes to the screen in centimetres, which the results and the Hess targets are worked out for")},
     // Between the frames and the title picture, as wide as the frames of the target and the eye
     // and the note's right edge allow: the resolution on one line, then the monitor's whole
     // name and size on up to three, whatever the names the system gives it.
@@ -158,7 +159,15 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     Distance->setRange(clinic::hess::kDistanceMinimumCm, clinic::hess::kDistanceMaximumCm);
     Distance->setSuffix(QCoreApplication::translate("frmstart", " cm"));
     distanceLabel->setBuddy(Distance);
+    // The box's own text field, which a screen reader reaches while the value is typed.
+    auto *typed = Distance->findChild<QLineEdit *>();
+    typed->setAccessibleName(
+        QCoreApplication::translate("frmstart", "Viewing distance typed in centimetres"));
+    typed->setAccessibleDescription(Distance->accessibleDescription());
     hessFits = controls.get<QLabel>("hessFits");
+    // Over the title picture's right edge, as the Hess controls above it: the picture shows
+    // through around the text.
+    hessFits->setAutoFillBackground(false);
     saveNote = controls.get<QLabel>("saveNote");
     saveNote->setTextFormat(Qt::PlainText); // the system's words and a user's name
     saveNote->hide();
