@@ -39,6 +39,15 @@ ViewingDistance viewingDistance(settings::Stored stored, double cm)
     return {int(cm), false};
 }
 
+ViewingDistance viewingDistance(const settings::Snapshot &file)
+{
+    double cm = 0;
+    settings::Stored stored = settings::read(file, settings::Key::Distance, cm);
+    if (stored == settings::Stored::Nothing && file.contains(settings::Key::Distance))
+        stored = settings::Stored::Unreadable;
+    return viewingDistance(stored, cm);
+}
+
 double Screen::distanceAcross() const
 {
     return distancePixels(distanceCm, screenH);

@@ -36,6 +36,9 @@ struct ViewingDistance
 // without a fall-back; the program writes whole centimetres only, so any other number is not
 // its own and falls back.
 ViewingDistance viewingDistance(settings::Stored stored, double cm);
+// The distance the settings file holds, read as the five values are; a key written with no
+// text is unreadable, not missing.
+ViewingDistance viewingDistance(const settings::Snapshot &file);
 
 // The measurement screen's ring: a 43 x 43 picture whose centre is its pixel 21, and the point
 // of it a pointer's offset is measured from (where a cross pointer centred on the ring reports

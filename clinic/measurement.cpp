@@ -8,6 +8,19 @@
 
 namespace clinic {
 
+namespace {
+constexpr double kCalibrationMm = 150;
+constexpr double kMmPerCm = 10;
+constexpr double kDioptresPerTangent = 100; // a prism dioptre deviates 1 cm at 1 m
+
+// 100 o / d for `pixels` on a screen of `calibration` pixels per 150 mm.
+double dioptresAt(double pixels, double calibration, int distanceCm)
+{
+    const double onScreenMm = pixels * kCalibrationMm / calibration;
+    return kDioptresPerTangent * onScreenMm / (distanceCm * kMmPerCm);
+}
+} // namespace
+
 QByteArray oneDecimal(double value, int significantDigits)
 {
     // "d.ddd...e+xx": the shown digits and the power of ten of the first one.
@@ -98,23 +111,30 @@ QString localised(const QByteArray &text)
     return QString::fromLatin1(text).replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
-std::optional<Deviation> across(float offset, double screenH)
+std::optional<Deviation> across(float offset, double screenH, int distanceCm)
 {
-    // Multiplied in single precision, divided in double, as the result has always been computed.
+    // At 60 cm multiplied in single precision, divided in double, as the result has always been
+    // computed.
     const float magnitude = std::fabs(offset);
-    const double dioptres = double(magnitude * kDioptresPer150Mm) / screenH;
-    if (!(screenH > 0) || !std::isfinite(dioptres))
+    const double dioptres = distanceCm == kViewingDistanceCm
+        ? double(magnitude * kDioptresPer150Mm) / screenH
+        : dioptresAt(magnitude, screenH, distanceCm);
+    if (!(screenH > 0) || distanceCm <= 0 || !std::isfinite(dioptres))
         return std::nullopt;
     const QByteArray size = oneDecimal(dioptres, kDoubleDigits);
     return Deviation {baseFor(Axis::Across, offset), localised(size), size.toDouble()};
 }
 
-std::optional<Deviation> down(float offset, qint16 screenV, float *rounded)
+std::optional<Deviation> down(float offset, qint16 screenV, float *rounded, int distanceCm)
 {
-    if (screenV <= 0)
+    if (screenV <= 0 || distanceCm <= 0)
         return std::nullopt;
-    const float dioptres = std::fabs(offset) * kDioptresPer150Mm / float(screenV);
-    const float value = oneDecimal(dioptres, kSingleDigits).toFloat();
+    // At 60 cm in single precision throughout, the half judged on its seven digits, as the
+    // result has always been computed.
+    const float value = distanceCm == kViewingDistanceCm
+        ? oneDecimal(std::fabs(offset) * kDioptresPer150Mm / float(screenV), kSingleDigits)
+              .toFloat()
+        : oneDecimal(dioptresAt(std::fabs(offset), screenV, distanceCm), kDoubleDigits).toFloat();
     if (rounded)
         *rounded = value;
     // Up to seven digits, no trailing zeros: a whole result shows without a decimal.

@@ -63,16 +63,23 @@ struct Deviation
 // known size has no edge.
 bool onScreenEdge(float position, float screenPixels);
 
+// A deviation of `o` millimetres on a screen `d` millimetres from the eyes is 100 o / d prism
+// dioptres. At 60 cm the arithmetic is the one every result has always been computed with, so
+// that a result at 60 cm stays what it was to the last digit; at any other distance the
+// millimetres on the screen are divided by the distance in millimetres.
+
 // Across: `offset` pixels right of the reference point (negative: left of it), with `screenH`
-// pixels per 150 mm. Always one decimal: "BL: 3.0". The sign is taken before the rounding, so a
-// pixel left of the reference point is "BR: 0.0". Empty where the calibration gives nothing to
-// divide by (none, or a negative one): the screen keeps what it shows.
-std::optional<Deviation> across(float offset, double screenH);
+// pixels per 150 mm, `distanceCm` from the eyes. Always one decimal: "BL: 3.0". The sign is taken
+// before the rounding, so a pixel left of the reference point is "BR: 0.0". Empty where the
+// calibration or the distance gives nothing to divide by (none, or a negative one): the screen
+// keeps what it shows.
+std::optional<Deviation> across(float offset, double screenH, int distanceCm = kViewingDistanceCm);
 
 // Down: `offset` pixels below the reference point (negative: above it), with `screenV` pixels
 // per 150 mm. Rounded to one decimal and written without a zero decimal: "BU: 3", "BD: 12.5".
 // `rounded` takes the size as a number, as the screen holds it.
-std::optional<Deviation> down(float offset, qint16 screenV, float *rounded = nullptr);
+std::optional<Deviation> down(
+    float offset, qint16 screenV, float *rounded = nullptr, int distanceCm = kViewingDistanceCm);
 
 // A non-negative, finite number rounded to one decimal, halves away from zero, as plain text with
 // a point ("3.0", "0.4", "12.5"). The half is judged on the number as its type shows it with

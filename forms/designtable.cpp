@@ -13,6 +13,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QWidget>
 
 #include <algorithm>
@@ -108,6 +109,8 @@ QWidget *create(const Control &row, QWidget *container, const char *context)
         return inFace(new QComboBox(container), row);
     case Kind::ValueBox:
         return inFace(new ValueBox(container), row);
+    case Kind::SpinBox:
+        return inFace(new QSpinBox(container), row);
     case Kind::Line:
         break;
     }
@@ -124,6 +127,7 @@ bool takesColours(Kind kind)
     case Kind::Label:
     case Kind::PushButton:
     case Kind::ValueBox:
+    case Kind::SpinBox:
         return true;
     case Kind::ComboBox:
     case Kind::PictureBox:

@@ -26,6 +26,7 @@ enum class Kind {
     VStepBar,
     ComboBox, // a choice from a list the window fills
     ValueBox, // a number to read and type, without step buttons of its own
+    SpinBox, // a whole number to type or step, within a range the window sets
     Line, // drawn on the window; the box holds its end points
 };
 

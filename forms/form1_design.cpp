@@ -48,6 +48,10 @@ constexpr design::Control kControls[] = {
     // ring and the cross are.
     {"caliNote", Kind::Label, nullptr, "", 6600, 0, 2880, 252, WindowFrame, CaptionText, 7.8, design::kNoTab,
         nullptr, QT_TRANSLATE_NOOP("Form1", "Whether the calibration in use was made for this screen")},
+    // Left of the second result line, in the results' face and grey: the viewing distance the
+    // results are worked out for, where it is not the usual 60 cm. Hidden otherwise.
+    {"distance", Kind::Label, nullptr, "", 6600, 240, 1452, 252, WindowFrame, ButtonShadow, 7.8, design::kNoTab,
+        nullptr, QT_TRANSLATE_NOOP("Form1", "The viewing distance the results are worked out for")},
 };
 // clang-format on
 } // namespace
@@ -65,4 +69,7 @@ void Form1Design::setupUi(QWidget *Form1)
     caliNote = controls.get<QLabel>("caliNote");
     caliNote->setWordWrap(false); // one line, as wide as its text
     caliNote->hide();
+    distance = controls.get<QLabel>("distance");
+    distance->setWordWrap(false);
+    distance->hide();
 }

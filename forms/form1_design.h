@@ -15,6 +15,7 @@ struct Form1Design
     QLabel *PDEye = nullptr;
     QLabel *target = nullptr;
     QLabel *caliNote = nullptr;
+    QLabel *distance = nullptr;
 
     void setupUi(QWidget *Form1);
 };

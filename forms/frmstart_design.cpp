@@ -1,11 +1,15 @@
 #include "forms/frmstart_design.h"
 
+#include "clinic/hess.h"
 #include "forms/designtable.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QWidget>
 
 namespace {
@@ -21,7 +25,8 @@ constexpr design::Window kWindow {"frmstart", "Kelvane", 10908, 7992, AppWorkspa
         "measurement or calibrate the screen")};
 
 // The focus order runs from "Start" through the filter choices from the bottom up, the target
-// choices, "Exit", the eye choices, the Hess field and "Hess", to "Calibrate", and "Results" last
+// choices, "Exit", the eye choices, the viewing distance, the Hess field and "Hess", to
+// "Calibrate", and "Results" last
 // while it is shown: "Calibrate" stays the control before "Start". Each name
 // holds the caption as shown, so that a user who speaks "Start" or "OD Red" to a voice control
 // still reaches the control; the descriptions spell out the eye abbreviations and what each button
@@ -55,6 +60,13 @@ constexpr design::Control kControls[] = {
         "OD", QT_TRANSLATE_NOOP("frmstart", "The right eye fixes")},
     {"Option9", Kind::Option, "Frame3", "OS", 240, 840, 732, 372, Default, Default, 9.6, 14,
         "OS", QT_TRANSLATE_NOOP("frmstart", "The left eye fixes")},
+    // Right of the eye's frame, within the width the note across the top keeps: the patient's
+    // distance from the screen (Alt+D), which every result and every Hess target is worked out
+    // for. In the focus order after the eye's choices.
+    {"distanceLabel", Kind::Label, nullptr, QT_TRANSLATE_NOOP("frmstart", "Viewing &distance"), 8040, 840, 1500, 540, AppWorkspace, Default, 9.6, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "The patient's distance from the screen")},
+    {"Distance", Kind::SpinBox, nullptr, "", 8040, 1440, 1332, 420, Default, Default, 9.6, 14,
+        QT_TRANSLATE_NOOP("frmstart", "Viewing distance in centimetres"), QT_TRANSLATE_NOOP("frmstart", "The distance from the patient's eyes to the screen in centimetres, which the results and the Hess targets are worked out for")},
     // Between the frames and the title picture, as wide as the frames of the target and the eye
     // and the note's right edge allow: the resolution on one line, then the monitor's whole
     // name and size on up to three, whatever the names the system gives it.
@@ -90,6 +102,10 @@ constexpr design::Control kControls[] = {
         QT_TRANSLATE_NOOP("frmstart", "25 points"), QT_TRANSLATE_NOOP("frmstart", "The inner field and the outer field at 30 degrees")},
     {"Command5", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "&Hess"), 7920, 5280, 1332, 492, Default, Default, 13.8, 18,
         QT_TRANSLATE_NOOP("frmstart", "Hess test"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and opens the Hess test: each eye fixing in turn, the other eye's deviation in each direction of gaze")},
+    // Under "Hess", down to the note across the bottom, in the desktop's smaller face: whether
+    // the fields fit this screen at the viewing distance, and how near the inner field fits.
+    {"hessFits", Kind::Label, nullptr, "", 7920, 5820, 1620, 1140, AppWorkspace, Default, design::kDefaultFont, None,
+        nullptr, QT_TRANSLATE_NOOP("frmstart", "Whether the Hess test's fields fit this screen at the viewing distance")},
     // Across the top, above the frames, where it is seen first and fits the smallest screens
     // (it ends 5 pixels inside 800 at 120 dpi): says when the calibration in use is not one
     // stored for this screen, and when the picture is mirrored on a monitor of another size;
@@ -138,6 +154,20 @@ void frmstartDesign::setupUi(QWidget *frmstart)
     Option10 = controls.get<QRadioButton>("Option10");
     Option11 = controls.get<QRadioButton>("Option11");
     Command5 = controls.get<QPushButton>("Command5");
+    distanceLabel = controls.get<QLabel>("distanceLabel");
+    Distance = controls.get<QSpinBox>("Distance");
+    Distance->setRange(clinic::hess::kDistanceMinimumCm, clinic::hess::kDistanceMaximumCm);
+    Distance->setSuffix(QCoreApplication::translate("frmstart", " cm"));
+    distanceLabel->setBuddy(Distance);
+    // The box's own text field, which a screen reader reaches while the value is typed.
+    auto *typed = Distance->findChild<QLineEdit *>();
+    typed->setAccessibleName(
+        QCoreApplication::translate("frmstart", "Viewing distance typed in centimetres"));
+    typed->setAccessibleDescription(Distance->accessibleDescription());
+    hessFits = controls.get<QLabel>("hessFits");
+    // Over the title picture's right edge, as the Hess controls above it: the picture shows
+    // through around the text.
+    hessFits->setAutoFillBackground(false);
     saveNote = controls.get<QLabel>("saveNote");
     saveNote->setTextFormat(Qt::PlainText); // the system's words and a user's name
     saveNote->hide();

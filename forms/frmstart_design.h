@@ -4,10 +4,12 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QWidget;
 
-// The start screen as it is created: three option groups, the readouts, the title picture
-// and the five buttons. The controls belong to the window passed to setupUi().
+// The start screen as it is created: three option groups, the readouts, the title picture,
+// the five buttons, the viewing distance and the Hess test's field. The controls belong to the
+// window passed to setupUi().
 struct frmstartDesign
 {
     QGroupBox *Frame1 = nullptr;
@@ -37,6 +39,9 @@ struct frmstartDesign
     QRadioButton *Option10 = nullptr;
     QRadioButton *Option11 = nullptr;
     QPushButton *Command5 = nullptr;
+    QLabel *distanceLabel = nullptr;
+    QSpinBox *Distance = nullptr;
+    QLabel *hessFits = nullptr;
 
     void setupUi(QWidget *frmstart);
 };

@@ -24,6 +24,7 @@ struct UnsavedSettings
 {
     settings::Values values;
     QString why;
+    int distanceCm = clinic::hess::kDistanceDefaultCm;
 };
 
 // What a window asks of the program around it. One working window is open at a time: a window

@@ -1,6 +1,7 @@
 #include "measure/form1.h"
 
 #include "clinic/calibrationjudgement.h"
+#include "clinic/hess.h"
 #include "clinic/measurement.h"
 #include "forms/frmpicture.h"
 #include "forms/monitor.h"
@@ -59,9 +60,13 @@ int toPixel(double position)
 // lower bound, the most whole digits an offset across the screen can give (one more for a
 // rounding that carries), and a decimal. Without a calibration no result is shown, and one digit
 // stands for the "--".
-QString widestResult(const QFontMetrics &metrics, float screenPixels, double calibration)
+QString widestResult(
+    const QFontMetrics &metrics, float screenPixels, double calibration, int distanceCm)
 {
-    const double most = calibration > 0 ? screenPixels * kDioptresPer150Mm / calibration : 0;
+    // Nearer than 60 cm the same offset is more prism dioptres.
+    const double most = calibration > 0 && distanceCm > 0
+        ? screenPixels * kDioptresPer150Mm / calibration * clinic::kViewingDistanceCm / distanceCm
+        : 0;
     const qsizetype digits
         = std::isfinite(most) ? QString::number(qint64(std::min(most, 1e15)) + 1).size() : 16;
     QChar widestDigit = QLatin1Char('0');
@@ -91,17 +96,17 @@ struct ResultPlaces
     int width = 0; // at least the design's, and wide enough that no text wraps
     std::array<int, 3> tops {};
 };
-ResultPlaces resultPlaces(
-    const QLabel &label, float screenWidth, float screenHeight, double screenH, double screenV)
+ResultPlaces resultPlaces(const QLabel &label, float screenWidth, float screenHeight,
+    double screenH, double screenV, int distanceCm)
 {
     const QFontMetrics metrics(label.font());
     // How far the ink of a text reaches from the label's left edge, and the room the label
     // needs so that the text stays on one line.
     int inkRight = 0;
     int advance = 0;
-    for (const QString &text :
-        {QStringLiteral("OD"), QStringLiteral("OS"), widestResult(metrics, screenWidth, screenH),
-            widestResult(metrics, screenHeight, screenV)}) {
+    for (const QString &text : {QStringLiteral("OD"), QStringLiteral("OS"),
+             widestResult(metrics, screenWidth, screenH, distanceCm),
+             widestResult(metrics, screenHeight, screenV, distanceCm)}) {
         inkRight = std::max(inkRight, metrics.tightBoundingRect(text).right());
         advance = std::max(advance, metrics.horizontalAdvance(text));
     }
@@ -159,10 +164,13 @@ void Form1::Form_Load()
     // its save failed, they are the values it showed. The file is read once: the calibration's
     // records come from the same moment of it.
     const settings::Snapshot file(m_program.programFolder());
-    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved())
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
         static_cast<settings::Values &>(m_values) = unsaved->values;
-    else
+        m_values.distanceCm = unsaved->distanceCm;
+    } else {
         settings::readAll(file, m_values);
+        m_values.distanceCm = clinic::hess::viewingDistance(file).cm;
+    }
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's. Glasses that are none of the four pairs choose nothing; the box keeps its
@@ -199,8 +207,8 @@ void Form1::Form_Load()
     ui.target->move(left, toPixel(m_values.ScrHeight / 2.0 - kRingCentre));
 
     // The results in the top right corner, away from the ring.
-    const ResultPlaces places = resultPlaces(
-        *ui.HPD, width, float(m_values.ScrHeight), m_values.ScreenH, double(m_values.ScreenV));
+    const ResultPlaces places = resultPlaces(*ui.HPD, width, float(m_values.ScrHeight),
+        m_values.ScreenH, double(m_values.ScreenV), m_values.distanceCm);
     ui.HPD->setGeometry(places.left, places.tops[0], places.width, ui.HPD->height());
     ui.VPD->setGeometry(places.left, places.tops[1], places.width, ui.VPD->height());
     ui.PDEye->setGeometry(places.left, places.tops[2], places.width, ui.PDEye->height());
@@ -224,6 +232,12 @@ void Form1::Form_Load()
     ui.caliNote->setGeometry(std::max(0, places.left - kNoteGap - noteWidth), places.tops[0],
         noteWidth, ui.HPD->height());
     ui.caliNote->setVisible(!m_result.calibrationNote.isEmpty());
+    // At the usual 60 cm nothing is said: the screen stays as it has always been.
+    ui.distance->setText(tr("%1 cm").arg(m_values.distanceCm));
+    const int distanceWidth = ui.distance->sizeHint().width();
+    ui.distance->setGeometry(std::max(0, places.left - kNoteGap - distanceWidth), places.tops[1],
+        distanceWidth, ui.VPD->height());
+    ui.distance->setVisible(m_values.distanceCm != clinic::kViewingDistanceCm);
 
     // What every result of this opening is measured with.
     m_result.glasses = m_values.Filter;
@@ -234,6 +248,7 @@ void Form1::Form_Load()
     m_result.screenV = double(m_values.ScreenV);
     m_result.monitor = monitor;
     m_result.screenSize = QSizeF(double(m_values.ScrWidth), double(m_values.ScrHeight));
+    m_result.viewingDistanceCm = m_values.distanceCm;
     if (judgement.inUse) {
         m_result.calibratedBy = clinic::madeText(*judgement.inUse);
         if (judgement.calibratedHere
@@ -308,12 +323,12 @@ void Form1::MeasureDeviation()
     //
     // A pointer on the screen's outermost column or row could go no further, though the patient
     // may still see the cross short of the ring: that direction shows as "at least".
-    if (auto across = clinic::across(hDiff, m_values.ScreenH)) {
+    if (auto across = clinic::across(hDiff, m_values.ScreenH, m_values.distanceCm)) {
         across->atLeast = clinic::onScreenEdge(m_values.MouseX, m_values.ScrWidth);
         ui.HPD->setText(across->shown());
         m_result.across = across;
     }
-    if (auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff)) {
+    if (auto down = clinic::down(vDiff, m_values.ScreenV, &m_values.VDiff, m_values.distanceCm)) {
         down->atLeast = clinic::onScreenEdge(float(m_values.MouseY), float(m_values.ScrHeight));
         ui.VPD->setText(down->shown());
         m_result.down = down;

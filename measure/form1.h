@@ -20,6 +20,8 @@ struct Form1Values : settings::Values
     qint16 MouseY = 0;
     // The vertical offset in pixels, then the shown result rounded to one decimal.
     float VDiff = 0;
+    // The patient's distance from the screen, which the results are worked out for.
+    int distanceCm = clinic::kViewingDistanceCm;
 };
 
 // The measurement screen: black, borderless, covering the whole screen. The fixing eye sees

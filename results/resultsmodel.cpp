@@ -57,6 +57,8 @@ QVariant ResultsModel::data(const QModelIndex &index, int role) const
         return clinic::glassesName(r.glasses);
     case CalibrationNote:
         return r.calibrationNote;
+    case Distance:
+        return tr("%1 cm").arg(r.viewingDistanceCm);
     case Columns:
         break;
     }
@@ -88,6 +90,8 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return tr("Glasses");
     case CalibrationNote:
         return tr("Calibration note");
+    case Distance:
+        return tr("Viewing\ndistance");
     case Columns:
         break;
     }

@@ -25,6 +25,7 @@ public:
         Down,
         Glasses,
         CalibrationNote,
+        Distance,
         Columns
     };
 

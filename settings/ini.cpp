@@ -75,6 +75,8 @@ const char *nameOf(Key key)
         return "ScreenH";
     case Key::ScreenV:
         return "ScreenV";
+    case Key::Distance:
+        return "Distance";
     }
     return "";
 }
@@ -285,6 +287,12 @@ QString refusalText(int error, const QByteArray &path)
     }
 }
 
+profile::Entry entryOf(Setting setting)
+{
+    return profileEntry(QLatin1String(sectionOf(setting.key)), QLatin1String(nameOf(setting.key)),
+        numberText(setting.value));
+}
+
 base::Expected<void> save(const QByteArray &folder, std::initializer_list<Setting> settings,
     const QList<profile::Entry> &more)
 {
@@ -296,10 +304,8 @@ base::Expected<void> save(const QByteArray &folder, std::initializer_list<Settin
     // another would leave: a save cut short leaves every value old or every value new, never a
     // calibration whose two halves come from two saves, nor values without their record.
     QList<profile::Entry> entries;
-    for (const Setting &setting : settings) {
-        entries << profileEntry(QLatin1String(sectionOf(setting.key)),
-            QLatin1String(nameOf(setting.key)), numberText(setting.value));
-    }
+    for (const Setting &setting : settings)
+        entries << entryOf(setting);
     entries << more;
     const profile::Result<void> written = profile::writePrivateProfileStrings(entries, path);
     if (written)
@@ -330,6 +336,11 @@ QString Snapshot::value(const QString &section, const QString &key) const
         = m_index.value(section.toLatin1(), (ascii ? key : key.toLower()).toLatin1())
               .value_or(QByteArray());
     return QString::fromLatin1(value.first(qMin(value.size(), kReadBufferSize - 1)));
+}
+
+bool Snapshot::contains(Key key) const
+{
+    return m_index.value(sectionOf(key), QByteArray(nameOf(key)).toLower()).has_value();
 }
 
 QStringList Snapshot::sections() const

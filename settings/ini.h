@@ -19,8 +19,10 @@ inline constexpr char kFileName[] = "Kelvane.ini";
 inline constexpr char kSectionFilter[] = "Filter";
 inline constexpr char kSectionScreen[] = "Screen";
 
-// The five settings, in the order every window reads them and the start screen writes them.
-enum class Key { Filter, Target, FixEye, ScreenH, ScreenV };
+// The five settings, in the order every window reads them and the start screen writes them, and
+// the viewing distance in centimetres, a key of its own beside them in [Filter]: a file written
+// before it existed reads as it always did.
+enum class Key { Filter, Target, FixEye, ScreenH, ScreenV, Distance };
 const char *sectionOf(Key key);
 const char *nameOf(Key key);
 
@@ -70,6 +72,8 @@ struct Setting
     Key key;
     double value;
 };
+// One setting as the save writes it, for a value saved with `more`.
+profile::Entry entryOf(Setting setting);
 base::Expected<void> save(const QByteArray &folder, std::initializer_list<Setting> settings,
     const QList<profile::Entry> &more = {});
 base::Expected<void> saveAll(
@@ -86,6 +90,8 @@ public:
 
     // The value of `key` in `section`, as ReadINI returns it; empty when missing.
     QString value(const QString &section, const QString &key) const;
+    // Whether the setting's key stands in the file, even with no text after it.
+    bool contains(Key key) const;
     // The sections in the order they stand, each once.
     QStringList sections() const;
     // Whether both read the same text, so that every value and section reads the same in both.

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 
 namespace {
 // The character codes of Ctrl+R and Ctrl+N, as the window's key handler receives them.
@@ -52,6 +53,10 @@ frmstart::frmstart(frmstartValues &values, Navigation &program, QWidget *parent)
     connect(ui.Command3, &QPushButton::clicked, this, &frmstart::Command3_Click);
     connect(ui.Command4, &QPushButton::clicked, this, &frmstart::Command4_Click);
     connect(ui.Command5, &QPushButton::clicked, this, &frmstart::Command5_Click);
+    connect(ui.Distance, &QSpinBox::valueChanged, this, [this](int cm) {
+        m_values.distanceCm = cm;
+        showHessFits();
+    });
     // A shortcut, not a key of the key handler: Ctrl+H and Backspace give it the same code.
     auto *hess = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), this);
     connect(hess, &QShortcut::activated, this, &frmstart::Command5_Click);
@@ -75,6 +80,11 @@ void frmstart::Form_Load()
         m_values.Target = unsaved->values.Target;
         m_values.FixEye = unsaved->values.FixEye;
     }
+    const clinic::hess::ViewingDistance distance = clinic::hess::viewingDistance(m_loaded);
+    m_distanceFellBack = distance.fellBack;
+    m_values.distanceCm = distance.cm;
+    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved())
+        m_values.distanceCm = unsaved->distanceCm;
 
     // A value inside the range but not whole selects no option of its group.
     if (m_values.Filter < 1 || m_values.Filter > 4)
@@ -95,6 +105,7 @@ void frmstart::Form_Load()
     setOption(ui.Option9, m_values.FixEye == 2);
     setOption(ui.Option10, m_values.hessField == clinic::hess::Field::Inner);
     setOption(ui.Option11, m_values.hessField == clinic::hess::Field::Outer);
+    ui.Distance->setValue(m_values.distanceCm);
 
     m_readH = m_values.ScreenH;
     m_readV = m_values.ScreenV;
@@ -120,6 +131,7 @@ void frmstart::applyCalibration()
     // are kept in the file by the next save.
     const QScreen *patient = m_program.patientScreen();
     const platform::ScreenSize screen = platform::screenSize(patient);
+    m_screenSize = screen;
     const clinic::Monitor monitor = describeMonitor(patient);
     const clinic::StartCalibration calibration = clinic::startCalibration(m_loaded, m_readH,
         m_readV, monitor, screen.width, screen.height, m_program.now().toLocalTime().date());
@@ -143,6 +155,28 @@ void frmstart::applyCalibration()
     const std::optional<clinic::CalibrationRecord> &made = calibration.judgement.inUse;
     ui.caliMade->setText(made ? clinic::madeText(*made) : QString());
     ui.caliMade->setVisible(made.has_value());
+    showHessFits();
+}
+
+// The targets stand further out the further the patient sits: the clinician learns here, before
+// the test, which points the screen can show and how near the patient must sit for the inner
+// field.
+void frmstart::showHessFits()
+{
+    const clinic::hess::Screen screen {double(m_screenSize.width), double(m_screenSize.height),
+        m_values.ScreenH, double(m_values.ScreenV), m_values.distanceCm};
+    QString text;
+    if (!clinic::hess::fieldFits(clinic::hess::Field::Inner, screen))
+        text = tr("At %1 cm the 9 points do not fit.").arg(m_values.distanceCm);
+    else if (!clinic::hess::fieldFits(clinic::hess::Field::Outer, screen))
+        text = tr("At %1 cm the 9 points fit, the 25 do not.").arg(m_values.distanceCm);
+    else
+        text = tr("At %1 cm all 25 points fit.").arg(m_values.distanceCm);
+    const std::optional<int> largest = clinic::hess::largestInnerDistance(screen);
+    text += QLatin1Char(' ')
+        + (largest ? tr("The 9 fit at %1 cm or nearer.").arg(*largest)
+                   : tr("The 9 fit at no distance on this screen."));
+    ui.hessFits->setText(text);
 }
 
 // A fall-back of 500 pixels is no measurement: on a 96-dpi monitor every result would be 13 %
@@ -164,6 +198,15 @@ void frmstart::showCalibrationNote(
               .arg(refusal);
     if (!mirrored.isEmpty())
         text = text.isEmpty() ? mirrored : text + QLatin1Char(' ') + mirrored;
+    if (m_distanceFellBack) {
+        const QString distance
+            = tr("The viewing distance in the settings file is unreadable or outside %1 to %2 cm: "
+                 "%3 cm is used.")
+                  .arg(clinic::hess::kDistanceMinimumCm)
+                  .arg(clinic::hess::kDistanceMaximumCm)
+                  .arg(clinic::hess::kDistanceDefaultCm);
+        text = text.isEmpty() ? distance : text + QLatin1Char(' ') + distance;
+    }
     ui.caliNote->setTextFormat(Qt::PlainText);
     ui.caliNote->setText(text);
     ui.caliNote->setVisible(!text.isEmpty());
@@ -212,12 +255,19 @@ base::Expected<void> frmstart::SaveSettings()
     // file's [Screen] values or records are no longer those read at loading, the save leaves
     // the file's calibration as it stands now and writes the three options alone.
     const QByteArray folder = m_program.programFolder();
-    if (clinic::calibrationChanged(m_loaded, settings::Snapshot(folder))) {
+    const settings::Snapshot now(folder);
+    // A file without the distance reads as 60 cm: one that never held another keeps its bytes.
+    QList<profile::Entry> distance;
+    if (m_values.distanceCm != clinic::hess::kDistanceDefaultCm
+        || now.contains(settings::Key::Distance))
+        distance << settings::entryOf({settings::Key::Distance, double(m_values.distanceCm)});
+    if (clinic::calibrationChanged(m_loaded, now)) {
         return settings::save(folder,
             {{settings::Key::Filter, m_values.Filter}, {settings::Key::Target, m_values.Target},
-                {settings::Key::FixEye, m_values.FixEye}});
+                {settings::Key::FixEye, m_values.FixEye}},
+            distance);
     }
-    return settings::saveAll(folder, m_values, m_calibrationEntries);
+    return settings::saveAll(folder, m_values, distance + m_calibrationEntries);
 }
 
 namespace {
@@ -243,7 +293,7 @@ void frmstart::saveForNextScreen()
     }
     const QString &error = saved.error();
     const bool told = (unsaved && unsaved->why == error) || error == m_program.savingStopped();
-    unsaved = UnsavedSettings {m_values, error};
+    unsaved = UnsavedSettings {m_values, error, m_values.distanceCm};
     if (!told)
         warnNotSaved(error);
 }

@@ -4,6 +4,7 @@
 #include "clinic/hess.h"
 #include "forms/formwindow.h"
 #include "forms/frmstart_design.h"
+#include "platform/platform.h"
 #include "settings/ini.h"
 
 #include <QList>
@@ -16,6 +17,8 @@ struct frmstartValues : settings::Values
 {
     // The Hess test's field as last chosen; not in the settings file.
     clinic::hess::Field hessField = clinic::hess::Field::Inner;
+    // Saved beside the five, under a key of its own.
+    int distanceCm = clinic::hess::kDistanceDefaultCm;
 };
 
 // The start screen: the test options, the calibration values and the ways into the
@@ -57,6 +60,8 @@ private:
     void showCalibrationNote(
         const clinic::CalibrationJudgement &judgement, const QString &mirrored);
     void saveForNextScreen();
+    // Whether the Hess fields fit the patient's monitor at the distance chosen, anew.
+    void showHessFits();
     void warnNotSaved(const QString &error);
     bool exitWithoutSaving(const QString &error);
     bool exitDiscardingResults();
@@ -74,4 +79,8 @@ private:
     // The calibration as the file held it at loading, before this monitor's rules applied.
     double m_readH = 0;
     qint16 m_readV = 0;
+    // The patient's monitor in pixels, as the calibration was worked out for.
+    platform::ScreenSize m_screenSize;
+    // The file's distance could not be used: the note across the top says so.
+    bool m_distanceFellBack = false;
 };

@@ -215,5 +215,19 @@ settled_shot start-800-fresh
 expect_same_but_results start-800-fresh start-800 "the start screen came back unlike a start at 800 x 600"
 echo "ok: a new resolution brought back the start screen for the new screen; nothing was saved"
 
-send_keys "$start" Escape
-wait_exit "$KELVANE_PID"
+# 40 cm chosen on the start screen with the keys (Alt+D, the value typed), then "Start": on this
+# 800 x 600 screen the reference point is (385, 285); 68 pixels right of and below it are
+# 68 x 150 / 567 = 17.99 mm across and 68 x 150 / 500 = 20.4 mm down, at 400 mm 4.5 and 5.1 prism
+# dioptres. The copy names the distance, and the file holds it beside the five.
+send_keys "$start" alt+d ctrl+a 4 0
+xdotool mousemove 236 400 click 1
+form1=$(wait_window Form1) || fail "Start did not open the measurement screen at 40 cm"
+grep -qx 'DISTANCE= 40' "$SETTINGS" || fail "40 cm was not saved: $(cat "$SETTINGS")"
+expect_copied 'mousemove 453 353' 'BL 4.5 BU 5.1'
+copied=$(xclip -o -selection clipboard)
+[[ $copied == *'; target Center; viewing distance 40 cm'* ]] || fail "copied: '$copied'"
+echo "ok: 40 cm typed on the start screen gave 100 o / d and was copied with the result"
+
+send_keys "$form1" Escape
+start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
+exit_discarding "$start" "$KELVANE_PID"

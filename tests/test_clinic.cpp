@@ -811,6 +811,62 @@ private Q_SLOTS:
         QCOMPARE(found ? int(found - visit.results().constData()) : -1, latest);
     }
 
+    // 100 o / d prism dioptres, o the offset in millimetres by the calibration, d the distance
+    // in millimetres; the same offset across and down. At 60 cm the numbers of every earlier
+    // result, digit for digit, halves included.
+    void dioptresAtADistance_data()
+    {
+        QTest::addColumn<float>("offset"); // pixels right of and below the reference point
+        QTest::addColumn<int>("calibration"); // pixels per 150 mm, across and down
+        QTest::addColumn<int>("cm");
+        QTest::addColumn<QString>("across");
+        QTest::addColumn<QString>("down");
+        // 100 pixels at 500 per 150 mm are 30 mm.
+        QTest::newRow("33 cm: 3000 / 330") << 100.F << 500 << 33 << "BL: 9.1"
+                                           << "BU: 9.1";
+        QTest::newRow("40 cm: 3000 / 400") << 100.F << 500 << 40 << "BL: 7.5"
+                                           << "BU: 7.5";
+        QTest::newRow("60 cm: 3000 / 600") << 100.F << 500 << 60 << "BL: 5.0"
+                                           << "BU: 5";
+        QTest::newRow("200 cm: 3000 / 2000") << 100.F << 500 << 200 << "BL: 1.5"
+                                             << "BU: 1.5";
+        QTest::newRow("25 cm, left and up") << -100.F << 500 << 25 << "BR: 12.0"
+                                            << "BD: 12";
+        // 68 pixels at 567 are 17.989 mm: 5.451 at 33 cm, 4.497 at 40 cm.
+        QTest::newRow("33 cm, 567") << 68.F << 567 << 33 << "BL: 5.5"
+                                    << "BU: 5.5";
+        QTest::newRow("40 cm, 567") << 68.F << 567 << 40 << "BL: 4.5"
+                                    << "BU: 4.5";
+        // 6 pixels at 500 are 1.8 mm: exactly 0.45 at 40 cm, 0.09 at 200 cm.
+        QTest::newRow("40 cm, 0.45") << -6.F << 500 << 40 << "BR: 0.5"
+                                     << "BD: 0.5";
+        QTest::newRow("200 cm, 0.09") << 6.F << 500 << 200 << "BL: 0.1"
+                                      << "BU: 0.1";
+        // At 60 cm as the measurement has always shown them: n pixels at 500 are n / 20.
+        QTest::newRow("60 cm, 567") << 68.F << 567 << 60 << "BL: 3.0"
+                                    << "BU: 3";
+        QTest::newRow("60 cm, 0.35") << 7.F << 500 << 60 << "BL: 0.4"
+                                     << "BU: 0.4";
+        QTest::newRow("60 cm, 1.15") << -23.F << 500 << 60 << "BR: 1.2"
+                                     << "BD: 1.2";
+        QTest::newRow("60 cm, 2.25") << 45.F << 500 << 60 << "BL: 2.3"
+                                     << "BU: 2.3";
+        QTest::newRow("60 cm, 0.05") << 1.F << 500 << 60 << "BL: 0.1"
+                                     << "BU: 0.1";
+        QTest::newRow("60 cm, 9.95") << 199.F << 500 << 60 << "BL: 10.0"
+                                     << "BU: 10";
+        QTest::newRow("60 cm, 0.04") << 1.F << 625 << 60 << "BL: 0.0"
+                                     << "BU: 0";
+    }
+    void dioptresAtADistance()
+    {
+        QFETCH(float, offset);
+        QFETCH(int, calibration);
+        QFETCH(int, cm);
+        QTEST(clinic::across(offset, calibration, cm)->shown(), "across");
+        QTEST(clinic::down(offset, qint16(calibration), nullptr, cm)->shown(), "down");
+    }
+
     // The pointer stops on the screen's outermost column (row), first or last: only there is a
     // direction a lower bound. One pixel inside is an ordinary result.
     void screenEdge_data()

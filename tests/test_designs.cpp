@@ -139,8 +139,8 @@ private Q_SLOTS:
         QTest::newRow("start screen")
             << "frmstart"
             << QStringList {"Command1", "Option4", "Option3", "Option2", "Option1", "Option5",
-                   "Option6", "Option7", "Command2", "Option8", "Option9", "Option10", "Option11",
-                   "Command5", "Command3", "Command4"};
+                   "Option6", "Option7", "Command2", "Option8", "Option9", "Distance", "Option10",
+                   "Option11", "Command5", "Command3", "Command4"};
         QTest::newRow("measurement screen") << "Form1" << QStringList {"target"};
         QTest::newRow("calibration screen")
             << "FrmCali"
@@ -218,19 +218,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("stops");
         QTest::newRow("no file") << QByteArray()
                                  << QStringList {"Command1", "Option1", "Option5", "Command2",
-                                        "Option9", "Option10", "Command5", "Command3"};
+                                        "Option9", "Distance", "Option10", "Command5", "Command3"};
         QTest::newRow("filter 3, target 3, eye 2")
             << QByteArray("[Filter]\nFILTER= 3\nTARGET= 3\nFIXEYE= 2\n")
-            << QStringList {"Command1", "Option3", "Option7", "Command2", "Option9", "Option10",
-                   "Command5", "Command3"};
+            << QStringList {"Command1", "Option3", "Option7", "Command2", "Option9", "Distance",
+                   "Option10", "Command5", "Command3"};
         QTest::newRow("filter 4, target 2, eye 1")
             << QByteArray("[Filter]\nFILTER= 4\nTARGET= 2\nFIXEYE= 1\n")
-            << QStringList {"Command1", "Option4", "Option6", "Command2", "Option8", "Option10",
-                   "Command5", "Command3"};
+            << QStringList {"Command1", "Option4", "Option6", "Command2", "Option8", "Distance",
+                   "Option10", "Command5", "Command3"};
         QTest::newRow("fractions select nothing")
             << QByteArray("[Filter]\nFILTER= 2.5\nTARGET= 1.5\nFIXEYE= 1.5\n")
-            << QStringList {"Command1", "Option4", "Option5", "Command2", "Option8", "Option10",
-                   "Command5", "Command3"};
+            << QStringList {"Command1", "Option4", "Option5", "Command2", "Option8", "Distance",
+                   "Option10", "Command5", "Command3"};
     }
     void tabStopsAtTheSelectedOptions()
     {

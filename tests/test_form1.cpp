@@ -54,15 +54,16 @@ QPoint reference()
     return places().centre + QPoint(6, 6);
 }
 
-QByteArray settingsFile(double filter, double target, double fixEye, int h, int v)
+QByteArray settingsFile(double filter, double target, double fixEye, int h, int v, int cm = 60)
 {
-    return QStringLiteral("[Filter]\nFILTER= %1\nTARGET= %2\nFIXEYE= %3\n[Screen]\nSCREENH= "
-                          "%4\nSCREENV= %5\n")
+    return QStringLiteral("[Filter]\nFILTER= %1\nTARGET= %2\nFIXEYE= %3\nDISTANCE= %6\n"
+                          "[Screen]\nSCREENH= %4\nSCREENV= %5\n")
         .arg(filter)
         .arg(target)
         .arg(fixEye)
         .arg(h)
         .arg(v)
+        .arg(cm)
         .toLatin1();
 }
 
@@ -248,44 +249,55 @@ private Q_SLOTS:
         QTest::addColumn<QPoint>("offset"); // from the reference point
         QTest::addColumn<QString>("across");
         QTest::addColumn<QString>("down");
+        QTest::addColumn<int>("distance"); // cm
         // 567 pixels per 150 mm: 3.78 pixels per mm.
         QTest::newRow("3.0 across, 3 down") << 567 << 567 << QPoint(68, 68) << "BL: 3.0"
-                                            << "BU: 3";
+                                            << "BU: 3" << 60;
         QTest::newRow("left and up") << 567 << 567 << QPoint(-77, -69) << "BR: 3.4"
-                                     << "BD: 3";
+                                     << "BD: 3" << 60;
         QTest::newRow("1.499 rounds up") << 567 << 567 << QPoint(34, 0) << "BL: 1.5"
-                                         << "BU: 0";
+                                         << "BU: 0" << 60;
         QTest::newRow("on the point") << 567 << 567 << QPoint(0, 0) << "BL: 0.0"
-                                      << "BU: 0";
+                                      << "BU: 0" << 60;
         QTest::newRow("a pixel up-left") << 567 << 567 << QPoint(-1, -1) << "BR: 0.0"
-                                         << "BD: 0";
+                                         << "BD: 0" << 60;
         QTest::newRow("far") << 567 << 567 << QPoint(-400, -300) << "BR: 17.6"
-                             << "BD: 13.2";
+                             << "BD: 13.2" << 60;
         QTest::newRow("own calibrations") << 567 << 600 << QPoint(68, 68) << "BL: 3.0"
-                                          << "BU: 2.8";
+                                          << "BU: 2.8" << 60;
         // 500 pixels per 150 mm: n pixels are n / 20 prism dioptres, so the halves are exact
         // decimals that binary numbers hold just below the half.
         QTest::newRow("0.5") << 500 << 500 << QPoint(10, 10) << "BL: 0.5"
-                             << "BU: 0.5";
+                             << "BU: 0.5" << 60;
         QTest::newRow("0.35") << 500 << 500 << QPoint(7, -7) << "BL: 0.4"
-                              << "BD: 0.4";
+                              << "BD: 0.4" << 60;
         QTest::newRow("1.15") << 500 << 500 << QPoint(-23, 23) << "BR: 1.2"
-                              << "BU: 1.2";
+                              << "BU: 1.2" << 60;
         QTest::newRow("2.25") << 500 << 500 << QPoint(45, 45) << "BL: 2.3"
-                              << "BU: 2.3";
+                              << "BU: 2.3" << 60;
         QTest::newRow("0.05") << 500 << 500 << QPoint(-1, 1) << "BR: 0.1"
-                              << "BU: 0.1";
+                              << "BU: 0.1" << 60;
         QTest::newRow("9.95 carries") << 500 << 500 << QPoint(199, 199) << "BL: 10.0"
-                                      << "BU: 10";
+                                      << "BU: 10" << 60;
         QTest::newRow("0.04") << 625 << 625 << QPoint(1, 1) << "BL: 0.0"
-                              << "BU: 0";
+                              << "BU: 0" << 60;
+        // 100 o / d: 68 pixels at 567 per 150 mm are 17.99 mm, 4.50 prism dioptres at 400 mm;
+        // 6 pixels at 500 are 1.8 mm, exactly 0.45 at 400 mm, which binary numbers hold near the
+        // half.
+        QTest::newRow("40 cm") << 567 << 567 << QPoint(68, 68) << "BL: 4.5"
+                               << "BU: 4.5" << 40;
+        QTest::newRow("0.45 at 40 cm") << 500 << 500 << QPoint(-6, 6) << "BR: 0.5"
+                                       << "BU: 0.5" << 40;
+        QTest::newRow("200 cm") << 500 << 500 << QPoint(-100, -100) << "BR: 1.5"
+                                << "BD: 1.5" << 200;
     }
     void measurement()
     {
         QFETCH(int, screenH);
         QFETCH(int, screenV);
         QFETCH(QPoint, offset);
-        Form1 *window = open(settingsFile(1, 1, 2, screenH, screenV));
+        QFETCH(int, distance);
+        Form1 *window = open(settingsFile(1, 1, 2, screenH, screenV, distance));
         QVERIFY(window);
         const QPoint at = reference() + offset;
         moveTo(window, at);
@@ -293,6 +305,13 @@ private Q_SLOTS:
         click(window, at);
         QTEST(text(window, "HPD"), "across");
         QTEST(text(window, "VPD"), "down");
+        // The distance beside the results where it is not the usual 60 cm, left of them.
+        const auto *shown = window->findChild<QLabel *>(QStringLiteral("distance"));
+        QCOMPARE(shown->isVisible(), distance != 60);
+        if (distance != 60) {
+            QCOMPARE(shown->text(), QStringLiteral("%1 cm").arg(distance));
+            QVERIFY(shown->geometry().right() < places().labelsLeft);
+        }
     }
 
     void screenEdge_data()

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -276,6 +277,61 @@ private Q_SLOTS:
         frmstart *again = currentWindow<frmstart>();
         QVERIFY(again && again != window);
         QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
+    }
+
+    // The distance typed (Alt+D reaches it) is saved beside the five and chosen at the next
+    // opening; one the file cannot give shows as 60 cm, and the note across the top says so.
+    void distanceSavedAndReadBack()
+    {
+        const QByteArray screen = screenSection("500", "500");
+        m_folder->writeSettings(kFilter + "DISTANCE= abc\n" + screen);
+        frmstart *window = open();
+        auto *box = window->findChild<QSpinBox *>(QStringLiteral("Distance"));
+        QCOMPARE(box->value(), 60);
+        QVERIFY2(note(window).endsWith(QStringLiteral("The viewing distance in the settings file "
+                                                      "is unreadable or outside 25 to 200 cm: 60 "
+                                                      "cm is used.")),
+            qPrintable(note(window)));
+        QTRY_VERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, QStringLiteral("40"));
+        click(window, "Command1");
+        QVERIFY2(m_folder->settings().startsWith(kFilter + "DISTANCE= 40\n" + screen),
+            m_folder->settings().constData());
+        QTest::keyClick(m_program->current(), Qt::Key_Escape);
+        frmstart *again = currentWindow<frmstart>();
+        QVERIFY(again && again != window);
+        QCOMPARE(again->findChild<QSpinBox *>(QStringLiteral("Distance"))->value(), 40);
+        QVERIFY2(
+            !note(again).contains(QStringLiteral("viewing distance")), qPrintable(note(again)));
+    }
+
+    // Whether the Hess fields fit at the distance chosen, and how near the inner field fits, on
+    // a 1366 x 768 laptop of 344 x 194 mm: 595.64 x 594 pixels per 150 mm.
+    void hessFitsNote_data()
+    {
+        QTest::addColumn<int>("distance");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("30 cm") << 30
+                               << "At 30 cm the 9 points fit, the 25 do not. The 9 fit at 32 cm "
+                                  "or nearer.";
+        QTest::newRow("40 cm") << 40
+                               << "At 40 cm the 9 points do not fit. The 9 fit at 32 cm or "
+                                  "nearer.";
+    }
+    void hessFitsNote()
+    {
+        if (testsupport::testScreen().width != 1366)
+            QSKIP("a laptop's screen");
+        QFETCH(int, distance);
+        m_folder->writeSettings(kFilter + screenSection("595.64", "594"));
+        frmstart *window = open();
+        QCOMPARE(testsupport::labelText(window, "cali"),
+            QStringLiteral("   Calibration Value   595.64 x 594"));
+        window->findChild<QSpinBox *>(QStringLiteral("Distance"))->setValue(distance);
+        QTEST(testsupport::labelText(window, "hessFits"), "text");
     }
 
     // The start screen says when the calibration in use was not made on this monitor at this

@@ -182,10 +182,10 @@ private Q_SLOTS:
         auto *summary = child<QAbstractItemView>(results, "summary");
         const QString notHere = QStringLiteral("not calibrated for this screen");
         const QList<QStringList> rows = {
-            {"Center", "OS", "OD", "yes", "BR: 3.4", "BD: 3", "OD red, OS blue", ""},
-            {"Right", "OS", "OD", "yes", "BL: 1.5", "BU: 0", "OD red, OS blue", ""},
-            {"Right", "OS", "OD", "yes", "BL: 3.0", "BU: 3", "OD red, OS blue", ""},
-            {"Left", "OD", "OS", "no", "BL: 0.0", "BU: 0", "OD green, OS red", notHere},
+            {"Center", "OS", "OD", "yes", "BR: 3.4", "BD: 3", "OD red, OS blue", "", "60 cm"},
+            {"Right", "OS", "OD", "yes", "BL: 1.5", "BU: 0", "OD red, OS blue", "", "60 cm"},
+            {"Right", "OS", "OD", "yes", "BL: 3.0", "BU: 3", "OD red, OS blue", "", "60 cm"},
+            {"Left", "OD", "OS", "no", "BL: 0.0", "BU: 0", "OD green, OS red", notHere, "60 cm"},
         };
         const auto expectRows = [&](const QList<int> &which) {
             QCOMPARE(table->model()->rowCount(), which.size());

@@ -1,6 +1,7 @@
 // The settings file: read and written through ReadINI and WriteINI against real files in a fresh
 // folder, read as the Windows profile functions read a file edited by hand, and written so that
 // a save which cannot be done never costs the file it would have replaced.
+#include "clinic/hess.h"
 #include "settings/ini.h"
 #include "settings/profile.h"
 
@@ -1096,6 +1097,47 @@ private Q_SLOTS:
         QCOMPARE(testsupport::failure(settings::save(QByteArray(), {{settings::Key::Filter, 3}})),
             QStringLiteral("the program's folder cannot be found"));
         QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
+    }
+
+    // The viewing distance under a key of its own beside the five: a file without it reads as
+    // 60 cm, as every file did before; a value it cannot use falls back to 60 and says so.
+    void distanceKey_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("cm");
+        QTest::addColumn<bool>("fellBack");
+        QTest::newRow("missing") << QByteArray() << 60 << false;
+        QTest::newRow("45") << QByteArray("DISTANCE= 45\n") << 45 << false;
+        QTest::newRow("25") << QByteArray("distance=25\n") << 25 << false;
+        QTest::newRow("200") << QByteArray("Distance = 200\n") << 200 << false;
+        QTest::newRow("24") << QByteArray("DISTANCE= 24\n") << 60 << true;
+        QTest::newRow("201") << QByteArray("DISTANCE= 201\n") << 60 << true;
+        QTest::newRow("abc") << QByteArray("DISTANCE= abc\n") << 60 << true;
+        QTest::newRow("empty") << QByteArray("DISTANCE=\n") << 60 << true;
+    }
+    void distanceKey()
+    {
+        QFETCH(QByteArray, line);
+        m_folder->writeSettings("[Filter]\nFILTER= 2\n" + line + "[Screen]\nSCREENH= 567\n");
+        const clinic::hess::ViewingDistance distance
+            = clinic::hess::viewingDistance(settings::Snapshot(m_folder->nativePath()));
+        QTEST(distance.cm, "cm");
+        QTEST(distance.fellBack, "fellBack");
+    }
+
+    // Saved with the five, the distance joins their section; their lines stay byte for byte.
+    void distanceSavedBesideTheFive()
+    {
+        const QByteArray five("[Filter]\r\nFILTER= 2\r\nTARGET= 3\r\nFIXEYE= 1\r\n"
+                              "[Screen]\r\nSCREENH= 567.5\r\nSCREENV= 500\r\n");
+        m_folder->writeSettings(five);
+        settings::Values values;
+        settings::readAll(m_folder->nativePath(), values);
+        QVERIFY(settings::saveAll(
+            m_folder->nativePath(), values, {settings::entryOf({settings::Key::Distance, 40})}));
+        QCOMPARE(m_folder->settings(),
+            QByteArray("[Filter]\r\nFILTER= 2\r\nTARGET= 3\r\nFIXEYE= 1\r\nDISTANCE= 40\r\n"
+                       "[Screen]\r\nSCREENH= 567.5\r\nSCREENV= 500\r\n"));
     }
 
     void halfCalibrationValues()
