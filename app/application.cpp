@@ -1,13 +1,13 @@
 #include "app/application.h"
 #include "app/version.h"
 
+#include "forms/classicstyle.h"
 #include "forms/formwindow.h"
 #include "pictures/picture.h"
 
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QStyleFactory>
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -17,9 +17,8 @@ Application::Application(int &argc, char **argv)
     setApplicationVersion(QStringLiteral(KELVANE_VERSION));
     // Lets desktops match the windows to the installed launcher entry.
     setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
-    // The classic flat style draws frames, buttons and scroll bars in exactly the design's
-    // colours, without the gradients and tints of the desktop themes.
-    setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    // The design's colours, without the gradients and tints of the desktop themes.
+    setStyle(new ClassicStyle);
 }
 
 void Application::setProgramIcon()
