@@ -1,13 +1,20 @@
 #include "app/application.h"
 #include "app/version.h"
 
+#include "forms/classicstyle.h"
 #include "forms/formwindow.h"
 #include "pictures/picture.h"
 
 #include <QIcon>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QStyleFactory>
+#include <QTimer>
+
+namespace {
+// The icon follows the first frame by this much: by then the frame is on the screen, and the
+// icon's pictures are neither decoded nor sent to the X server while it still draws that frame.
+constexpr int kIconDelay = 250; // ms
+} // namespace
 
 Application::Application(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -17,16 +24,15 @@ Application::Application(int &argc, char **argv)
     setApplicationVersion(QStringLiteral(KELVANE_VERSION));
     // Lets desktops match the windows to the installed launcher entry.
     setDesktopFileName(QStringLiteral("org.kelvane.Kelvane"));
-    // The classic flat style draws frames, buttons and scroll bars in exactly the design's
-    // colours, without the gradients and tints of the desktop themes.
-    setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    // The design's colours, without the gradients and tints of the desktop themes.
+    setStyle(new ClassicStyle);
 }
 
 void Application::setProgramIcon()
 {
-    if (!m_iconPending)
+    if (m_icon == Icon::Set)
         return;
-    m_iconPending = false;
+    m_icon = Icon::Set;
     // Every window shows the launcher's icon in task lists and window switchers; it is drawn
     // from the desktop entry's SVG by tools/make_icon. Up to 64 pixels: every window sends all
     // sizes to the X server when it opens, and each larger one would cost the start and every
@@ -56,9 +62,11 @@ bool Application::notify(QObject *receiver, QEvent *event)
     // The icon waits until the first window has been drawn: reading and sending it is the
     // largest thing at the start that the clinician does not need to see the start screen,
     // and window managers take a window's icon whenever it comes.
-    if (m_iconPending && event->type() == QEvent::Paint && receiver->isWidgetType()
-        && static_cast<QWidget *>(receiver)->isWindow())
-        QMetaObject::invokeMethod(this, &Application::setProgramIcon, Qt::QueuedConnection);
+    if (m_icon == Icon::Waiting && event->type() == QEvent::Paint && receiver->isWidgetType()
+        && static_cast<QWidget *>(receiver)->isWindow()) {
+        m_icon = Icon::Scheduled;
+        QTimer::singleShot(kIconDelay, this, &Application::setProgramIcon);
+    }
     // notify() runs once per key press; Qt's own propagation to the parents happens inside
     // the base class, so the window's handler sees each press exactly once, and first.
     if (event->type() == QEvent::KeyPress && receiver->isWidgetType()) {

@@ -12,13 +12,14 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
-    // Gives every window, open or to come, the program's icon. Called once the first window
-    // has been drawn; later calls do nothing.
+    // Gives every window, open or to come, the program's icon. Called a moment after the first
+    // window has been drawn; later calls do nothing.
     void setProgramIcon();
 
     // The character code of a key press, as the window key handlers take it.
     static int keyAscii(const class QKeyEvent &event);
 
 private:
-    bool m_iconPending = true;
+    enum class Icon { Waiting, Scheduled, Set };
+    Icon m_icon = Icon::Waiting;
 };

@@ -82,7 +82,7 @@ constexpr design::Control kControls[] = {
     // made and by whom, in up to two lines; hidden where no record holds it.
     {"caliMade", Kind::Label, nullptr, "", 960, 5265, 3480, 495, AppWorkspace, Default, 9.6, None,
         nullptr, QT_TRANSLATE_NOOP("frmstart", "When the calibration in use was made, and by whom")},
-    {"Image1", Kind::Image, nullptr, ":/pictures/title.png", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
+    {"Image1", Kind::Image, nullptr, ":/pictures/title.bmp", 4680, 3840, 3048, 2340, Default, Default, design::kDefaultFont, None,
         "Kelvane", QT_TRANSLATE_NOOP("frmstart", "The program's title picture")},
     {"Command2", Kind::PushButton, nullptr, QT_TRANSLATE_NOOP("frmstart", "Exit"), 960, 5760, 1332, 492, Default, Default, 13.8, 11,
         QT_TRANSLATE_NOOP("frmstart", "Exit"), QT_TRANSLATE_NOOP("frmstart", "Saves the options and ends the program")},

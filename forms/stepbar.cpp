@@ -70,7 +70,11 @@ QStyle *stepBarStyle()
 {
     static QPointer<StepBarStyle> style;
     if (!style) {
-        style = new StepBarStyle(QStyleFactory::create(QApplication::style()->name()));
+        // A proxy style has no name of its own; the style it draws with has.
+        const QStyle *drawing = QApplication::style();
+        if (const auto *proxy = qobject_cast<const QProxyStyle *>(drawing))
+            drawing = proxy->baseStyle();
+        style = new StepBarStyle(QStyleFactory::create(drawing->name()));
         style->setParent(QApplication::instance());
     }
     return style;

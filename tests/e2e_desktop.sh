@@ -147,8 +147,9 @@ window_icon() {
 
 # The program's icon on every window: set, and showing its red ring and blue cross.
 expect_icon() { # expect_icon <window> <what>
-    local icon
-    icon=" $(window_icon "$1") "
+    local icon tries=0
+    # The icon comes a moment after the window's first frame.
+    while icon=" $(window_icon "$1") "; [[ $icon == "  " ]] && ((tries++ < 30)); do sleep 0.1; done
     [[ $icon != "  " ]] || fail "$2 carries no icon (_NET_WM_ICON)"
     # Opaque #ff2020 and #3060ff, inside the ring's and the cross's strokes.
     [[ $icon == *" $((0xffff2020)) "* && $icon == *" $((0xff3060ff)) "* ]] ||

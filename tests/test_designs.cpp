@@ -9,9 +9,14 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include <memory>
 
 class TestDesigns final : public testsupport::ProgramTest
 {
@@ -113,6 +118,44 @@ private Q_SLOTS:
         QCOMPARE(text("Command2"), QStringLiteral("Exit"));
         QCOMPARE(text("Command3"), QStringLiteral("Calibrate"));
         QCOMPARE(text("Command4"), QStringLiteral("Results"));
+    }
+
+    // An option button's round indicator is drawn once for each look and copied after that; the
+    // copy is the classic style's own drawing, with the other look already in the cache.
+    void optionIndicatorIsTheClassicStyles_data()
+    {
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("off") << false << true;
+        QTest::newRow("on") << true << true;
+        QTest::newRow("on, disabled") << true << false;
+    }
+    void optionIndicatorIsTheClassicStyles()
+    {
+        QFETCH(bool, checked);
+        QFETCH(bool, enabled);
+        QRadioButton button(QStringLiteral("OD"));
+        button.setAutoExclusive(false);
+        button.setAutoFillBackground(true);
+        button.setEnabled(enabled);
+        button.resize(60, 25);
+        button.setChecked(!checked);
+        button.grab();
+        button.setChecked(checked);
+        const QImage copied = button.grab().toImage();
+        const std::unique_ptr<QStyle> classic(QStyleFactory::create(QStringLiteral("Windows")));
+        button.setStyle(classic.get());
+        QCOMPARE(button.grab().toImage(), copied);
+    }
+
+    // The step bars keep the classic arrows under the application's own style.
+    void stepBarsDrawInTheClassicStyle()
+    {
+        const auto window = create(QStringLiteral("FrmCali"));
+        const auto *bar = window->findChild<QWidget *>(QStringLiteral("HScroll1"));
+        const auto *style = qobject_cast<const QProxyStyle *>(bar->style());
+        QVERIFY(style && style->baseStyle());
+        QCOMPARE(style->baseStyle()->name().toLower(), QStringLiteral("windows"));
     }
 
     // The screen is grey on every desktop theme, with the Filter frame lighter and the title

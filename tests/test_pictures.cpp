@@ -142,7 +142,7 @@ void TestPictures::pictureIsAResourceOfItsSize_data()
     QTest::newRow("pointer 101") << "pointer101.png" << QSize(32, 32);
     QTest::newRow("pointer 102") << "pointer102.png" << QSize(32, 32);
     QTest::newRow("pointer 103") << "pointer103.png" << QSize(32, 32);
-    QTest::newRow("title") << "title.png" << QSize(254, 195);
+    QTest::newRow("title") << "title.bmp" << QSize(254, 195);
     QTest::newRow("instructions") << "instructions.png" << QSize(486, 355);
 }
 
@@ -341,7 +341,7 @@ void TestPictures::instructionArcsLeaveRoomForTheTexts()
 
 void TestPictures::titleIsBlueLetteringOnAPanel()
 {
-    const QImage image = picture(QStringLiteral("title.png"));
+    const QImage image = picture(QStringLiteral("title.bmp"));
     // No border: the panel colour runs out to every edge.
     const QRect inner = image.rect().adjusted(1, 1, -1, -1);
     QCOMPARE(
@@ -380,7 +380,7 @@ void TestPictures::titleWordsFillTheirBoxes()
 {
     QFETCH(QRect, searched);
     QFETCH(QRect, box);
-    QCOMPARE(pixelsWhere(picture(QStringLiteral("title.png")), searched, isNot(kPanel)), box);
+    QCOMPARE(pixelsWhere(picture(QStringLiteral("title.bmp")), searched, isNot(kPanel)), box);
 }
 
 void TestPictures::titleMakerLinesAreCentredInTheirRows_data()
@@ -398,7 +398,7 @@ void TestPictures::titleMakerLinesAreCentredInTheirRows()
     QFETCH(int, bottom);
     // Searched a few rows beyond the line, which are bare panel between the lines.
     const QRect band(QPoint(0, top - 5), QPoint(253, bottom + 5));
-    const QRect line = pixelsWhere(picture(QStringLiteral("title.png")), band, isNot(kPanel));
+    const QRect line = pixelsWhere(picture(QStringLiteral("title.bmp")), band, isNot(kPanel));
     QCOMPARE(line.top(), top);
     QCOMPARE(line.bottom(), bottom);
     // As much panel on either side, give or take a pixel.
