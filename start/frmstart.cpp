@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -48,6 +49,15 @@ frmstart::frmstart(frmstartValues &values, Navigation &program, QWidget *parent)
     , m_program(program)
 {
     ui.setupUi(this);
+    // The title picture shows at its own size in pixels, which is wider than its box below 120
+    // dpi: the Hess controls right of it move clear of it rather than cover its words.
+    constexpr int kPictureGap = 8;
+    const int covered = ui.Image1->x() + ui.Image1->pixmap().width() + kPictureGap - ui.Frame4->x();
+    if (covered > 0) {
+        for (QWidget *control :
+            std::initializer_list<QWidget *> {ui.Frame4, ui.Command5, ui.hessFits})
+            control->move(control->x() + covered, control->y());
+    }
     connect(ui.Command1, &QPushButton::clicked, this, &frmstart::Command1_Click);
     connect(ui.Command2, &QPushButton::clicked, this, &frmstart::Command2_Click);
     connect(ui.Command3, &QPushButton::clicked, this, &frmstart::Command3_Click);

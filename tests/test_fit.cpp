@@ -134,6 +134,14 @@ private Q_SLOTS:
             const auto *label = window->findChild<QLabel *>(QLatin1String(name));
             QVERIFY2(label->heightForWidth(label->width()) <= label->height(), name);
         }
+
+        // The title picture, drawn at its own size whatever its box, is covered by nothing.
+        const auto *title = window->findChild<QLabel *>(QStringLiteral("Image1"));
+        const QRect drawn(title->pos(), title->pixmap().size());
+        for (const QWidget *control : window->findChildren<QWidget *>()) {
+            if (control != title && control->parentWidget() == window && control->isVisible())
+                QVERIFY2(!drawn.intersects(control->geometry()), qPrintable(control->objectName()));
+        }
     }
 };
 
