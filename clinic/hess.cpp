@@ -156,6 +156,17 @@ std::optional<Deviation> dioptresDown(double degreesUp, qint16 screenV)
     return down(float(offset), screenV);
 }
 
+PointDioptres pointDioptres(const PointResult &point, double screenH, qint16 screenV)
+{
+    PointDioptres result {dioptresAcross(point.deviation.alpha, screenH),
+        dioptresDown(point.deviation.beta, screenV)};
+    if (result.across)
+        result.across->atLeast = point.bound.acrossAtLeast;
+    if (result.down)
+        result.down->atLeast = point.bound.downAtLeast;
+    return result;
+}
+
 std::vector<GridLine> grid()
 {
     std::vector<GridLine> lines;

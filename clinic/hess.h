@@ -3,6 +3,7 @@
 #include "clinic/measurement.h"
 #include "settings/ini.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -183,6 +184,15 @@ PointResult measurePoint(Angles target, Place pointer, const Screen &screen);
 std::optional<Deviation> dioptresAcross(double degrees, double screenH);
 std::optional<Deviation> dioptresDown(double degreesUp, qint16 screenV);
 
+// A point's deviation in prism dioptres with its bases, marked as lower bounds where the cross
+// stood on the screen's edge: what the chart, the table, the copy and the report write.
+struct PointDioptres
+{
+    std::optional<Deviation> across;
+    std::optional<Deviation> down;
+};
+PointDioptres pointDioptres(const PointResult &point, double screenH, qint16 screenV);
+
 // The chart's tangent grid: lines of constant alpha (straight) and of constant beta (curved
 // away from the horizontal midline), 5 degrees apart to 35 on every side, each a polyline in
 // the chart's plane with a point every degree.
@@ -235,6 +245,8 @@ struct Test
     QList<int> notOnScreen; // their ring does not fit the screen at this distance
     // Every target of the field that stands on the screen was measured or skipped.
     bool complete = false;
+    // When the window opened for this test, UTC: the record's time of the test.
+    QDateTime measuredAt;
 
     EyeResults results() const { return points; }
 };

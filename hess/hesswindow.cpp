@@ -98,6 +98,7 @@ void HessWindow::Form_Load()
     const clinic::hess::Eye first
         = m_values.FixEye == 1 ? clinic::hess::Eye::Right : clinic::hess::Eye::Left;
     const auto targets = clinic::hess::targets(m_values.field);
+    const QDateTime openedAt = m_program.now().toUTC();
     m_tests.clear();
     m_steps.clear();
     for (int eye = 0; eye < 2; ++eye) {
@@ -109,6 +110,7 @@ void HessWindow::Form_Load()
         test.screenH = m_values.ScreenH;
         test.screenV = m_values.ScreenV;
         test.calibrationNote = note;
+        test.measuredAt = openedAt;
         test.points.resize(targets.size());
         for (int target = 0; target < int(targets.size()); ++target) {
             if (calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
