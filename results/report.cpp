@@ -50,7 +50,7 @@ constexpr double kPictureMinMm = 85;
 // A Hess page: its charts stand at a fixed place below the page's top, whatever the lines above
 // them hold, so that a point of a chart has the same place on every report; the tables of each
 // eye's points fill what is left under them.
-constexpr double kHessChartsTopMm = 45;
+constexpr double kHessChartsTopMm = 50;
 constexpr double kHessChartsHeightMm = 120;
 // Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
 constexpr int kPdfDpi = 600;
@@ -337,10 +337,10 @@ void drawHessPoints(Page &page, double left, double width, double top, double ro
         page.setFont(kSmallMm * room / needed);
         height = std::min(page.lineHeight(), room / double(points.size() + 1));
     }
-    const QList<double> shares = {0.08, 0.26, 0.26, 0.2, 0.2};
+    const QList<double> shares = {0.06, 0.22, 0.32, 0.2, 0.2};
     page.rowAt(left, width,
-        {tr("#"), tr("Target α β"), tr("Measured α β"), tr("Horizontal"), tr("Vertical")}, shares,
-        height, true);
+        {tr("#"), tr("Target"), tr("Measured"), tr("Horizontal"), tr("Vertical")}, shares, height,
+        true);
     for (const clinic::HessPoint &point : points) {
         const clinic::hess::Angles target = clinic::hess::kTargets[point.target].gaze;
         QStringList cells = {QString::number(point.target + 1),
@@ -377,7 +377,7 @@ void drawHessPage(
         calibration += QStringLiteral("; ") + first.calibrationNote;
     page.field(tr("Calibration:"), calibration);
     for (qsizetype i = 0; i < run.size(); ++i)
-        page.field(i == 0 ? tr("Eyes:") : QString(), hessTestText(run.at(i)));
+        page.wrapped(i == 0 ? tr("Eyes:") : QString(), hessTestText(run.at(i)), 2);
 
     const double chartsTop = page.area().top() + page.mm(kHessChartsTopMm);
     const QRectF charts(page.area().left(), chartsTop, page.area().width(),
