@@ -125,7 +125,9 @@ std::optional<int> largestInnerDistance(Screen screen)
 
 Bound atEdge(Place pointer, double width, double height)
 {
-    return {pointer.x <= 0 || pointer.x >= width - 1, pointer.y <= 0 || pointer.y >= height - 1};
+    // The three-target screen's own rule, so that a lower bound means the same on both.
+    return {onScreenEdge(float(pointer.x), float(width)),
+        onScreenEdge(float(pointer.y), float(height))};
 }
 
 PointResult measurePoint(Angles target, Place pointer, const Screen &screen)

@@ -93,7 +93,7 @@ void HessWindow::Form_Load()
 
     // Without a calibration to measure lengths by, no target has a place: none is shown rather
     // than every one at the centre.
-    const bool calibrated
+    m_calibrated
         = std::isfinite(m_screen.screenH) && m_screen.screenH > 0 && m_screen.screenV > 0;
     const clinic::hess::Eye first
         = m_values.FixEye == 1 ? clinic::hess::Eye::Right : clinic::hess::Eye::Left;
@@ -113,7 +113,7 @@ void HessWindow::Form_Load()
         test.measuredAt = openedAt;
         test.points.resize(targets.size());
         for (int target = 0; target < int(targets.size()); ++target) {
-            if (calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
+            if (m_calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
                 m_steps.push_back({eye, target});
             else
                 test.notOnScreen.append(target);
@@ -128,8 +128,12 @@ void HessWindow::Form_Load()
 void HessWindow::showStep()
 {
     if (m_steps.empty()) {
-        m_progress->setText(
-            tr("No target of this test stands on this screen at %1 cm.").arg(m_values.distanceCm));
+        // Without a calibration no target has a place: the clinician is told that, not that
+        // the screen is too small.
+        m_progress->setText(m_calibrated
+                ? tr("No target of this test stands on this screen at %1 cm.")
+                      .arg(m_values.distanceCm)
+                : tr("Not calibrated: no target can be placed. Calibrate this screen first."));
     } else {
         const Step &step = m_steps[std::min(m_step, m_steps.size() - 1)];
         const clinic::hess::Test &test = m_tests[step.eye];
