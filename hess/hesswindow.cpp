@@ -93,8 +93,7 @@ void HessWindow::Form_Load()
 
     // Without a calibration to measure lengths by, no target has a place: none is shown rather
     // than every one at the centre.
-    m_calibrated
-        = std::isfinite(m_screen.screenH) && m_screen.screenH > 0 && m_screen.screenV > 0;
+    m_calibrated = std::isfinite(m_screen.screenH) && m_screen.screenH > 0 && m_screen.screenV > 0;
     const clinic::hess::Eye first
         = m_values.FixEye == 1 ? clinic::hess::Eye::Right : clinic::hess::Eye::Left;
     const auto targets = clinic::hess::targets(m_values.field);

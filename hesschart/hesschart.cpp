@@ -102,7 +102,8 @@ void paintChart(
     const double side = square.width();
     painter.save();
     QFont font = painter.font();
-    font.setPixelSize(std::max(8, int(titleBand.height() * 0.4)));
+    // Two lines of the longest title fit the band and the chart's width.
+    font.setPixelSize(std::max(8, int(std::min(titleBand.height() * 0.4, side / 14))));
     painter.setFont(font);
     painter.setPen(kPlotColour);
     QString title = eyeName(eye);

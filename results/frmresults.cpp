@@ -246,6 +246,8 @@ FrmResults::FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *paren
     m_sides->addWidget(threeTargetsSide);
     m_sides->addWidget(m_hessChart);
     connect(m_filter, &QComboBox::currentIndexChanged, this, &FrmResults::filterChanged);
+    connect(m_hessTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &FrmResults::showHessChart);
 
     auto *middle = new QHBoxLayout;
     middle->addWidget(m_tables, 3);
@@ -290,7 +292,7 @@ void FrmResults::showVisit()
     m_hessTable->resizeColumnsToContents();
     showSummary();
     m_picture->update();
-    m_hessChart->setTests(m_visit.hessTests());
+    showHessChart();
     // How many of each the visit holds, so that Hess tests are not missed behind the default.
     m_filter->setItemText(0, tr("Three targets (%1)").arg(m_visit.results().size()));
     m_filter->setItemText(1, tr("Hess tests (%1)").arg(m_visit.hessTests().size()));
@@ -324,6 +326,25 @@ void FrmResults::selectionChanged()
     // A Hess test is kept whole: its points are not removed one by one.
     m_remove->setEnabled(
         m_filter->currentIndex() == 0 && m_table->selectionModel()->hasSelection());
+}
+
+// The charts of one opening of the Hess window: the selected point's, else the latest. Eyes of
+// different openings are never drawn as one pair, as their distance or screen may differ.
+void FrmResults::showHessChart()
+{
+    const QList<QList<clinic::hess::Test>> &runs = m_visit.hessRuns();
+    qsizetype shown = runs.size() - 1;
+    const QModelIndexList selected = m_hessTable->selectionModel()->selectedRows();
+    if (!selected.isEmpty()) {
+        const clinic::hess::Test *test = m_hessModel->point(selected.first().row()).test;
+        for (qsizetype run = 0; run < runs.size(); ++run) {
+            for (const clinic::hess::Test &t : runs.at(run)) {
+                if (&t == test)
+                    shown = run;
+            }
+        }
+    }
+    m_hessChart->setTests(shown >= 0 ? runs.at(shown) : QList<clinic::hess::Test> {});
 }
 
 void FrmResults::filterChanged()

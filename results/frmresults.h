@@ -40,6 +40,7 @@ private:
     void showSummary();
     void selectionChanged();
     void filterChanged();
+    void showHessChart();
 
     void removeResult();
     void copyAll();

@@ -76,6 +76,7 @@ public:
 
     // The visit changed: its points are read anew.
     void reload();
+    const clinic::HessPoint &point(int row) const { return m_points.at(row); }
 
 private:
     const clinic::Visit &m_visit;
