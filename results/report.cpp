@@ -95,7 +95,7 @@ QString calibrationText(const clinic::VisitResult &result)
 
 // Every distinct value in the visit's order: a visit is usually measured with one of each, and
 // the page says so once.
-template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
+template<typename Text> QStringList distinctValues(const clinic::Visit &visit, Text text)
 {
     QStringList values;
     for (const clinic::VisitResult &result : visit.results()) {
@@ -103,7 +103,11 @@ template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
         if (!values.contains(value))
             values << value;
     }
-    return values.join(QStringLiteral("; "));
+    return values;
+}
+template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
+{
+    return distinctValues(visit, text).join(QStringLiteral("; "));
 }
 
 class Page
@@ -440,7 +444,7 @@ base::Expected<void> paintReport(
     }));
     // Each calibration of the visit on a line of its own, whole: a second one run on after the
     // first would be cut off with its date and monitor.
-    const QStringList calibrations = distinct(visit, calibrationText).split(QStringLiteral("; "));
+    const QStringList calibrations = distinctValues(visit, calibrationText);
     for (qsizetype i = 0; i < calibrations.size(); ++i)
         page.field(i == 0 ? tr("Calibration:") : QString(), calibrations.at(i));
     // Under it, when and by whom each calibration was made, as its record says.
