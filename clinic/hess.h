@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clinic/measurement.h"
+#include "clinic/monitor.h"
 #include "settings/ini.h"
 
 #include <QDateTime>
@@ -238,6 +239,11 @@ struct Test
     double screenH = 0;
     qint16 screenV = 0;
     QString calibrationNote;
+    // As the three-target results record them: the monitor measured on, when and by whom the
+    // calibration in use was made, and its day where it was made for this monitor.
+    Monitor monitor;
+    QString calibratedBy;
+    QDate calibrationDate;
     // By target, in presentation order (kTargets), as many as the field has; none for a target
     // skipped, not on this screen, or not reached.
     std::vector<std::optional<PointResult>> points;

@@ -84,10 +84,9 @@ void HessWindow::Form_Load()
         m_values.distanceCm};
 
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
-    const QString note = displayNote(m_program, monitor,
-        clinic::judgeCalibration(
-            clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor)
-            .note);
+    const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
+        clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor);
+    const QString note = displayNote(m_program, monitor, judgement.note);
     m_caliNote->setText(note);
     m_caliNote->setVisible(!note.isEmpty());
 
@@ -110,6 +109,15 @@ void HessWindow::Form_Load()
         test.screenV = m_values.ScreenV;
         test.calibrationNote = note;
         test.measuredAt = openedAt;
+        test.monitor = monitor;
+        // Dated only where it was made for this monitor, as the three-target screen dates it.
+        if (judgement.inUse) {
+            test.calibratedBy = clinic::madeText(*judgement.inUse);
+            if (judgement.calibratedHere
+                && (judgement.note == clinic::NoteCase::None
+                    || judgement.note == clinic::NoteCase::FarFromReported))
+                test.calibrationDate = judgement.inUse->date;
+        }
         test.points.resize(targets.size());
         for (int target = 0; target < int(targets.size()); ++target) {
             if (m_calibrated && clinic::hess::fits(targets[target].gaze, m_screen))

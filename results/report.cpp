@@ -50,8 +50,8 @@ constexpr double kPictureMinMm = 85;
 // A Hess page: its charts stand at a fixed place below the page's top, whatever the lines above
 // them hold, so that a point of a chart has the same place on every report; the tables of each
 // eye's points fill what is left under them.
-constexpr double kHessChartsTopMm = 50;
-constexpr double kHessChartsHeightMm = 120;
+constexpr double kHessChartsTopMm = 60;
+constexpr double kHessChartsHeightMm = 115;
 // Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
 constexpr int kPdfDpi = 600;
 
@@ -80,17 +80,21 @@ QString monitorText(const clinic::Monitor &monitor)
     return parts.isEmpty() ? tr("an unnamed monitor") : parts.join(QLatin1Char(' '));
 }
 
+QString calibrationLine(
+    double screenH, double screenV, const QDate &date, const clinic::Monitor &monitor)
+{
+    QString text = tr("%1 x %2 px per 150 mm")
+                       .arg(clinic::numberAsHeld(screenH), clinic::numberAsHeld(screenV));
+    text += date.isValid()
+        ? tr(", made %1 on %2").arg(date.toString(Qt::ISODate), monitorText(monitor))
+        : tr(", on %1").arg(monitorText(monitor));
+    return text;
+}
+
 QString calibrationText(const clinic::VisitResult &result)
 {
-    QString text
-        = tr("%1 x %2 px per 150 mm")
-              .arg(clinic::numberAsHeld(result.screenH), clinic::numberAsHeld(result.screenV));
-    text += result.calibrationDate.isValid()
-        ? tr(", made %1 on %2")
-              .arg(result.calibrationDate.toString(Qt::ISODate), monitorText(result.monitor))
-        : tr(", on %1").arg(monitorText(result.monitor));
     // Its note, where the calibration was not made for this screen, stands with each result.
-    return text;
+    return calibrationLine(result.screenH, result.screenV, result.calibrationDate, result.monitor);
 }
 
 // Every distinct value in the visit's order: a visit is usually measured with one of each, and
@@ -341,15 +345,13 @@ void drawHessPoints(Page &page, double left, double width, double top, double ro
         page.setFont(kSmallMm * room / needed);
         height = std::min(page.lineHeight(), room / double(points.size() + 1));
     }
-    const QList<double> shares = {0.06, 0.22, 0.32, 0.2, 0.2};
-    page.rowAt(left, width,
-        {tr("#"), tr("Target"), tr("Measured"), tr("Horizontal"), tr("Vertical")}, shares, height,
-        true);
+    const QList<double> shares = {0.25, 0.33, 0.23, 0.19};
+    page.rowAt(left, width, {tr("Target"), tr("Measured"), tr("Horizontal"), tr("Vertical")},
+        shares, height, true);
     for (const clinic::HessPoint &point : points) {
         const clinic::hess::Angles target = clinic::hess::kTargets[point.target].gaze;
-        QStringList cells = {QString::number(point.target + 1),
-            clinic::degreesText(target.alpha) + QLatin1Char(' ')
-                + clinic::degreesText(target.beta)};
+        QStringList cells = {clinic::degreesText(target.alpha) + QLatin1Char(' ')
+            + clinic::degreesText(target.beta)};
         if (const clinic::hess::PointResult *r = point.result()) {
             const clinic::hess::PointDioptres dioptres
                 = clinic::hess::pointDioptres(*r, test->screenH, test->screenV);
@@ -374,12 +376,13 @@ void drawHessPage(
     page.field(tr("Measured:"),
         tr("%1; viewing distance %2 cm")
             .arg(clinic::dateTimeText(first.measuredAt), QString::number(first.distanceCm)));
-    QString calibration
-        = tr("%1 x %2 px per 150 mm")
-              .arg(clinic::numberAsHeld(first.screenH), clinic::numberAsHeld(first.screenV));
+    page.field(tr("Calibration:"),
+        calibrationLine(
+            first.screenH, double(first.screenV), first.calibrationDate, first.monitor));
+    if (!first.calibratedBy.isEmpty())
+        page.field(QString(), first.calibratedBy);
     if (!first.calibrationNote.isEmpty())
-        calibration += QStringLiteral("; ") + first.calibrationNote;
-    page.field(tr("Calibration:"), calibration);
+        page.field(QString(), QStringLiteral("* ") + first.calibrationNote);
     for (qsizetype i = 0; i < run.size(); ++i)
         page.wrapped(i == 0 ? tr("Eyes:") : QString(), hessTestText(run.at(i)), 2);
 

@@ -1,8 +1,9 @@
 // A visit's Hess run for the record's tests: both eyes at 60 cm on a 567 x 600 calibration made
-// for another screen, at 2026-03-02 10:40 local time. OS plotted (OD fixing), complete: the
-// centre 2 right and 3 down of its target, (0, 15) skipped, (15, 15) also 2 right and 3 down
-// with the cross on the screen's edge across, the next five 0.5 right and 0.5 up, (-15, 15) not
-// on this screen. OD plotted (OS fixing), left half way: the centre 1 left and 1 up, nothing else.
+// for another screen, on DP-1 at 1024 x 768, at 2026-03-02 10:40 local time. OS plotted (OD
+// fixing), complete: the centre 2 right and 3 down of its target, (0, 15) skipped, (15, 15) also 2
+// right and 3 down with the cross on the screen's edge across, the next five 0.5 right and 0.5 up,
+// (-15, 15) not on this screen. OD plotted (OS fixing), left half way: the centre 1 left and 1 up,
+// nothing else.
 #pragma once
 
 #include "clinic/hess.h"
@@ -26,6 +27,8 @@ inline QList<clinic::hess::Test> run()
     left.screenH = 567;
     left.screenV = 600;
     left.calibrationNote = kNote;
+    left.monitor.output = QStringLiteral("DP-1");
+    left.monitor.resolution = QSize(1024, 768);
     left.measuredAt = QDateTime(QDate(2026, 3, 2), QTime(10, 40));
     left.points.resize(9);
     clinic::hess::Test right = left;

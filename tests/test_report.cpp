@@ -650,11 +650,11 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
 }
 
 // A Hess run gets a second page: the left eye's chart on the left, the right eye's on the right,
-// the test left half way marked, each eye's points beneath. The charts stand 50 mm under the top
-// of A4's printable area (15 mm margins), 120 mm high: squares of 85.5 mm from x 15 and 109.5 mm,
-// y 75 mm, 50.012 mm from a centre to tan 1 (the grid's 35 degrees reach 42.75 mm). At 150 dpi
-// the left eye's (17, 12) stands at pixel (431.3, 629.7), the right eye's (-1, 1) at (894.0,
-// 690.2).
+// the test left half way marked, each eye's points beneath. The charts stand 60 mm under the top
+// of A4's printable area (15 mm margins), 115 mm high: a title band of 9.583 mm, squares of
+// 85.5 mm from x 15 and 109.5 mm, y 84.583 mm, 50.012 mm from a centre to tan 1 (the grid's 35
+// degrees reach 42.75 mm). At 150 dpi the left eye's (17, 12) stands at pixel (431.3, 686.3),
+// the right eye's (-1, 1) at (894.0, 746.8).
 void TestReport::hessChartsOnAPageOfTheirOwn()
 {
     clinic::Visit visit = fourResults();
@@ -676,10 +676,11 @@ void TestReport::hessChartsOnAPageOfTheirOwn()
                         "skipped, 1 not on this screen; complete"),
             QStringLiteral("OD plotted, OS fixing: inner field, 1 of 9 points measured; "
                            "INCOMPLETE: left half way"),
-            QStringLiteral("Calibration: 567 x 600 px per 150 mm; calibration made on another "
-                           "screen (1280 x 1024)"),
-            QStringLiteral("3 15.0° 15.0° 17.0° 12.0° BL: ≥3.5 BU: 5.2"),
-            QStringLiteral("1 0.0° 0.0° -1.0° 1.0° BR: 1.7 BD: 1.7")})
+            QStringLiteral("Calibration: 567 x 600 px per 150 mm, on DP-1 at 1024 x 768 * "
+                           "calibration made on another screen (1280 x 1024)"),
+            QStringLiteral("15.0° 15.0° 17.0° 12.0° BL: ≥3.5 BU: 5.2"),
+            QStringLiteral("0.0° 0.0° -1.0° 1.0° BR: 1.7 BD: 1.7"),
+            QStringLiteral("-15.0° 15.0° not on this screen")})
         QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral("\n\n") + text));
     // The chart of the test left half way says so in its title.
     QCOMPARE(text.count(QStringLiteral("(incomplete)")), 1);
@@ -693,10 +694,10 @@ void TestReport::hessChartsOnAPageOfTheirOwn()
     const QImage page(m_dir.filePath(QStringLiteral("hess-2.png")));
     QVERIFY(!page.isNull());
     const auto black = [&](QPoint at) { return QColor(page.pixel(at)).lightness() < 60; };
-    QVERIFY(black({431, 630}));
-    QVERIFY(!black({989, 630})); // the same direction on the right eye's chart: nothing
-    QVERIFY(black({894, 690}));
-    QVERIFY(!black({336, 690}));
+    QVERIFY(black({431, 686}));
+    QVERIFY(!black({989, 686})); // the same direction on the right eye's chart: nothing
+    QVERIFY(black({894, 747}));
+    QVERIFY(!black({336, 747}));
 }
 
 KELVANE_TEST_MAIN(TestReport)
