@@ -123,7 +123,7 @@ void Program::showHess(clinic::hess::Field widest)
 
 void Program::keepHessTests(const QList<clinic::hess::Test> &tests)
 {
-    m_hessTests.append(tests);
+    m_visit.addHessRun(tests);
 }
 
 void Program::showFrmCali()

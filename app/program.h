@@ -75,8 +75,8 @@ public:
     void showResults() override;
     void newPatient() override;
     void keepHessTests(const QList<clinic::hess::Test> &tests) override;
-    // The Hess tests of this run, each eye's as its window left it, oldest first.
-    const QList<clinic::hess::Test> &hessTests() const { return m_hessTests; }
+    // The visit's Hess tests, each eye's as its window left it, oldest first.
+    QList<clinic::hess::Test> hessTests() const { return m_visit.hessTests(); }
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
@@ -97,9 +97,6 @@ private:
     Form1Values m_form1Values;
     FrmCaliValues m_frmCaliValues;
     HessValues m_hessValues;
-    // Held apart from the visit until the visit can record a Hess test; in memory only, as the
-    // visit is.
-    QList<clinic::hess::Test> m_hessTests;
     // The patient's results live as long as the program and are never written to disk: only a
     // report the clinician saves takes them there.
     clinic::Visit m_visit;

@@ -1,5 +1,7 @@
 #include "clinic/format.h"
 
+#include <cmath>
+
 namespace clinic {
 
 QString dateTimeText(const QDateTime &at)
@@ -25,6 +27,13 @@ QString shownText(const std::optional<Deviation> &deviation)
 QString copiedText(const std::optional<Deviation> &deviation)
 {
     return deviation ? deviation->copied() : QStringLiteral("--");
+}
+
+QString degreesText(double degrees)
+{
+    const QByteArray size = oneDecimal(std::fabs(degrees), kDoubleDigits);
+    const bool negative = degrees < 0 && size != "0.0";
+    return (negative ? QStringLiteral("-") : QString()) + localised(size) + QChar(0x00B0);
 }
 
 QString oneLine(const QString &text)

@@ -25,6 +25,10 @@ QString numberAsHeld(double value);
 QString shownText(const std::optional<Deviation> &deviation);
 QString copiedText(const std::optional<Deviation> &deviation);
 
+// An angle of a Hess point to a tenth of a degree, signed as its axis runs (right and up
+// positive), with the user's decimal separator: "15.0°", "-3.5°"; never "-0.0°".
+QString degreesText(double degrees);
+
 // Free text on one line: a tab or line break typed by the clinician would otherwise split a
 // spreadsheet's cells and rows, or run into the next line of a page.
 QString oneLine(const QString &text);

@@ -134,7 +134,9 @@ std::optional<int> largestInnerDistance(Screen screen)
 
 Bound atEdge(Place pointer, double width, double height)
 {
-    return {pointer.x <= 0 || pointer.x >= width - 1, pointer.y <= 0 || pointer.y >= height - 1};
+    // The three-target screen's own rule, so that a lower bound means the same on both.
+    return {onScreenEdge(float(pointer.x), float(width)),
+        onScreenEdge(float(pointer.y), float(height))};
 }
 
 PointResult measurePoint(Angles target, Place pointer, const Screen &screen)
@@ -163,6 +165,17 @@ std::optional<Deviation> dioptresDown(double degreesUp, qint16 screenV)
     const double offset
         = -std::tan(radians(degreesUp)) * distancePixels(kViewingDistanceCm, screenV);
     return down(float(offset), screenV);
+}
+
+PointDioptres pointDioptres(const PointResult &point, double screenH, qint16 screenV)
+{
+    PointDioptres result {dioptresAcross(point.deviation.alpha, screenH),
+        dioptresDown(point.deviation.beta, screenV)};
+    if (result.across)
+        result.across->atLeast = point.bound.acrossAtLeast;
+    if (result.down)
+        result.down->atLeast = point.bound.downAtLeast;
+    return result;
 }
 
 std::vector<GridLine> grid()

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "clinic/measurement.h"
+#include "clinic/monitor.h"
 #include "settings/ini.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -186,6 +188,15 @@ PointResult measurePoint(Angles target, Place pointer, const Screen &screen);
 std::optional<Deviation> dioptresAcross(double degrees, double screenH);
 std::optional<Deviation> dioptresDown(double degreesUp, qint16 screenV);
 
+// A point's deviation in prism dioptres with its bases, marked as lower bounds where the cross
+// stood on the screen's edge: what the chart, the table, the copy and the report write.
+struct PointDioptres
+{
+    std::optional<Deviation> across;
+    std::optional<Deviation> down;
+};
+PointDioptres pointDioptres(const PointResult &point, double screenH, qint16 screenV);
+
 // The chart's tangent grid: lines of constant alpha (straight) and of constant beta (curved
 // away from the horizontal midline), 5 degrees apart to 35 on every side, each a polyline in
 // the chart's plane with a point every degree.
@@ -231,6 +242,11 @@ struct Test
     double screenH = 0;
     qint16 screenV = 0;
     QString calibrationNote;
+    // As the three-target results record them: the monitor measured on, when and by whom the
+    // calibration in use was made, and its day where it was made for this monitor.
+    Monitor monitor;
+    QString calibratedBy;
+    QDate calibrationDate;
     // By target, in presentation order (kTargets), as many as the field has; none for a target
     // skipped, not on this screen, or not reached.
     std::vector<std::optional<PointResult>> points;
@@ -238,6 +254,8 @@ struct Test
     QList<int> notOnScreen; // their ring does not fit the screen at this distance
     // Every target of the field that stands on the screen was measured or skipped.
     bool complete = false;
+    // When the window opened for this test, UTC: the record's time of the test.
+    QDateTime measuredAt;
 
     EyeResults results() const { return points; }
 };

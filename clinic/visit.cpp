@@ -75,6 +75,84 @@ QString copyLine(const VisitResult &result)
     return line;
 }
 
+HessState HessPoint::state() const
+{
+    const int index = int(target);
+    if (target < test->points.size() && test->points[target])
+        return HessState::Measured;
+    if (test->skipped.contains(index))
+        return HessState::Skipped;
+    if (test->notOnScreen.contains(index))
+        return HessState::NotOnScreen;
+    return HessState::NotMeasured;
+}
+
+const hess::PointResult *HessPoint::result() const
+{
+    return target < test->points.size() && test->points[target] ? &*test->points[target] : nullptr;
+}
+
+QString eyeName(hess::Eye eye)
+{
+    return eye == hess::Eye::Right ? QStringLiteral("OD") : QStringLiteral("OS");
+}
+
+QString fieldName(hess::Field field)
+{
+    return field == hess::Field::Inner ? QCoreApplication::translate("clinic", "inner")
+                                       : QCoreApplication::translate("clinic", "outer");
+}
+
+QString hessStateText(HessState state)
+{
+    switch (state) {
+    case HessState::Measured:
+        return QCoreApplication::translate("clinic", "measured");
+    case HessState::Skipped:
+        return QCoreApplication::translate("clinic", "skipped");
+    case HessState::NotOnScreen:
+        return QCoreApplication::translate("clinic", "not on this screen");
+    case HessState::NotMeasured:
+        break;
+    }
+    return QCoreApplication::translate("clinic", "not measured");
+}
+
+QString hessEyesText(const hess::Test &test)
+{
+    return QCoreApplication::translate("clinic", "%1 plotted, %2 fixing")
+        .arg(eyeName(test.plotted), eyeName(test.fixing));
+}
+
+QString hessCopyLine(const HessPoint &point)
+{
+    const hess::Test &test = *point.test;
+    const hess::Target &target = hess::kTargets[point.target];
+    QString line
+        = QCoreApplication::translate("clinic", "%1  Hess %2, %3 field, target α %4 β %5: ")
+              .arg(dateTimeText(test.measuredAt), hessEyesText(test), fieldName(target.field),
+                  degreesText(target.gaze.alpha), degreesText(target.gaze.beta));
+    if (const hess::PointResult *r = point.result()) {
+        const hess::PointDioptres dioptres = hess::pointDioptres(*r, test.screenH, test.screenV);
+        line += QCoreApplication::translate(
+            "clinic", "measured α %1 β %2, deviation α %3 β %4 = %5 %6 (prism dioptres)")
+                    .arg(degreesText(r->measured.alpha), degreesText(r->measured.beta),
+                        degreesText(r->deviation.alpha), degreesText(r->deviation.beta),
+                        copiedText(dioptres.across), copiedText(dioptres.down));
+    } else {
+        line += hessStateText(point.state());
+    }
+    line += QCoreApplication::translate(
+        "clinic", "; calibration %1 x %2 px per 150 mm; viewing distance %3 cm")
+                .arg(numberAsHeld(test.screenH), numberAsHeld(test.screenV),
+                    QString::number(test.distanceCm));
+    if (!test.calibrationNote.isEmpty())
+        line += QStringLiteral("; ") + test.calibrationNote;
+    if (!test.complete)
+        line += QStringLiteral("; ") + QCoreApplication::translate("clinic", "test incomplete");
+    return line;
+}
+
 void Visit::add(const VisitResult &result)
 {
     if (result.measured()) {
@@ -91,9 +169,38 @@ void Visit::remove(qsizetype index)
     }
 }
 
+QList<hess::Test> Visit::hessTests() const
+{
+    QList<hess::Test> tests;
+    for (const QList<hess::Test> &run : m_hessRuns)
+        tests.append(run);
+    return tests;
+}
+
+void Visit::addHessRun(const QList<hess::Test> &tests)
+{
+    if (!tests.isEmpty()) {
+        m_hessRuns.append(tests);
+        m_resultsChanged = true;
+    }
+}
+
+QList<HessPoint> Visit::hessPoints() const
+{
+    QList<HessPoint> points;
+    for (const QList<hess::Test> &run : m_hessRuns) {
+        for (const hess::Test &test : run) {
+            for (std::size_t target = 0; target < test.points.size(); ++target)
+                points.append({&test, target});
+        }
+    }
+    return points;
+}
+
 void Visit::clear()
 {
     m_results.clear();
+    m_hessRuns.clear();
     identifier.clear();
     note.clear();
     m_resultsChanged = false;
@@ -103,7 +210,7 @@ void Visit::clear()
 
 bool Visit::hasUnsavedResults() const
 {
-    return !m_results.isEmpty()
+    return !isEmpty()
         && (m_resultsChanged || identifier != m_savedIdentifier || note != m_savedNote);
 }
 
@@ -133,6 +240,8 @@ QString Visit::plainText() const
         lines << QCoreApplication::translate("clinic", "Note: %1").arg(oneLine(note));
     for (const VisitResult &result : m_results)
         lines << copyLine(result);
+    for (const HessPoint &point : hessPoints())
+        lines << hessCopyLine(point);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -174,7 +283,65 @@ QString Visit::tabSeparated() const
             QString::number(r.viewingDistanceCm), oneLine(note)};
         rows << cells.join(QLatin1Char('\t'));
     }
+    if (!m_hessRuns.isEmpty())
+        rows << QString() << hessTable();
     return rows.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+// The Hess points as a table of their own: their columns are not the three targets'.
+QStringList Visit::hessTable() const
+{
+    const QStringList header = {QCoreApplication::translate("clinic", "Patient"),
+        QCoreApplication::translate("clinic", "Time"),
+        QCoreApplication::translate("clinic", "Hess test"),
+        QCoreApplication::translate("clinic", "Eye plotted"),
+        QCoreApplication::translate("clinic", "Fixing eye"),
+        QCoreApplication::translate("clinic", "Field"),
+        QCoreApplication::translate("clinic", "Target α (°, right +)"),
+        QCoreApplication::translate("clinic", "Target β (°, up +)"),
+        QCoreApplication::translate("clinic", "Point"),
+        QCoreApplication::translate("clinic", "Measured α (°)"),
+        QCoreApplication::translate("clinic", "Measured β (°)"),
+        QCoreApplication::translate("clinic", "Deviation across (°, right +)"),
+        QCoreApplication::translate("clinic", "Deviation vertical (°, up +)"),
+        QCoreApplication::translate("clinic", "Horizontal base"),
+        QCoreApplication::translate("clinic", "Horizontal (prism dioptres)"),
+        QCoreApplication::translate("clinic", "Vertical base"),
+        QCoreApplication::translate("clinic", "Vertical (prism dioptres)"),
+        QCoreApplication::translate("clinic", "Calibration across (px per 150 mm)"),
+        QCoreApplication::translate("clinic", "Calibration down (px per 150 mm)"),
+        QCoreApplication::translate("clinic", "Calibration note"),
+        QCoreApplication::translate("clinic", "Viewing distance (cm)"),
+        QCoreApplication::translate("clinic", "Note")};
+    QStringList rows = {header.join(QLatin1Char('\t'))};
+    for (const HessPoint &point : hessPoints()) {
+        const hess::Test &test = *point.test;
+        const hess::Target &target = hess::kTargets[point.target];
+        QStringList measured(4);
+        hess::PointDioptres dioptres;
+        if (const hess::PointResult *r = point.result()) {
+            measured = {degreesText(r->measured.alpha), degreesText(r->measured.beta),
+                degreesText(r->deviation.alpha), degreesText(r->deviation.beta)};
+            dioptres = hess::pointDioptres(*r, test.screenH, test.screenV);
+        }
+        const auto base = [&](const std::optional<Deviation> &d) {
+            return d ? baseText(d->base) : point.result() ? QStringLiteral("--") : QString();
+        };
+        QStringList cells = {oneLine(identifier), dateTimeText(test.measuredAt),
+            test.complete ? QCoreApplication::translate("clinic", "complete")
+                          : QCoreApplication::translate("clinic", "incomplete"),
+            eyeName(test.plotted), eyeName(test.fixing), fieldName(target.field),
+            degreesText(target.gaze.alpha), degreesText(target.gaze.beta),
+            hessStateText(point.state())};
+        cells << measured;
+        cells << base(dioptres.across)
+              << (dioptres.across ? dioptres.across->sizeText() : QString()) << base(dioptres.down)
+              << (dioptres.down ? dioptres.down->sizeText() : QString())
+              << numberAsHeld(test.screenH) << numberAsHeld(test.screenV) << test.calibrationNote
+              << QString::number(test.distanceCm) << oneLine(note);
+        rows << cells.join(QLatin1Char('\t'));
+    }
+    return rows;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clinic/format.h"
+#include "clinic/hess.h"
 #include "clinic/measurement.h"
 #include "clinic/monitor.h"
 
@@ -10,6 +11,7 @@
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -67,16 +69,48 @@ struct VisitResult
 // and the calibration's note where there is one. The time is local, to the minute.
 QString copyLine(const VisitResult &result);
 
+// One target of a Hess test as the record lists it: measured, passed by, or why not.
+enum class HessState { Measured, Skipped, NotOnScreen, NotMeasured };
+struct HessPoint
+{
+    const hess::Test *test = nullptr;
+    std::size_t target = 0; // into hess::kTargets
+    HessState state() const;
+    // The result where the state is Measured; null otherwise.
+    const hess::PointResult *result() const;
+};
+
+// "OD", "OS"; "inner", "outer"; "skipped", "not on this screen", "not measured".
+QString eyeName(hess::Eye eye);
+QString fieldName(hess::Field field);
+QString hessStateText(HessState state);
+// "OS plotted, OD fixing": the eye that saw the cross and the one that held the ring.
+QString hessEyesText(const hess::Test &test);
+// A Hess point as one line of the copy, with everything it was measured with, and the mark of
+// a test left half way.
+QString hessCopyLine(const HessPoint &point);
+
 // The visit: results in the order they were measured, newest last, and the clinician's free
 // text for the copy and the report.
 class Visit
 {
 public:
     const QList<VisitResult> &results() const { return m_results; }
-    bool isEmpty() const { return m_results.isEmpty(); }
+    // Neither a three-target result nor a Hess test.
+    bool isEmpty() const { return m_results.isEmpty() && m_hessRuns.isEmpty(); }
     // A result that was never measured (no click) is not added.
     void add(const VisitResult &result);
     void remove(qsizetype index);
+    // The Hess tests, one list per opening of the Hess window (an eye each, in the order
+    // tested), oldest first; every test as the window left it, complete or not.
+    const QList<QList<hess::Test>> &hessRuns() const { return m_hessRuns; }
+    QList<hess::Test> hessTests() const;
+    // An opening's tests join the visit as a result does; an empty list adds nothing.
+    void addHessRun(const QList<hess::Test> &tests);
+    // Every target of every Hess test, in the order measured and shown; the pointers hold
+    // until the visit changes.
+    QList<HessPoint> hessPoints() const;
+
     // A new patient: results and free text go.
     void clear();
 
@@ -99,12 +133,16 @@ public:
 
     // The whole visit as the copy gives it: one copy line per result, and as tab-separated
     // values with a header row, one column per field, for a spreadsheet; a lower bound's size
-    // cell carries its mark, "≥23.3".
+    // cell carries its mark, "≥23.3". The Hess points follow the three-target results: as
+    // lines of their own, and as a second table after an empty row.
     QString plainText() const;
     QString tabSeparated() const;
 
 private:
+    QStringList hessTable() const;
+
     QList<VisitResult> m_results;
+    QList<QList<hess::Test>> m_hessRuns;
     bool m_resultsChanged = false;
     // The free text as the last copy, save or print took it.
     QString m_savedIdentifier;

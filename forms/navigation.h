@@ -79,8 +79,8 @@ public:
     virtual clinic::Visit &visit() = 0;
     // Opens the visit's results over the start screen; nothing happens from any other window.
     virtual void showResults() = 0;
-    // Each eye's Hess test as the window leaves it, complete or not; kept as the visit's
-    // results are, while the program runs.
+    // Each eye's Hess test as the window leaves it, complete or not: they join the visit as
+    // one opening's results.
     virtual void keepHessTests(const QList<clinic::hess::Test> &tests) = 0;
     // Starts a new patient from the start screen, as "New patient" in the results does.
     virtual void newPatient() = 0;

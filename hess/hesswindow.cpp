@@ -87,20 +87,19 @@ void HessWindow::Form_Load()
         m_values.distanceCm};
 
     const clinic::Monitor monitor = describeMonitor(m_program.patientScreen());
-    const QString note = displayNote(m_program, monitor,
-        clinic::judgeCalibration(
-            clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor)
-            .note);
+    const clinic::CalibrationJudgement judgement = clinic::judgeCalibration(
+        clinic::readRecords(file), m_values.ScreenH, double(m_values.ScreenV), monitor);
+    const QString note = displayNote(m_program, monitor, judgement.note);
     m_caliNote->setText(note);
     m_caliNote->setVisible(!note.isEmpty());
 
     // Without a calibration to measure lengths by, no target has a place: none is shown rather
     // than every one at the centre.
-    const bool calibrated
-        = std::isfinite(m_screen.screenH) && m_screen.screenH > 0 && m_screen.screenV > 0;
+    m_calibrated = std::isfinite(m_screen.screenH) && m_screen.screenH > 0 && m_screen.screenV > 0;
     const clinic::hess::Eye first
         = m_values.FixEye == 1 ? clinic::hess::Eye::Right : clinic::hess::Eye::Left;
     const auto targets = clinic::hess::targets(m_values.field);
+    const QDateTime openedAt = m_program.now().toUTC();
     m_tests.clear();
     m_steps.clear();
     for (int eye = 0; eye < 2; ++eye) {
@@ -112,9 +111,19 @@ void HessWindow::Form_Load()
         test.screenH = m_values.ScreenH;
         test.screenV = m_values.ScreenV;
         test.calibrationNote = note;
+        test.measuredAt = openedAt;
+        test.monitor = monitor;
+        // Dated only where it was made for this monitor, as the three-target screen dates it.
+        if (judgement.inUse) {
+            test.calibratedBy = clinic::madeText(*judgement.inUse);
+            if (judgement.calibratedHere
+                && (judgement.note == clinic::NoteCase::None
+                    || judgement.note == clinic::NoteCase::FarFromReported))
+                test.calibrationDate = judgement.inUse->date;
+        }
         test.points.resize(targets.size());
         for (int target = 0; target < int(targets.size()); ++target) {
-            if (calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
+            if (m_calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
                 m_steps.push_back({eye, target});
             else
                 test.notOnScreen.append(target);
@@ -129,8 +138,12 @@ void HessWindow::Form_Load()
 void HessWindow::showStep()
 {
     if (m_steps.empty()) {
-        m_progress->setText(
-            tr("No target of this test stands on this screen at %1 cm.").arg(m_values.distanceCm));
+        // Without a calibration no target has a place: the clinician is told that, not that
+        // the screen is too small.
+        m_progress->setText(m_calibrated
+                ? tr("No target of this test stands on this screen at %1 cm.")
+                      .arg(m_values.distanceCm)
+                : tr("Not calibrated: no target can be placed. Calibrate this screen first."));
     } else {
         const Step &step = m_steps[std::min(m_step, m_steps.size() - 1)];
         const clinic::hess::Test &test = m_tests[step.eye];

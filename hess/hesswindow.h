@@ -70,5 +70,7 @@ private:
     // Whether a step was reached, for the tests handed over: an eye not begun is no test.
     std::vector<bool> m_reached;
     bool m_handedOver = false;
+    // Whether the calibration gives the targets a place at all.
+    bool m_calibrated = false;
     bool m_pointerConfined = false;
 };

@@ -1,5 +1,7 @@
 #include "hesschart/hesschart.h"
 
+#include "clinic/format.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 #include <QPainter>
@@ -33,11 +35,6 @@ QString tr(const char *text)
 QString eyeName(Eye eye)
 {
     return eye == Eye::Right ? tr("right eye (OD)") : tr("left eye (OS)");
-}
-
-QString degreesText(double degrees)
-{
-    return QLocale().toString(degrees, 'f', 1) + QChar(0x00B0);
 }
 
 // A direction of gaze in the clinic's words, the patient's right being right.
@@ -78,16 +75,13 @@ QString centreText(const Test &test)
 {
     if (test.points.empty() || !test.points.front())
         return {};
-    const clinic::hess::PointResult &centre = *test.points.front();
+    const clinic::hess::PointDioptres dioptres
+        = clinic::hess::pointDioptres(*test.points.front(), test.screenH, test.screenV);
     QStringList parts;
-    if (auto across = clinic::hess::dioptresAcross(centre.deviation.alpha, test.screenH)) {
-        across->atLeast = centre.bound.acrossAtLeast;
-        parts << across->shown();
-    }
-    if (auto down = clinic::hess::dioptresDown(centre.deviation.beta, test.screenV)) {
-        down->atLeast = centre.bound.downAtLeast;
-        parts << down->shown();
-    }
+    if (dioptres.across)
+        parts << dioptres.across->shown();
+    if (dioptres.down)
+        parts << dioptres.down->shown();
     return parts.join(QStringLiteral("  "));
 }
 
@@ -108,7 +102,8 @@ void paintChart(
     const double side = square.width();
     painter.save();
     QFont font = painter.font();
-    font.setPixelSize(std::max(8, int(titleBand.height() * 0.4)));
+    // Two lines of the longest title fit the band and the chart's width.
+    font.setPixelSize(std::max(8, int(std::min(titleBand.height() * 0.4, side / 14))));
     painter.setFont(font);
     painter.setPen(kPlotColour);
     QString title = eyeName(eye);
@@ -178,7 +173,7 @@ QString largestText(const Test *test)
         return tr("nothing measured");
     const clinic::hess::PointResult &point = *test->points[*largest];
     return tr("%1 looking %2")
-        .arg(degreesText(std::hypot(point.deviation.alpha, point.deviation.beta)),
+        .arg(clinic::degreesText(std::hypot(point.deviation.alpha, point.deviation.beta)),
             gazeText(point.target));
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "clinic/visit.h"
 #include "forms/question.h"
+#include "hesschart/hesschart.h"
 #include "results/report.h"
 #include "results/resultsmodel.h"
 #include "results/visitpicture.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -24,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
@@ -94,6 +97,7 @@ FrmResults::FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *paren
     , m_visit(visit)
     , m_clock(std::move(clock))
     , m_model(new ResultsModel(visit, this))
+    , m_hessModel(new HessResultsModel(visit, this))
 {
     setObjectName(QStringLiteral("FrmResults"));
     setWindowTitle(tr("Results of the visit"));
@@ -203,13 +207,51 @@ FrmResults::FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *paren
 
     auto *summaryLabel = new QLabel(tr("Latest per &target and fixing eye:"));
     summaryLabel->setBuddy(m_summary);
-    auto *side = new QVBoxLayout;
+    auto *threeTargetsSide = new QWidget;
+    auto *side = new QVBoxLayout(threeTargetsSide);
+    side->setContentsMargins({});
     side->addWidget(summaryLabel);
     side->addWidget(m_summary);
     side->addWidget(m_picture, 1);
+
+    m_hessTable = new QTableView;
+    m_hessTable->setModel(m_hessModel);
+    m_hessTable->setObjectName(QStringLiteral("hessResults"));
+    m_hessTable->setAccessibleName(tr("Hess results"));
+    m_hessTable->setAccessibleDescription(
+        tr("Every target of every Hess test of the visit, each eye's in the order shown"));
+    m_hessTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_hessTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_hessTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_hessTable->setTabKeyNavigation(false);
+    m_hessTable->horizontalHeader()->setStretchLastSection(true);
+    m_hessChart = new hesschart::HessChart;
+    m_hessChart->setMinimumSize(kPictureSize);
+
+    // The three targets stay the default view, as they looked before Hess tests were kept.
+    m_filter = new QComboBox;
+    m_filter->setObjectName(QStringLiteral("filter"));
+    m_filter->setAccessibleName(tr("Show"));
+    m_filter->setAccessibleDescription(
+        tr("Which results the table lists: the three targets, or the Hess tests and their "
+           "charts"));
+    m_filter->addItems({QString(), QString()});
+    auto *filterLabel = new QLabel(tr("&Show:"));
+    filterLabel->setBuddy(m_filter);
+    freeText->addRow(filterLabel, m_filter);
+    m_tables = new QStackedWidget;
+    m_tables->addWidget(m_table);
+    m_tables->addWidget(m_hessTable);
+    m_sides = new QStackedWidget;
+    m_sides->addWidget(threeTargetsSide);
+    m_sides->addWidget(m_hessChart);
+    connect(m_filter, &QComboBox::currentIndexChanged, this, &FrmResults::filterChanged);
+    connect(m_hessTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &FrmResults::showHessChart);
+
     auto *middle = new QHBoxLayout;
-    middle->addWidget(m_table, 3);
-    middle->addLayout(side, 2);
+    middle->addWidget(m_tables, 3);
+    middle->addWidget(m_sides, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_remove);
     buttons->addStretch(1);
@@ -245,9 +287,15 @@ FrmResults::FrmResults(clinic::Visit &visit, clinic::Clock clock, QWidget *paren
 
 void FrmResults::showVisit()
 {
+    m_hessModel->reload();
     m_table->resizeColumnsToContents();
+    m_hessTable->resizeColumnsToContents();
     showSummary();
     m_picture->update();
+    showHessChart();
+    // How many of each the visit holds, so that Hess tests are not missed behind the default.
+    m_filter->setItemText(0, tr("Three targets (%1)").arg(m_visit.results().size()));
+    m_filter->setItemText(1, tr("Hess tests (%1)").arg(m_visit.hessTests().size()));
     const bool results = !m_visit.isEmpty();
     m_empty->setVisible(!results);
     for (QPushButton *b : {m_copy, m_pdf, m_print})
@@ -275,7 +323,35 @@ void FrmResults::showSummary()
 
 void FrmResults::selectionChanged()
 {
-    m_remove->setEnabled(m_table->selectionModel()->hasSelection());
+    // A Hess test is kept whole: its points are not removed one by one.
+    m_remove->setEnabled(
+        m_filter->currentIndex() == 0 && m_table->selectionModel()->hasSelection());
+}
+
+// The charts of one opening of the Hess window: the selected point's, else the latest. Eyes of
+// different openings are never drawn as one pair, as their distance or screen may differ.
+void FrmResults::showHessChart()
+{
+    const QList<QList<clinic::hess::Test>> &runs = m_visit.hessRuns();
+    qsizetype shown = runs.size() - 1;
+    const QModelIndexList selected = m_hessTable->selectionModel()->selectedRows();
+    if (!selected.isEmpty()) {
+        const clinic::hess::Test *test = m_hessModel->point(selected.first().row()).test;
+        for (qsizetype run = 0; run < runs.size(); ++run) {
+            for (const clinic::hess::Test &t : runs.at(run)) {
+                if (&t == test)
+                    shown = run;
+            }
+        }
+    }
+    m_hessChart->setTests(shown >= 0 ? runs.at(shown) : QList<clinic::hess::Test> {});
+}
+
+void FrmResults::filterChanged()
+{
+    m_tables->setCurrentIndex(m_filter->currentIndex());
+    m_sides->setCurrentIndex(m_filter->currentIndex());
+    selectionChanged();
 }
 
 // A result removed cannot be brought back: the clinician is asked, and keeping it is the

@@ -4,7 +4,10 @@
 
 #include <QDialog>
 
+class HessResultsModel;
+class QComboBox;
 class QLabel;
+class QStackedWidget;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -14,6 +17,9 @@ class ResultsModel;
 
 namespace clinic {
 class Visit;
+}
+namespace hesschart {
+class HessChart;
 }
 
 // The results of the visit: a table of every result, the latest one per target and fixing eye,
@@ -33,6 +39,8 @@ private:
     void showVisit();
     void showSummary();
     void selectionChanged();
+    void filterChanged();
+    void showHessChart();
 
     void removeResult();
     void copyAll();
@@ -50,6 +58,14 @@ private:
     QTableView *m_table = nullptr;
     QTableWidget *m_summary = nullptr;
     QWidget *m_picture = nullptr;
+    // Three targets or Hess: each with its table and, beside it, its summary and picture or
+    // the Hess charts.
+    QComboBox *m_filter = nullptr;
+    QStackedWidget *m_tables = nullptr;
+    QStackedWidget *m_sides = nullptr;
+    HessResultsModel *m_hessModel = nullptr;
+    QTableView *m_hessTable = nullptr;
+    hesschart::HessChart *m_hessChart = nullptr;
     QPushButton *m_remove = nullptr;
     QPushButton *m_copy = nullptr;
     QPushButton *m_pdf = nullptr;

@@ -4,6 +4,7 @@
 
 #include "clinic/format.h"
 #include "clinic/visit.h"
+#include "hesschart/hesschart.h"
 #include "platform/module.h"
 #include "platform/privacy.h"
 #include "results/logging.h"
@@ -46,6 +47,11 @@ constexpr int kNoteLines = 4;
 // The picture takes what the list of results leaves, up to the height that the page's width
 // gives it: the list shrinks its letters before the picture goes below this.
 constexpr double kPictureMinMm = 85;
+// A Hess page: its charts stand at a fixed place below the page's top, whatever the lines above
+// them hold, so that a point of a chart has the same place on every report; the tables of each
+// eye's points fill what is left under them.
+constexpr double kHessChartsTopMm = 60;
+constexpr double kHessChartsHeightMm = 115;
 // Letters are sized in whole device pixels: at 600 per inch a size is off by 0.02 mm at most.
 constexpr int kPdfDpi = 600;
 
@@ -74,22 +80,26 @@ QString monitorText(const clinic::Monitor &monitor)
     return parts.isEmpty() ? tr("an unnamed monitor") : parts.join(QLatin1Char(' '));
 }
 
+QString calibrationLine(
+    double screenH, double screenV, const QDate &date, const clinic::Monitor &monitor)
+{
+    QString text = tr("%1 x %2 px per 150 mm")
+                       .arg(clinic::numberAsHeld(screenH), clinic::numberAsHeld(screenV));
+    text += date.isValid()
+        ? tr(", made %1 on %2").arg(date.toString(Qt::ISODate), monitorText(monitor))
+        : tr(", on %1").arg(monitorText(monitor));
+    return text;
+}
+
 QString calibrationText(const clinic::VisitResult &result)
 {
-    QString text
-        = tr("%1 x %2 px per 150 mm")
-              .arg(clinic::numberAsHeld(result.screenH), clinic::numberAsHeld(result.screenV));
-    text += result.calibrationDate.isValid()
-        ? tr(", made %1 on %2")
-              .arg(result.calibrationDate.toString(Qt::ISODate), monitorText(result.monitor))
-        : tr(", on %1").arg(monitorText(result.monitor));
     // Its note, where the calibration was not made for this screen, stands with each result.
-    return text;
+    return calibrationLine(result.screenH, result.screenV, result.calibrationDate, result.monitor);
 }
 
 // Every distinct value in the visit's order: a visit is usually measured with one of each, and
 // the page says so once.
-template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
+template<typename Text> QStringList distinctValues(const clinic::Visit &visit, Text text)
 {
     QStringList values;
     for (const clinic::VisitResult &result : visit.results()) {
@@ -97,7 +107,11 @@ template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
         if (!values.contains(value))
             values << value;
     }
-    return values.join(QStringLiteral("; "));
+    return values;
+}
+template<typename Text> QString distinct(const clinic::Visit &visit, Text text)
+{
+    return distinctValues(visit, text).join(QStringLiteral("; "));
 }
 
 class Page
@@ -116,6 +130,7 @@ public:
     double bottom() const { return m_area.bottom(); }
     const QRectF &area() const { return m_area; }
     void skip(double height) { m_y += height; }
+    void moveTo(double y) { m_y = y; }
 
     void setFont(double heightMm, bool bold = false)
     {
@@ -188,12 +203,18 @@ public:
     // A table whose columns take these shares of the width; the header is bold.
     void row(const QStringList &cells, const QList<double> &shares, double height, bool header)
     {
+        rowAt(m_area.left(), m_area.width(), cells, shares, height, header);
+    }
+    // The same within a column of the page, from `left` across `across`.
+    void rowAt(double left, double across, const QStringList &cells, const QList<double> &shares,
+        double height, bool header)
+    {
         QFont font = m_painter.font();
         font.setBold(header);
         m_painter.setFont(font);
-        double x = m_area.left();
+        double x = left;
         for (qsizetype i = 0; i < cells.size(); ++i) {
-            const double width = m_area.width() * shares.at(i);
+            const double width = across * shares.at(i);
             text(QRectF(x, m_y, width - mm(1.5), height), cells.at(i));
             x += width;
         }
@@ -259,6 +280,129 @@ void drawResults(Page &page, const clinic::Visit &visit, double room)
     }
 }
 
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("Kelvane") : name;
+}
+
+void drawFooter(QPainter &painter, Page &page, const QDateTime &madeAt)
+{
+    page.setFont(kSmallMm);
+    const QRectF footerLine(page.area().left(), page.bottom() - page.lineHeight(),
+        page.area().width(), page.lineHeight());
+    painter.save();
+    painter.setPen(QColor(0x60, 0x60, 0x60));
+    page.text(footerLine,
+        tr("%1 %2, report made %3")
+            .arg(programName(), QCoreApplication::applicationVersion(),
+                clinic::dateTimeText(madeAt)));
+    painter.restore();
+}
+
+void drawTitle(Page &page, const QString &title)
+{
+    page.setFont(kTitleMm, true);
+    page.text(
+        QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()), title);
+    page.skip(page.lineHeight());
+    page.rule(0.3);
+    page.skip(page.mm(2));
+}
+
+QString hessTestText(const clinic::hess::Test &test)
+{
+    int measured = 0;
+    for (const std::optional<clinic::hess::PointResult> &point : test.points)
+        measured += point ? 1 : 0;
+    QString text = tr("%1: %2 field, %3 of %4 points measured")
+                       .arg(clinic::hessEyesText(test), clinic::fieldName(test.field),
+                           QString::number(measured), QString::number(test.points.size()));
+    if (!test.skipped.isEmpty())
+        text += tr(", %1 skipped").arg(QString::number(test.skipped.size()));
+    if (!test.notOnScreen.isEmpty())
+        text += tr(", %1 not on this screen").arg(QString::number(test.notOnScreen.size()));
+    text += test.complete ? tr("; complete") : tr("; INCOMPLETE: left half way");
+    return text;
+}
+
+// One eye's points in a column under its chart: every target, measured or why not.
+void drawHessPoints(Page &page, double left, double width, double top, double room,
+    const clinic::hess::Test *test, const clinic::Visit &visit)
+{
+    page.moveTo(top);
+    if (!test)
+        return;
+    QList<clinic::HessPoint> points;
+    for (const clinic::HessPoint &point : visit.hessPoints()) {
+        if (point.test == test)
+            points << point;
+    }
+    page.setFont(kSmallMm);
+    double height = page.lineHeight();
+    const double needed = double(points.size() + 1) * height;
+    if (needed > room) {
+        page.setFont(kSmallMm * room / needed);
+        height = std::min(page.lineHeight(), room / double(points.size() + 1));
+    }
+    const QList<double> shares = {0.25, 0.33, 0.23, 0.19};
+    page.rowAt(left, width, {tr("Target"), tr("Measured"), tr("Horizontal"), tr("Vertical")},
+        shares, height, true);
+    for (const clinic::HessPoint &point : points) {
+        const clinic::hess::Angles target = clinic::hess::kTargets[point.target].gaze;
+        QStringList cells = {clinic::degreesText(target.alpha) + QLatin1Char(' ')
+            + clinic::degreesText(target.beta)};
+        if (const clinic::hess::PointResult *r = point.result()) {
+            const clinic::hess::PointDioptres dioptres
+                = clinic::hess::pointDioptres(*r, test->screenH, test->screenV);
+            cells << clinic::degreesText(r->measured.alpha) + QLatin1Char(' ')
+                    + clinic::degreesText(r->measured.beta)
+                  << clinic::shownText(dioptres.across) << clinic::shownText(dioptres.down);
+        } else {
+            cells << clinic::hessStateText(point.state()) << QString() << QString();
+        }
+        page.rowAt(left, width, cells, shares, height, false);
+    }
+}
+
+// The charts of one opening of the Hess window, left eye's on the left, with each eye's points
+// beneath its chart.
+void drawHessPage(
+    QPainter &painter, Page &page, const clinic::Visit &visit, const QList<clinic::hess::Test> &run)
+{
+    drawTitle(page, tr("Hess test"));
+    const clinic::hess::Test &first = run.constFirst();
+    page.field(tr("Patient:"), visit.identifier);
+    page.field(tr("Measured:"),
+        tr("%1; viewing distance %2 cm")
+            .arg(clinic::dateTimeText(first.measuredAt), QString::number(first.distanceCm)));
+    page.field(tr("Calibration:"),
+        calibrationLine(
+            first.screenH, double(first.screenV), first.calibrationDate, first.monitor));
+    if (!first.calibratedBy.isEmpty())
+        page.field(QString(), first.calibratedBy);
+    if (!first.calibrationNote.isEmpty())
+        page.field(QString(), QStringLiteral("* ") + first.calibrationNote);
+    for (qsizetype i = 0; i < run.size(); ++i)
+        page.wrapped(i == 0 ? tr("Eyes:") : QString(), hessTestText(run.at(i)), 2);
+
+    const double chartsTop = page.area().top() + page.mm(kHessChartsTopMm);
+    const QRectF charts(page.area().left(), chartsTop, page.area().width(),
+        std::min(page.mm(kHessChartsHeightMm), page.bottom() - chartsTop));
+    painter.save();
+    hesschart::paintCharts(painter, charts, run);
+    painter.restore();
+
+    page.setFont(kSmallMm);
+    const double footer = page.lineHeight() + page.mm(2);
+    const double top = charts.bottom() + page.mm(3);
+    const double room = std::max(0.0, page.bottom() - footer - top);
+    const hesschart::Layout at = hesschart::layout(charts);
+    const hesschart::Pair pair = hesschart::latestPerEye(run);
+    drawHessPoints(page, at.left.left(), at.left.width(), top, room, pair.left, visit);
+    drawHessPoints(page, at.right.left(), at.right.width(), top, room, pair.right, visit);
+}
+
 QPageSize pageSizeForLocale()
 {
     return QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize(QPageSize::Letter)
@@ -268,12 +412,6 @@ QPageSize pageSizeForLocale()
 QString cannotWrite(const QString &path, const QString &why)
 {
     return tr("Cannot write the report %1:\n%2").arg(QDir::toNativeSeparators(path), why);
-}
-
-QString programName()
-{
-    const QString name = QCoreApplication::applicationName();
-    return name.isEmpty() ? QStringLiteral("Kelvane") : name;
 }
 
 } // namespace
@@ -291,19 +429,15 @@ base::Expected<void> paintReport(
     // The page's printable area, as the device's page layout leaves it, in its own pixels.
     Page page(painter, QRectF(0, 0, device.width(), device.height()), device.logicalDpiY());
 
-    page.setFont(kTitleMm, true);
-    page.text(QRectF(page.area().left(), page.top(), page.area().width(), page.lineHeight()),
-        tr("Squint measurement in prism dioptres"));
-    page.skip(page.lineHeight());
-    page.rule(0.3);
-    page.skip(page.mm(2));
+    drawTitle(page, tr("Squint measurement in prism dioptres"));
 
     page.field(tr("Patient:"), visit.identifier);
     page.wrapped(tr("Note:"), visit.note, kNoteLines);
     const QList<clinic::VisitResult> &results = visit.results();
     page.field(tr("Measured:"),
         results.isEmpty()
-            ? tr("no result")
+            ? (visit.hessRuns().isEmpty() ? tr("no result")
+                                          : tr("no three-target result; the Hess tests follow"))
             : (results.size() == 1 ? clinic::dateTimeText(results.first().measuredAt)
                                    : tr("%1 to %2")
                                          .arg(clinic::dateTimeText(results.first().measuredAt),
@@ -311,7 +445,11 @@ base::Expected<void> paintReport(
     page.field(tr("Glasses:"), distinct(visit, [](const clinic::VisitResult &r) {
         return clinic::glassesName(r.glasses);
     }));
-    page.field(tr("Calibration:"), distinct(visit, calibrationText));
+    // Each calibration of the visit on a line of its own, whole: a second one run on after the
+    // first would be cut off with its date and monitor.
+    const QStringList calibrations = distinctValues(visit, calibrationText);
+    for (qsizetype i = 0; i < calibrations.size(); ++i)
+        page.field(i == 0 ? tr("Calibration:") : QString(), calibrations.at(i));
     // Under it, when and by whom each calibration was made, as its record says.
     QStringList made;
     for (const clinic::VisitResult &result : results) {
@@ -362,16 +500,17 @@ base::Expected<void> paintReport(
     page.skip(pictureHeight + page.mm(3));
     drawResults(page, visit, page.bottom() - footer - page.top());
 
-    page.setFont(kSmallMm);
-    const QRectF footerLine(page.area().left(), page.bottom() - page.lineHeight(),
-        page.area().width(), page.lineHeight());
-    painter.save();
-    painter.setPen(QColor(0x60, 0x60, 0x60));
-    page.text(footerLine,
-        tr("%1 %2, report made %3")
-            .arg(programName(), QCoreApplication::applicationVersion(),
-                clinic::dateTimeText(madeAt)));
-    painter.restore();
+    drawFooter(painter, page, madeAt);
+
+    // A page of its own for each opening of the Hess window.
+    for (const QList<clinic::hess::Test> &run : visit.hessRuns()) {
+        if (!device.newPage())
+            return base::unexpected(
+                tr("The report could not be drawn: the printer or the file refused a page."));
+        Page hessPage(painter, QRectF(0, 0, device.width(), device.height()), device.logicalDpiY());
+        drawHessPage(painter, hessPage, visit, run);
+        drawFooter(painter, hessPage, madeAt);
+    }
 
     if (!painter.end())
         return base::unexpected(

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "clinic/visit.h"
 
-namespace clinic {
-class Visit;
-}
+#include <QAbstractTableModel>
+#include <QList>
 
 // The visit's results as a table, one row per result, newest last: what the Results window
 // lists. Removing a row removes the result from the visit.
@@ -44,4 +43,43 @@ public:
 
 private:
     clinic::Visit &m_visit;
+};
+
+// The visit's Hess tests as a table, one row per target of each eye's test, in the order
+// measured and shown: what the Results window lists under its Hess filter. A test left half
+// way says so in every row.
+class HessResultsModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        Time,
+        Test,
+        EyePlotted,
+        FixingEye,
+        Field,
+        Target,
+        Point,
+        Deviation,
+        Across,
+        Down,
+        CalibrationNote,
+        Columns
+    };
+
+    explicit HessResultsModel(const clinic::Visit &visit, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(
+        int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The visit changed: its points are read anew.
+    void reload();
+    const clinic::HessPoint &point(int row) const { return m_points.at(row); }
+
+private:
+    const clinic::Visit &m_visit;
+    QList<clinic::HessPoint> m_points;
 };

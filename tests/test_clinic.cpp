@@ -4,6 +4,7 @@
 #include "clinic/calibration.h"
 #include "clinic/calibrationjudgement.h"
 #include "clinic/visit.h"
+#include "hessfixture.h"
 #include "settings/ini.h"
 
 #include <QFile>
@@ -967,6 +968,68 @@ private Q_SLOTS:
         QCOMPARE(visit.plainText().count(QLatin1Char('\n')), 3);
     }
 
+    // The Hess points in the copy, each with its eyes, field, angles, deviation, calibration and
+    // distance; skipped, not on this screen and not measured said as such; a test left half way
+    // marked on each of its lines and rows.
+    void visitCopiesHessPoints()
+    {
+        clinic::Visit visit;
+        visit.addHessRun(hessfixture::run());
+        const QString common = QStringLiteral(
+            "; calibration 567 x 600 px per 150 mm; viewing distance 60 cm; calibration made on "
+            "another screen (1280 x 1024)");
+        const QString os = QStringLiteral("2026-03-02 10:40  Hess OS plotted, OD fixing, inner "
+                                          "field, target α ");
+        const QString od = QStringLiteral("2026-03-02 10:40  Hess OD plotted, OS fixing, inner "
+                                          "field, target α ");
+        const QStringList lines = visit.plainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 19); // 9 points of each eye and the final line break
+        QCOMPARE(lines.mid(0, 3),
+            QStringList({os
+                    + QStringLiteral("0.0° β 0.0°: measured α 2.0° β -3.0°, deviation α 2.0° β "
+                                     "-3.0° = BL 3.5 BU 5.2 (prism dioptres)")
+                    + common,
+                os + QStringLiteral("0.0° β 15.0°: skipped") + common,
+                os
+                    + QStringLiteral("15.0° β 15.0°: measured α 17.0° β 12.0°, deviation α 2.0° "
+                                     "β -3.0° = BL ≥3.5 BU 5.2 (prism dioptres)")
+                    + common}));
+        QCOMPARE(lines.at(3),
+            os
+                + QStringLiteral("15.0° β 0.0°: measured α 15.5° β 0.5°, deviation α 0.5° β 0.5° "
+                                 "= BL 0.9 BD 0.9 (prism dioptres)")
+                + common);
+        QCOMPARE(lines.at(8), os + QStringLiteral("-15.0° β 15.0°: not on this screen") + common);
+        QCOMPARE(lines.mid(9, 2),
+            QStringList({od
+                    + QStringLiteral("0.0° β 0.0°: measured α -1.0° β 1.0°, deviation α -1.0° β "
+                                     "1.0° = BR 1.7 BD 1.7 (prism dioptres)")
+                    + common + QStringLiteral("; test incomplete"),
+                od + QStringLiteral("0.0° β 15.0°: not measured") + common
+                    + QStringLiteral("; test incomplete")}));
+
+        // The table: the three targets' header alone, an empty row, then the Hess table.
+        const QStringList rows = visit.tabSeparated().split(QLatin1Char('\n'));
+        QCOMPARE(rows.size(), 22);
+        QCOMPARE(rows.at(1), QString());
+        const auto cells = [&](int row) { return rows.at(row).split(QLatin1Char('\t')); };
+        QCOMPARE(cells(2).mid(2, 7),
+            QStringList({"Hess test", "Eye plotted", "Fixing eye", "Field", "Target α (°, right +)",
+                "Target β (°, up +)", "Point"}));
+        const QString note = hessfixture::kNote;
+        QCOMPARE(cells(5),
+            QStringList({"", "2026-03-02 10:40", "complete", "OS", "OD", "inner", "15.0°", "15.0°",
+                "measured", "17.0°", "12.0°", "2.0°", "-3.0°", "BL", "≥3.5", "BU", "5.2", "567",
+                "600", note, "60", ""}));
+        QCOMPARE(cells(4),
+            QStringList({"", "2026-03-02 10:40", "complete", "OS", "OD", "inner", "0.0°", "15.0°",
+                "skipped", "", "", "", "", "", "", "", "", "567", "600", note, "60", ""}));
+        QCOMPARE(cells(12).mid(0, 17),
+            QStringList({"", "2026-03-02 10:40", "incomplete", "OD", "OS", "inner", "0.0°", "0.0°",
+                "measured", "-1.0°", "1.0°", "-1.0°", "1.0°", "BR", "1.7", "BD", "1.7"}));
+        QCOMPARE(cells(13).at(8), QStringLiteral("not measured"));
+    }
+
     // Whether leaving or a new patient must ask: results the clinician has not copied, saved or
     // printed since they last changed. Steps: "add", "remove <index>", "saved" (Copy all, a PDF,
     // a print), "identifier <text>", "note <text>", "clear".
@@ -988,6 +1051,11 @@ private Q_SLOTS:
         QTest::newRow("free text alone") << QStringList {"identifier K-42", "note x"} << false;
         QTest::newRow("new patient's identifier")
             << QStringList {"add", "saved", "clear", "identifier K-43"} << false;
+        // A Hess test is a result like any other, complete or left half way.
+        QTest::newRow("a Hess run") << QStringList {"hess"} << true;
+        QTest::newRow("a Hess run saved") << QStringList {"add", "hess", "saved"} << false;
+        QTest::newRow("a Hess run after the save") << QStringList {"add", "saved", "hess"} << true;
+        QTest::newRow("a Hess run, new patient") << QStringList {"hess", "clear"} << false;
     }
     void visitUnsaved()
     {
@@ -1005,6 +1073,8 @@ private Q_SLOTS:
                 visit.remove(rest.toInt());
             else if (word == QLatin1String("saved"))
                 visit.markSaved();
+            else if (word == QLatin1String("hess"))
+                visit.addHessRun(hessfixture::run());
             else if (word == QLatin1String("identifier"))
                 visit.identifier = rest;
             else if (word == QLatin1String("note"))

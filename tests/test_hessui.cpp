@@ -4,15 +4,21 @@
 // pixels on the 1024 x 768 screen, where the inner field fits and the outer does not.
 #include "hess/hesswindow.h"
 #include "hesschart/hesschart.h"
+#include "results/frmresults.h"
 #include "start/frmstart.h"
 #include "tests/testmain.h"
 #include "tests/testsupport.h"
 
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QWindow>
 
 using clinic::hess::Eye;
@@ -119,7 +125,8 @@ private Q_SLOTS:
     }
 
     // Esc half way through the first eye of a 25-point test (reached by Ctrl+H): the points
-    // measured stay, the outer field is listed as not on this screen, and the test is partial.
+    // measured stay, the outer field is listed as not on this screen, and the test is partial;
+    // the visit holds it as a result to keep, list and copy.
     void escapeHalfWay()
     {
         HessWindow *window = openFromStart(true, true);
@@ -141,6 +148,60 @@ private Q_SLOTS:
         QCOMPARE(test.notOnScreen, outer);
         QVERIFY(test.points[3] && !test.points[4]);
         QVERIFY(near(test.points[3]->measured.alpha, 15) && near(test.points[3]->measured.beta, 0));
+
+        // The partial test is a result of the visit: Esc on the start screen asks, Enter stays.
+        auto *start = currentWindow<frmstart>();
+        {
+            testsupport::DialogAnswer<QMessageBox> asked(
+                [](QMessageBox *box) { testsupport::answerBox(box, QStringLiteral("Enter")); });
+            QTest::keyClick(start, Qt::Key_Escape);
+            QCOMPARE(asked.count(), 1);
+        }
+        QVERIFY(!m_program->ended());
+
+        // The Results window opens on the three targets, as it always has; its Hess filter lists
+        // the test's 25 targets alone, each marked incomplete, with the charts beside them.
+        QTest::keyClick(start, Qt::Key_R, Qt::ControlModifier);
+        auto *results = start->findChild<FrmResults *>();
+        QVERIFY(results && QTest::qWaitForWindowExposed(results));
+        auto *filter = results->findChild<QComboBox *>(QStringLiteral("filter"));
+        auto *table = results->findChild<QTableView *>(QStringLiteral("results"));
+        auto *hessTable = results->findChild<QTableView *>(QStringLiteral("hessResults"));
+        auto *charts = results->findChild<QWidget *>(QStringLiteral("hessChart"));
+        QCOMPARE(filter->currentIndex(), 0);
+        QVERIFY(table->isVisible() && !hessTable->isVisible() && !charts->isVisible());
+        QCOMPARE(table->model()->rowCount(), 0);
+        filter->setCurrentIndex(1);
+        QVERIFY(!table->isVisible() && hessTable->isVisible() && charts->isVisible());
+        const QAbstractItemModel *rows = hessTable->model();
+        QCOMPARE(rows->rowCount(), 25);
+        const auto row = [&](int r) {
+            QStringList cells;
+            for (int c = 0; c < rows->columnCount(); ++c)
+                cells << rows->index(r, c).data().toString();
+            return cells.mid(1); // the time is the clock's
+        };
+        QCOMPARE(row(1),
+            QStringList({"incomplete", "OS", "OD", "inner", "0.0°  15.0°", "0.0°  15.0°",
+                "0.0°  0.0°", "BL: 0.0", "BU: 0", "not calibrated for this screen"}));
+        QCOMPARE(row(4),
+            QStringList({"incomplete", "OS", "OD", "inner", "15.0°  -15.0°", "not measured", "", "",
+                "", "not calibrated for this screen"}));
+        QCOMPARE(row(24).mid(3, 3), QStringList({"outer", "-15.0°  30.0°", "not on this screen"}));
+
+        // Copied, the visit goes without a question.
+        QTest::mouseClick(
+            results->findChild<QPushButton *>(QStringLiteral("CopyAll")), Qt::LeftButton);
+        QVERIFY(QGuiApplication::clipboard()->text().contains(
+            QStringLiteral("Hess OS plotted, OD fixing, outer field, target α -15.0° β 30.0°: not "
+                           "on this screen")));
+        QTest::keyClick(results, Qt::Key_Escape);
+        QTRY_VERIFY(!start->findChild<FrmResults *>());
+        testsupport::DialogAnswer<QMessageBox> asked(
+            [](QMessageBox *box) { testsupport::answerBox(box, QStringLiteral("Enter")); });
+        QTest::keyClick(start, Qt::Key_Escape);
+        QCOMPARE(asked.count(), 0);
+        QVERIFY(m_program->ended());
     }
 
     // The charts in a 1000 x 600 area: a title band of 50 pixels, squares of 450 at x 25 and

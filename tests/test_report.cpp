@@ -1,6 +1,7 @@
 // The visit's report as a file: the PDF is read back as text with poppler's pdftotext, as a
 // clinic's record system or a reader would, and its pages and paper with pdfinfo.
 #include "clinic/visit.h"
+#include "hessfixture.h"
 #include "platform/privacy.h"
 #include "results/report.h"
 #include "results/visitpicture.h"
@@ -160,6 +161,7 @@ private Q_SLOTS:
     void pictureReadsBackFromThePdf();
     void pictureSetsEachResultWhereTheCrossStood_data();
     void pictureSetsEachResultWhereTheCrossStood();
+    void hessChartsOnAPageOfTheirOwn();
 
 private:
     QTemporaryDir m_dir;
@@ -261,7 +263,10 @@ void TestReport::pdfHoldsTheVisit()
         qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Glasses: OD red, OS blue; OD blue, OS red")),
         qPrintable(text));
-    QVERIFY2(text.contains(QStringLiteral("at 1024 x 768; 567 x 600")), qPrintable(text));
+    // Each calibration whole on its own line, the second with its date and monitor.
+    QVERIFY2(lines.contains(
+                 QStringLiteral("567 x 600 px per 150 mm, made 2026-01-15 on DP-1 at 1024 x 768")),
+        qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("kelvane %1, report made 2026-03-02 11:05")
                                .arg(QCoreApplication::applicationVersion())),
         qPrintable(text));
@@ -642,6 +647,57 @@ void TestReport::pictureSetsEachResultWhereTheCrossStood()
     QCOMPARE(image.pixel(point + outwards) == black, !arrow.isNull());
     QVERIFY(arrow.isNull() || image.pixel(arrow) == black);
     QVERIFY(image.pixel(point - outwards) != black);
+}
+
+// A Hess run gets a second page: the left eye's chart on the left, the right eye's on the right,
+// the test left half way marked, each eye's points beneath. The charts stand 60 mm under the top
+// of A4's printable area (15 mm margins), 115 mm high: a title band of 9.583 mm, squares of
+// 85.5 mm from x 15 and 109.5 mm, y 84.583 mm, 50.012 mm from a centre to tan 1 (the grid's 35
+// degrees reach 42.75 mm). At 150 dpi the left eye's (17, 12) stands at pixel (431.3, 686.3),
+// the right eye's (-1, 1) at (894.0, 746.8).
+void TestReport::hessChartsOnAPageOfTheirOwn()
+{
+    clinic::Visit visit = fourResults();
+    visit.addHessRun(hessfixture::run());
+    const QString path = m_dir.filePath(QStringLiteral("hess.pdf"));
+    const QString error = testsupport::failure(saveReportPdf(path, visit, kMadeAt));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("^Pages:\\s+2$"), QRegularExpression::MultilineOption)),
+        qPrintable(info));
+
+    const QString text = run(QStringLiteral("pdftotext"),
+        {QStringLiteral("-layout"), QStringLiteral("-f"), QStringLiteral("2"),
+            QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")})
+                             .simplified();
+    for (const QString &expected :
+        {QStringLiteral("OS plotted, OD fixing: inner field, 7 of 9 points measured, 1 "
+                        "skipped, 1 not on this screen; complete"),
+            QStringLiteral("OD plotted, OS fixing: inner field, 1 of 9 points measured; "
+                           "INCOMPLETE: left half way"),
+            QStringLiteral("Calibration: 567 x 600 px per 150 mm, on DP-1 at 1024 x 768 * "
+                           "calibration made on another screen (1280 x 1024)"),
+            QStringLiteral("15.0° 15.0° 17.0° 12.0° BL: ≥3.5 BU: 5.2"),
+            QStringLiteral("0.0° 0.0° -1.0° 1.0° BR: 1.7 BD: 1.7"),
+            QStringLiteral("-15.0° 15.0° not on this screen")})
+        QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral("\n\n") + text));
+    // The chart of the test left half way says so in its title.
+    QCOMPARE(text.count(QStringLiteral("(incomplete)")), 1);
+
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-f"), QStringLiteral("2"),
+            QStringLiteral("-l"), QStringLiteral("2"), QStringLiteral("-png"), path,
+            m_dir.filePath(QStringLiteral("hess"))});
+    QVERIFY(render.waitForFinished(30000) && render.exitCode() == 0);
+    const QImage page(m_dir.filePath(QStringLiteral("hess-2.png")));
+    QVERIFY(!page.isNull());
+    const auto black = [&](QPoint at) { return QColor(page.pixel(at)).lightness() < 60; };
+    QVERIFY(black({431, 686}));
+    QVERIFY(!black({989, 686})); // the same direction on the right eye's chart: nothing
+    QVERIFY(black({894, 747}));
+    QVERIFY(!black({336, 747}));
 }
 
 KELVANE_TEST_MAIN(TestReport)
