@@ -92,8 +92,11 @@ sed 's/^/    /' "$E2E_WORK/lintian.log"
     fail "apt-get install failed: $(cat "$E2E_WORK/apt.log")"
 
 files=$(dpkg -L kelvane | while read -r path; do [[ -d $path && ! -L $path ]] || echo "$path"; done | sort)
+# The program's own folder: the program and its print module, nothing else.
+PROGRAM_FILES=$'kelvane\nkelvane-print.so'
 expected="/usr/bin/kelvane
 $FOLDER/kelvane
+$FOLDER/kelvane-print.so
 /usr/share/applications/$APP.desktop
 /usr/share/doc/kelvane/changelog.Debian.gz
 /usr/share/doc/kelvane/copyright
@@ -175,7 +178,7 @@ ended_with 0 "$KELVANE_PID" "the group member's Exit"
 expect_file "$INI" "$DEFAULT_SETTINGS"
 [[ $(stat -c '%U %G %A' "$INI") == "$MEMBER kelvane -rw-rw-r--" ]] ||
     fail "the saved settings file is $(stat -c '%U %G %A' "$INI")"
-[[ $(ls -A "$FOLDER") == kelvane ]] || fail "the program wrote into its own folder: $(ls -A "$FOLDER")"
+[[ $(ls -A "$FOLDER") == "$PROGRAM_FILES" ]] || fail "the program wrote into its own folder: $(ls -A "$FOLDER")"
 echo "ok: a member of the group started kelvane from the PATH and saved the shared settings in $STATE"
 
 # A member may save the settings, and nothing more: the program, and Qt's plugin folders beside
@@ -190,7 +193,7 @@ for attempt in "cp $E2E_WORK/planted $FOLDER/kelvane" "mv $FOLDER/kelvane $FOLDE
         fail "a member of the group could: $attempt"
     fi
 done
-[[ $(ls -A "$FOLDER") == kelvane ]] || fail "a member added to the program folder: $(ls -A "$FOLDER")"
+[[ $(ls -A "$FOLDER") == "$PROGRAM_FILES" ]] || fail "a member added to the program folder: $(ls -A "$FOLDER")"
 ! cmp -s "$FOLDER/kelvane" "$E2E_WORK/planted" || fail "a member replaced the program"
 if as "$OUTSIDER" cat "$INI" >/dev/null 2>&1 || as "$OUTSIDER" ls "$STATE" >/dev/null 2>&1 ||
     as "$OUTSIDER" flock -n -x "$LOCK" true 2>/dev/null; then
