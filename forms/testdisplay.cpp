@@ -1,5 +1,6 @@
 #include "forms/testdisplay.h"
 
+#include "clinic/hess.h"
 #include "forms/frmpicture.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
@@ -59,4 +60,16 @@ QString displayNote(Navigation &program, const clinic::Monitor &monitor, clinic:
                 monitor, describeOtherMonitors(program.patientScreen())))};
     notes.removeAll(QString());
     return notes.join(QStringLiteral("; "));
+}
+
+void readOpeningValues(
+    Navigation &program, const settings::Snapshot &file, settings::Values &values, int &distanceCm)
+{
+    if (const std::optional<UnsavedSettings> &unsaved = program.unsaved()) {
+        values = unsaved->values;
+        distanceCm = unsaved->distanceCm;
+    } else {
+        settings::readAll(file, values);
+        distanceCm = clinic::hess::viewingDistance(file).cm;
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clinic/calibrationjudgement.h"
+#include "settings/ini.h"
 
 #include <QPixmap>
 #include <QString>
@@ -22,6 +23,11 @@ struct Marks
 // Glasses that are none of the four pairs choose nothing.
 // The ring pictures come from the program's picture holder, loaded for them.
 std::optional<Marks> fixingMarks(double filter, bool odFixes, Navigation &program);
+
+// The values a test display opens with: those the start screen has just saved, read from `file`,
+// or where that save failed the ones it showed; the viewing distance beside them.
+void readOpeningValues(
+    Navigation &program, const settings::Snapshot &file, settings::Values &values, int &distanceCm);
 
 // The note beside the results and in the copied line; empty where the calibration was made on
 // this monitor at this resolution and agrees with the size the monitor reports.

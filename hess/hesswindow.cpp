@@ -73,13 +73,7 @@ void HessWindow::Form_Load()
     // As the measurement screen reads them: the start screen has just saved them, or shows the
     // values whose save failed.
     const settings::Snapshot file(m_program.programFolder());
-    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
-        static_cast<settings::Values &>(m_values) = unsaved->values;
-        m_values.distanceCm = unsaved->distanceCm;
-    } else {
-        settings::readAll(file, m_values);
-        m_values.distanceCm = clinic::hess::viewingDistance(file).cm;
-    }
+    readOpeningValues(m_program, file, m_values, m_values.distanceCm);
 
     // Real screen pixels: the targets' places are lengths on this monitor by its calibration.
     const platform::ScreenSize size = platform::screenSize(m_program.patientScreen());

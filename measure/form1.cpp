@@ -164,13 +164,7 @@ void Form1::Form_Load()
     // its save failed, they are the values it showed. The file is read once: the calibration's
     // records come from the same moment of it.
     const settings::Snapshot file(m_program.programFolder());
-    if (const std::optional<UnsavedSettings> &unsaved = m_program.unsaved()) {
-        static_cast<settings::Values &>(m_values) = unsaved->values;
-        m_values.distanceCm = unsaved->distanceCm;
-    } else {
-        settings::readAll(file, m_values);
-        m_values.distanceCm = clinic::hess::viewingDistance(file).cm;
-    }
+    readOpeningValues(m_program, file, m_values, m_values.distanceCm);
 
     // The ring in the colour of the fixing eye's filter, the pointer in the colour of
     // the other eye's. Glasses that are none of the four pairs choose nothing; the box keeps its
