@@ -183,13 +183,14 @@ void orderFocus(const QList<std::pair<int, QWidget *>> &tabStops)
 void groupOptions(const QList<QObject *> &created, std::span<const Control> table)
 {
     for (qsizetype f = 0; f < created.size(); ++f) {
-        if (table[f].kind != Kind::Frame)
+        if (table[std::size_t(f)].kind != Kind::Frame)
             continue;
         QList<std::pair<int, QRadioButton *>> options;
         for (qsizetype o = 0; o < created.size(); ++o) {
-            if (table[o].kind == Kind::Option && table[o].container
-                && created[f]->objectName() == QLatin1String(table[o].container))
-                options.append({table[o].tab, static_cast<QRadioButton *>(created[o])});
+            const Control &row = table[std::size_t(o)];
+            if (row.kind == Kind::Option && row.container
+                && created[f]->objectName() == QLatin1String(row.container))
+                options.append({row.tab, static_cast<QRadioButton *>(created[o])});
         }
         std::stable_sort(options.begin(), options.end(),
             [](const auto &a, const auto &b) { return a.first < b.first; });

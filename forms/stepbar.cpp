@@ -126,7 +126,7 @@ void StepBar::mousePressEvent(QMouseEvent *event)
         QStyle::CC_ScrollBar, &option, event->position().toPoint(), this);
     if (arrow != QStyle::SC_ScrollBarSubLine && arrow != QStyle::SC_ScrollBarAddLine)
         return;
-    m_pressed = arrow;
+    m_pressed = static_cast<int>(arrow);
     m_pointerOutside = false;
     // One step at once; held down, the arrow repeats one step at a time, as the toolkit's own
     // scroll bars do.

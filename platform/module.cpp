@@ -60,7 +60,7 @@ base::Expected<void *> moduleSymbol(QByteArrayView name, const char *symbol)
     const QByteArray path = programFolder() + '/' + name.toByteArray();
     void *handle = loaded.value(path);
     if (!handle) {
-        const base::Expected<void *> opened = load(path);
+        base::Expected<void *> opened = load(path);
         if (!opened)
             return opened;
         handle = loaded.insert(path, *opened).value();
