@@ -44,10 +44,10 @@ class TestHessUi final : public testsupport::ProgramTest
     Q_OBJECT
 
 private:
-    HessWindow *openFromStart(bool outer, bool byKey)
+    HessWindow *openFromStart(bool outer, bool byKey, const QByteArray &distance = "60")
     {
-        m_folder->writeSettings("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 1\n[Screen]\nSCREENH= "
-                                "300\nSCREENV= 300\n");
+        m_folder->writeSettings("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 1\nDISTANCE= " + distance
+            + "\n[Screen]\nSCREENH= 300\nSCREENV= 300\n");
         m_program->showFrmstart();
         auto *start = currentWindow<frmstart>();
         if (!start || !QTest::qWaitForWindowActive(start))
@@ -127,6 +127,24 @@ private Q_SLOTS:
     // Esc half way through the first eye of a 25-point test (reached by Ctrl+H): the points
     // measured stay, the outer field is listed as not on this screen, and the test is partial;
     // the visit holds it as a result to keep, list and copy.
+    // At 40 cm the targets stand at 800 pixels' distance instead of 1200: the point above at
+    // 384 - 800 tan 15 = 169.64 from the top, the one above right 512 + 214.36 across and
+    // 384 - 214.36 / cos 15 = 162.08 down; the corners 21 up and left of these.
+    void theDistanceSetPlacesTheTargets()
+    {
+        HessWindow *window = openFromStart(false, false, "40");
+        QVERIFY(window);
+        const auto *ring = window->findChild<QLabel *>(QStringLiteral("target"));
+        QCOMPARE(ring->pos(), QPoint(491, 363));
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, QPoint(497, 369));
+        QCOMPARE(ring->pos(), QPoint(491, 149));
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, QPoint(497, 155));
+        QCOMPARE(ring->pos(), QPoint(705, 141));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_VERIFY(currentWindow<frmstart>());
+        QCOMPARE(m_program->hessTests().constFirst().distanceCm, 40);
+    }
+
     void escapeHalfWay()
     {
         HessWindow *window = openFromStart(true, true);
