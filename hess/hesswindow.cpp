@@ -1,6 +1,7 @@
 #include "hess/hesswindow.h"
 
 #include "clinic/calibrationrecord.h"
+#include "forms/design.h"
 #include "forms/monitor.h"
 #include "forms/navigation.h"
 #include "forms/testdisplay.h"
@@ -54,6 +55,10 @@ HessWindow::HessWindow(HessValues &values, Navigation &program, QWidget *parent)
     m_caliNote = new QLabel(this);
     m_caliNote->setObjectName(QStringLiteral("caliNote"));
     m_caliNote->setTextFormat(Qt::PlainText); // names a monitor as the system gives it
+    // In white, as on the measurement screen: read at a glance, and through either filter alike.
+    QPalette note = m_caliNote->palette();
+    note.setColor(QPalette::WindowText, design::systemColour(design::CaptionText));
+    m_caliNote->setPalette(note);
     // The whole screen is the test display: a click on the ring or a line of text measures.
     for (QLabel *label : {m_ring, m_progress, m_caliNote})
         label->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -134,6 +134,10 @@ private Q_SLOTS:
     {
         HessWindow *window = openFromStart(false, false, "40");
         QVERIFY(window);
+        // Never calibrated on this monitor: the note says so in the measurement screen's white.
+        const auto *note = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QVERIFY(note->isVisible());
+        QCOMPARE(note->palette().color(QPalette::WindowText), QColor(255, 255, 255));
         const auto *ring = window->findChild<QLabel *>(QStringLiteral("target"));
         QCOMPARE(ring->pos(), QPoint(491, 363));
         QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, QPoint(497, 369));
