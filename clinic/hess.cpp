@@ -2,7 +2,9 @@
 
 #include "clinic/calibration.h"
 
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 namespace clinic::hess {
@@ -58,10 +60,45 @@ double Screen::distanceDown() const
     return distancePixels(distanceCm, screenV);
 }
 
+namespace {
+
+struct Turn
+{
+    double tan;
+    double cos;
+};
+
+// The tangent and cosine of a turn. The targets turn by whole multiples of 15 degrees, whose
+// values are known exactly (from the square roots of 2, 3 and 6): written out, they are the
+// correctly rounded values, where the maths library's turn of 30 degrees, taken in rounded
+// radians, is a unit in the last place off. The start screen places every target to say which
+// fit, and so needs no call into the maths library, whose tables would be read into the
+// program's memory before the first frame for it.
+Turn turn(double degrees)
+{
+    static constexpr std::array<Turn, 6> kMultiplesOf15 {{
+        {0, 1},
+        {0.26794919243112270, 0.96592582628906829},
+        {0.57735026918962576, 0.86602540378443865},
+        {1, 0.70710678118654752},
+        {1.7320508075688773, 0.5},
+        {3.7320508075688773, 0.25881904510252076},
+    }};
+    const double steps = degrees / 15;
+    if (std::fabs(degrees) < 90 && steps == double(int(steps))) {
+        const Turn exact = kMultiplesOf15[std::size_t(std::abs(int(steps)))];
+        return {degrees < 0 ? -exact.tan : exact.tan, exact.cos};
+    }
+    const double angle = radians(degrees);
+    return {std::tan(angle), std::cos(angle)};
+}
+
+} // namespace
+
 Tangent tangentPoint(Angles gaze)
 {
-    const double alpha = radians(gaze.alpha);
-    return {std::tan(alpha), std::tan(radians(gaze.beta)) / std::cos(alpha)};
+    const Turn across = turn(gaze.alpha);
+    return {across.tan, turn(gaze.beta).tan / across.cos};
 }
 
 Angles anglesOf(Tangent point)

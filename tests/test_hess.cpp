@@ -102,6 +102,12 @@ private Q_SLOTS:
         // The three-target Center ring's corner, odd sizes rounding up and left.
         row("1024 x 768 centre", square(567, 60), 0, 0, 491, 363, true);
         row("1025 x 1049 centre", Screen {1025, 1049, 567, 567, 60}, 0, 0, 491, 503, true);
+        // Turns the targets never take, near (100 pixels per 150 mm, 20 cm: 133.3 pixels away):
+        // 45, 60 and 75 degrees come from the exact values, 20 and 10 from the maths library.
+        row("near (60, 0)", square(100, 20), 60, 0, 722, 363, true);
+        row("near (-45, 60)", square(100, 20), -45, 60, 358, 36, true);
+        row("near (-75, 0)", square(100, 20), -75, 0, -7, 363, false);
+        row("near (20, -10)", square(100, 20), 20, -10, 540, 388, true);
     }
     void places()
     {
