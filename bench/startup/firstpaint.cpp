@@ -2,13 +2,16 @@
 // probe: `valgrind --tool=callgrind kelvane_startup_firstpaint [text]` under an X server. It
 // starts as the program's main does (or, given "text", as the window-with-text floor does) and
 // quits once the first top-level window has been painted, so that the profile ends where the
-// benchmark's first frame does.
+// benchmark's first frame does. With KELVANE_STARTUP_MAPS set to a file name, it first writes
+// there the process's mappings with their resident sizes (/proc/self/smaps) and its status (the
+// peak resident size, VmHWM), for `bench/startup/memory` to set side by side.
 #include "app/application.h"
 #include "app/program.h"
 #include "app/raise.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 
+#include <QFile>
 #include <QFont>
 #include <QLabel>
 #include <QScreen>
@@ -18,6 +21,23 @@
 #include <cstring>
 
 namespace {
+void writeMaps()
+{
+    const QString name = qEnvironmentVariable("KELVANE_STARTUP_MAPS");
+    if (name.isEmpty())
+        return;
+    QFile out(name);
+    if (!out.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "kelvane_startup_firstpaint: %s\n", qPrintable(out.errorString()));
+        return;
+    }
+    for (const char *source : {"/proc/self/smaps", "/proc/self/status"}) {
+        QFile in(QString::fromLatin1(source));
+        if (in.open(QIODevice::ReadOnly))
+            out.write(in.readAll());
+    }
+}
+
 class QuitAfterFirstPaint final : public QObject
 {
 protected:
@@ -25,7 +45,10 @@ protected:
     {
         if (event->type() == QEvent::Paint && watched->isWidgetType()
             && static_cast<QWidget *>(watched)->isWindow())
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            QTimer::singleShot(0, qApp, [] {
+                writeMaps();
+                QCoreApplication::quit();
+            });
         return false;
     }
 };
