@@ -79,8 +79,9 @@ void Program::showFrmstart()
 
 // The clinician moves the start screen onto the patient's monitor before starting, or the
 // monitors change while it is open: what it shows and saves (the calibration in use, its note,
-// the resolution) becomes that monitor's, as the measurement will be. Several signals in a row
-// tell one change of the display, so the start screen looks again once they have all arrived.
+// the resolution) becomes that monitor's, as the measurement will be; a monitor replaced by one
+// of another size at its place changes the note on mirrors. Several signals in a row tell one
+// change of the display, so the start screen looks again once they have all arrived.
 void Program::followMonitors(frmstart *window)
 {
     const QPointer<frmstart> open = window;
@@ -99,6 +100,8 @@ void Program::followMonitors(frmstart *window)
         application, &QGuiApplication::screenRemoved, window, follow, Qt::QueuedConnection);
     for (const QScreen *screen : QGuiApplication::screens())
         QObject::connect(screen, &QScreen::geometryChanged, window, follow, Qt::QueuedConnection);
+    QObject::connect(
+        &m_monitors, &platform::MonitorWatch::changed, window, follow, Qt::QueuedConnection);
 }
 
 void Program::showForm1()
@@ -161,10 +164,10 @@ void Program::takePatientScreenFromStart()
 
 // The sizes, the ring's place and the calibration of the open screen belong to the monitor as
 // it was when the screen opened. When the monitors change under it (a new resolution, a monitor
-// plugged in or out, the patient's monitor moved), the screen goes back to the start screen by
-// its own way back, saving nothing; the start screen then shows the monitor as it is now. The
-// return waits until the change has been told in full: one change of the display arrives as
-// several signals in a row.
+// plugged in, out or replaced, the patient's monitor moved), the screen goes back to the start
+// screen by its own way back, saving nothing; the start screen then shows the monitors as they
+// are now. The return waits until the change has been told in full: one change of the display
+// arrives as several signals in a row.
 void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack)
 {
     const QPointer<QWidget> open = window;
@@ -179,6 +182,8 @@ void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack
         application, &QGuiApplication::screenRemoved, window, leave, Qt::QueuedConnection);
     if (const QScreen *screen = patientScreen())
         QObject::connect(screen, &QScreen::geometryChanged, window, leave, Qt::QueuedConnection);
+    QObject::connect(
+        &m_monitors, &platform::MonitorWatch::changed, window, leave, Qt::QueuedConnection);
 }
 
 // Over the start screen, which stays open under it: the clinician reads the results, copies or

@@ -101,6 +101,7 @@ private:
     // report the clinician saves takes them there.
     clinic::Visit m_visit;
 
+    platform::MonitorWatch m_monitors;
     // The monitor the start screen stood on when it last handed over; null until then, and
     // when that monitor has gone.
     QPointer<QScreen> m_patientScreen;

@@ -2,6 +2,7 @@
 
 #include "platform/logging.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
@@ -17,6 +18,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <functional>
 #endif
 
 #include <cerrno>
@@ -580,8 +582,98 @@ private:
     QWindow *m_window;
     bool m_grabbed = false;
 };
+
+// The X events after which Qt's X11 platform reads the monitors anew: a root window
+// reconfigured (how RandR 1.5 monitors are told) and RandR's own notifications.
+class MonitorEvents final : public QAbstractNativeEventFilter
+{
+public:
+    MonitorEvents(xcb_connection_t *connection, std::function<void()> seen)
+        : m_seen(std::move(seen))
+    {
+        for (xcb_screen_iterator_t root = xcb_setup_roots_iterator(xcb_get_setup(connection));
+             root.rem; xcb_screen_next(&root))
+            m_roots << root.data->root;
+        static constexpr char kRandr[] = "RANDR";
+        const xcb_query_extension_cookie_t cookie
+            = xcb_query_extension(connection, sizeof(kRandr) - 1, kRandr);
+        if (xcb_query_extension_reply_t *reply
+            = xcb_query_extension_reply(connection, cookie, nullptr)) {
+            if (reply->present)
+                m_randrFirstEvent = reply->first_event;
+            std::free(reply);
+        }
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        const int type = event->response_type & 0x7f;
+        // RandR's ScreenChangeNotify and RRNotify follow one another from its first event.
+        const bool randr
+            = m_randrFirstEvent && (type == m_randrFirstEvent || type == m_randrFirstEvent + 1);
+        const bool rootConfigured = type == XCB_CONFIGURE_NOTIFY
+            && m_roots.contains(
+                reinterpret_cast<const xcb_configure_notify_event_t *>(event)->window);
+        if (randr || rootConfigured)
+            m_seen();
+        return false;
+    }
+
+private:
+    std::function<void()> m_seen;
+    QList<xcb_window_t> m_roots;
+    int m_randrFirstEvent = 0;
+};
 } // namespace
 #endif
+
+MonitorWatch::MonitorWatch()
+    : m_seen(seenNow())
+{
+#ifdef KELVANE_HAVE_XCB
+    if (xcb_connection_t *connection = x11Connection()) {
+        m_events = std::make_unique<MonitorEvents>(connection, [this] { lookSoon(); });
+        QCoreApplication::instance()->installNativeEventFilter(m_events.get());
+    }
+#endif
+}
+
+// The filter takes itself out of the application as it goes.
+MonitorWatch::~MonitorWatch() = default;
+
+QList<MonitorWatch::Seen> MonitorWatch::seenNow()
+{
+    QList<Seen> seen;
+    if (!qGuiApp)
+        return seen;
+    for (const QScreen *screen : QGuiApplication::screens())
+        seen << Seen {screen->name(), screen->manufacturer(), screen->model(),
+            screen->serialNumber(), screen->physicalSize()};
+    return seen;
+}
+
+// The event arrives before Qt handles it, and one change of the display comes as several
+// events: the monitors are looked at once Qt has taken them all in.
+void MonitorWatch::lookSoon()
+{
+    if (m_lookPending)
+        return;
+    m_lookPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_lookPending = false;
+            QList<Seen> now = seenNow();
+            if (now == m_seen)
+                return;
+            m_seen = std::move(now);
+            Q_EMIT changed();
+        },
+        Qt::QueuedConnection);
+}
 
 void confinePointer(QWindow *window)
 {

@@ -4,10 +4,16 @@
 #include "base/expected.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QObject>
 #include <QPointF>
 #include <QRect>
+#include <QSizeF>
 #include <QString>
 
+#include <memory>
+
+class QAbstractNativeEventFilter;
 class QScreen;
 class QWindow;
 
@@ -101,6 +107,43 @@ QRect screenGeometry(const QScreen *screen = nullptr);
 // own size): what Qt takes for a monitor that reports no size of its own. 0 where there is no
 // such figure (Wayland, offscreen).
 double desktopDpi();
+
+// Tells when a monitor has come or gone or its size in millimetres or its names have changed,
+// once Qt has taken the change in. Qt signals a monitor added or removed and a new geometry, but
+// takes a monitor's new size or names in place without a word: on X one monitor replaced by
+// another at the same place and resolution (a projector swapped, a mirror of another size)
+// reaches a program that was busy for a moment as one such change, and a calibration or a note
+// judged for the old monitor would stand. Says nothing where the display server is not X.
+class MonitorWatch final : public QObject
+{
+    Q_OBJECT
+
+public:
+    MonitorWatch();
+    ~MonitorWatch() override;
+    MonitorWatch(const MonitorWatch &) = delete;
+    MonitorWatch &operator=(const MonitorWatch &) = delete;
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    struct Seen
+    {
+        QString name;
+        QString manufacturer;
+        QString model;
+        QString serialNumber;
+        QSizeF physicalSize;
+        bool operator==(const Seen &) const = default;
+    };
+    static QList<Seen> seenNow();
+    void lookSoon();
+
+    QList<Seen> m_seen;
+    bool m_lookPending = false;
+    std::unique_ptr<QAbstractNativeEventFilter> m_events;
+};
 
 // Where the pointer stands, in device pixels from the top left corner of `screen` (null: the
 // primary screen): outside the screen's rectangle while it stands on another monitor.

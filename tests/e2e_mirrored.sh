@@ -48,6 +48,16 @@ measure_and_copy() { # measure_and_copy <start screen> <shot name>
     echo "$copied"
 }
 
+# Another monitor in the mirror's place while the program is busy (stopped here): Qt takes it in
+# as the old one's new size, and signals nothing.
+replace_mirror() { # replace_mirror <width>x<height> in mm
+    kill -STOP "$KELVANE_PID"
+    until [[ $(ps -o stat= -p "$KELVANE_PID") == T* ]]; do sleep 0.01; done
+    xrandr --delmonitor Big >/dev/null
+    xrandr --setmonitor Big "1366/${1%x*}x768/${1#*x}+0+0" none >/dev/null
+    kill -CONT "$KELVANE_PID"
+}
+
 start_kelvane
 start=$(wait_window Kelvane) || fail "start screen did not appear"
 settled_shot start-mirrored
@@ -62,8 +72,7 @@ echo "ok: the measurement screen's note and the copied result say so"
 
 # The 24-inch replaced by a monitor 2 % larger than the laptop: no note anywhere.
 start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
-xrandr --delmonitor Big >/dev/null
-xrandr --setmonitor Big 1366/350x768/197+0+0 none >/dev/null
+replace_mirror 350x197
 for ((i = 0; i < 100; i++)); do
     settled_shot start-alike
     note_shown start-alike || break
@@ -73,3 +82,14 @@ copied=$(measure_and_copy "$start" measure-alike)
 measurement_note_shown measure-alike && fail "the measurement screen shows a note"
 [[ $copied == *'viewing distance 60 cm' ]] || fail "copied: '$copied'"
 echo "ok: a mirror of the laptop's size changes nothing"
+
+# The 24-inch back while the measurement is open: the start screen comes back and says so again.
+start=$(wait_window Kelvane) || fail "Esc did not bring back the start screen"
+send_keys "$start" Return
+wait_window Form1 >/dev/null || fail "\"Start\" did not open the measurement screen"
+replace_mirror 531x299
+wait_no_window Form1 || fail "the measurement screen stayed open when the mirror was replaced"
+wait_window Kelvane >/dev/null || fail "the start screen did not come back"
+settled_shot start-back
+note_shown start-back || fail "the start screen shows no note on the 24-inch back"
+echo "ok: a mirror replaced during the measurement brings back the start screen with its note"
