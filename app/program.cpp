@@ -5,6 +5,7 @@
 #include "forms/design.h"
 #include "forms/frmpicture.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -14,6 +15,36 @@
 
 #include <algorithm>
 #include <cstdio>
+
+namespace {
+// Refuses the window system's close of a full-screen screen (Alt+F4, a panel's "Close") and
+// leaves by the screen's own way back instead, as Esc does. Accepted, the close would take the
+// program's last window, and the program would end without asking about the visit.
+class LeaveOnClose final : public QObject
+{
+public:
+    LeaveOnClose(QWidget *window, std::function<void()> wayBack)
+        : QObject(window)
+        , m_wayBack(std::move(wayBack))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Close || !event->spontaneous())
+            return QObject::eventFilter(watched, event);
+        // The way back closes the window itself, which it cannot do inside this close.
+        event->ignore();
+        QMetaObject::invokeMethod(this, m_wayBack, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    std::function<void()> m_wayBack;
+};
+} // namespace
 
 Program::Program(QByteArray programFolder, QByteArray guardFolder, clinic::Clock clock)
     : m_programFolder(std::move(programFolder))
@@ -115,7 +146,8 @@ void Program::showHess(clinic::hess::Field widest)
     takePatientScreenFromStart();
     m_hessValues.field = widest;
     if (auto *window = load<HessWindow>(m_hessValues)) {
-        // A change of monitors ends the test as Esc does: what was measured before it stays.
+        // A change of monitors or the window manager's close ends the test as Esc does: what
+        // was measured before it stays.
         leaveOnScreenChange(window, [window] { window->ReturnToStart(); });
         design::showFullScreen(window, patientScreen());
     }
@@ -172,6 +204,9 @@ void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack
         if (open && m_current == open)
             wayBack();
     };
+    // The window manager's close goes the same way back.
+    new LeaveOnClose(window, leave);
+
     const auto *application = qGuiApp;
     QObject::connect(
         application, &QGuiApplication::screenAdded, window, leave, Qt::QueuedConnection);
