@@ -134,22 +134,22 @@ void Program::followMonitors(frmstart *window)
 
 void Program::showForm1()
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     if (auto *window = load<Form1>(m_form1Values)) {
         leaveOnScreenChange(window, [window] { window->Form_MouseDown(Qt::RightButton); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
 void Program::showHess(clinic::hess::Field widest)
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     m_hessValues.field = widest;
     if (auto *window = load<HessWindow>(m_hessValues)) {
         // A change of monitors or the window manager's close ends the test as Esc does: what
         // was measured before it stays.
         leaveOnScreenChange(window, [window] { window->ReturnToStart(); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
@@ -160,21 +160,21 @@ void Program::keepHessTests(const QList<clinic::hess::Test> &tests)
 
 void Program::showFrmCali()
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     if (auto *window = load<FrmCali>(m_frmCaliValues)) {
         m_frmCali = window;
         leaveOnScreenChange(window, [window] { window->Cancel_Click(); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
 // With two or more monitors the clinician moves the start screen onto the patient's monitor
 // before starting: the measurement and the calibration open where the start screen stands.
-void Program::takePatientScreenFromStart()
+QWidget *Program::takePatientScreenFromStart()
 {
-    const QWidget *start = qobject_cast<const frmstart *>(m_current.data());
+    auto *start = qobject_cast<frmstart *>(m_current.data());
     if (!start)
-        return;
+        return nullptr;
     // The monitor that holds most of the window; Qt's own idea of the window's screen follows
     // the window manager's moves only as far as the events it has seen.
     const QRect frame = start->frameGeometry();
@@ -189,6 +189,18 @@ void Program::takePatientScreenFromStart()
         }
     }
     m_patientScreen = most;
+    return start;
+}
+
+// A full-screen screen in place of the start screen that opened it, which goes first. A window
+// manager that maps the new window before it hears of the start screen's unmap can then lose the
+// focus that the X server takes back from the start screen: the new window is left without the
+// keyboard and under the panels (xfwm4 does, now and then, when it is busy).
+void Program::showFullScreen(QWidget *window, QWidget *start)
+{
+    if (start)
+        start->hide();
+    design::showFullScreen(window, patientScreen());
 }
 
 // The sizes, the ring's place and the calibration of the open screen belong to the monitor as
