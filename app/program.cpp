@@ -5,6 +5,7 @@
 #include "forms/design.h"
 #include "forms/frmpicture.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -14,6 +15,36 @@
 
 #include <algorithm>
 #include <cstdio>
+
+namespace {
+// Refuses the window system's close of a full-screen screen (Alt+F4, a panel's "Close") and
+// leaves by the screen's own way back instead, as Esc does. Accepted, the close would take the
+// program's last window, and the program would end without asking about the visit.
+class LeaveOnClose final : public QObject
+{
+public:
+    LeaveOnClose(QWidget *window, std::function<void()> wayBack)
+        : QObject(window)
+        , m_wayBack(std::move(wayBack))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Close || !event->spontaneous())
+            return QObject::eventFilter(watched, event);
+        // The way back closes the window itself, which it cannot do inside this close.
+        event->ignore();
+        QMetaObject::invokeMethod(this, m_wayBack, Qt::QueuedConnection);
+        return true;
+    }
+
+private:
+    std::function<void()> m_wayBack;
+};
+} // namespace
 
 Program::Program(QByteArray programFolder, QByteArray guardFolder, clinic::Clock clock)
     : m_programFolder(std::move(programFolder))
@@ -106,21 +137,22 @@ void Program::followMonitors(frmstart *window)
 
 void Program::showForm1()
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     if (auto *window = load<Form1>(m_form1Values)) {
         leaveOnScreenChange(window, [window] { window->Form_MouseDown(Qt::RightButton); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
 void Program::showHess(clinic::hess::Field widest)
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     m_hessValues.field = widest;
     if (auto *window = load<HessWindow>(m_hessValues)) {
-        // A change of monitors ends the test as Esc does: what was measured before it stays.
+        // A change of monitors or the window manager's close ends the test as Esc does: what
+        // was measured before it stays.
         leaveOnScreenChange(window, [window] { window->ReturnToStart(); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
@@ -131,21 +163,21 @@ void Program::keepHessTests(const QList<clinic::hess::Test> &tests)
 
 void Program::showFrmCali()
 {
-    takePatientScreenFromStart();
+    QWidget *start = takePatientScreenFromStart();
     if (auto *window = load<FrmCali>(m_frmCaliValues)) {
         m_frmCali = window;
         leaveOnScreenChange(window, [window] { window->Cancel_Click(); });
-        design::showFullScreen(window, patientScreen());
+        showFullScreen(window, start);
     }
 }
 
 // With two or more monitors the clinician moves the start screen onto the patient's monitor
 // before starting: the measurement and the calibration open where the start screen stands.
-void Program::takePatientScreenFromStart()
+QWidget *Program::takePatientScreenFromStart()
 {
-    const QWidget *start = qobject_cast<const frmstart *>(m_current.data());
+    auto *start = qobject_cast<frmstart *>(m_current.data());
     if (!start)
-        return;
+        return nullptr;
     // The monitor that holds most of the window; Qt's own idea of the window's screen follows
     // the window manager's moves only as far as the events it has seen.
     const QRect frame = start->frameGeometry();
@@ -160,6 +192,18 @@ void Program::takePatientScreenFromStart()
         }
     }
     m_patientScreen = most;
+    return start;
+}
+
+// A full-screen screen in place of the start screen that opened it, which goes first. A window
+// manager that maps the new window before it hears of the start screen's unmap can then lose the
+// focus that the X server takes back from the start screen: the new window is left without the
+// keyboard and under the panels (xfwm4 does, now and then, when it is busy).
+void Program::showFullScreen(QWidget *window, QWidget *start)
+{
+    if (start)
+        start->hide();
+    design::showFullScreen(window, patientScreen());
 }
 
 // The sizes, the ring's place and the calibration of the open screen belong to the monitor as
@@ -175,6 +219,9 @@ void Program::leaveOnScreenChange(QWidget *window, std::function<void()> wayBack
         if (open && m_current == open)
             wayBack();
     };
+    // The window manager's close goes the same way back.
+    new LeaveOnClose(window, leave);
+
     const auto *application = qGuiApp;
     QObject::connect(
         application, &QGuiApplication::screenAdded, window, leave, Qt::QueuedConnection);

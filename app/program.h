@@ -80,7 +80,9 @@ public:
 
 private:
     template<typename Window, typename Values> Window *load(Values &values);
-    void takePatientScreenFromStart();
+    // Returns the start screen, or null where it is not the window open.
+    QWidget *takePatientScreenFromStart();
+    void showFullScreen(QWidget *window, QWidget *start);
     void followMonitors(frmstart *window);
     void leaveOnScreenChange(QWidget *window, std::function<void()> wayBack);
 

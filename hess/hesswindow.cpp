@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 // The character codes of the keys the clinician drives the test with, as the window's key
@@ -168,11 +169,35 @@ void HessWindow::showStep()
                 + tr("%n point(s) not on this screen", nullptr, int(test.notOnScreen.size()));
         m_progress->setText(text);
     }
+    placeLines();
+}
+
+// The clinician's lines stand in the top right corner, as on the measurement screen, unless the
+// ring stands there (an outer corner, or large text): a line across the ring hides part of what
+// the patient fixes. They then go to the first other corner the ring leaves free.
+void HessWindow::placeLines()
+{
     m_progress->adjustSize();
-    m_progress->move(width() - m_progress->width() - kTextMargin, kTextMargin);
     m_caliNote->adjustSize();
-    m_caliNote->move(width() - m_caliNote->width() - kTextMargin,
-        m_progress->y() + m_progress->height() + kTextMargin);
+    const bool noted = m_caliNote->isVisibleTo(this);
+    const QSize lines(std::max(m_progress->width(), noted ? m_caliNote->width() : 0),
+        m_progress->height() + (noted ? kTextMargin + m_caliNote->height() : 0));
+    const QRect ring = m_steps.empty() ? QRect() : m_ring->geometry();
+    QRect box;
+    bool right = true;
+    for (const auto &[atRight, atBottom] : {std::pair(true, false), std::pair(false, false),
+             std::pair(true, true), std::pair(false, true)}) {
+        right = atRight;
+        box = QRect(QPoint(right ? width() - kTextMargin - lines.width() : kTextMargin,
+                        atBottom ? height() - kTextMargin - lines.height() : kTextMargin),
+            lines);
+        if (!box.intersects(ring))
+            break;
+    }
+    for (QLabel *label : {m_progress, m_caliNote}) {
+        label->move(right ? box.right() + 1 - label->width() : box.left(),
+            label == m_progress ? box.top() : box.top() + m_progress->height() + kTextMargin);
+    }
 }
 
 bool HessWindow::Form_KeyPress(int KeyAscii)

@@ -54,6 +54,7 @@ private:
         int target; // into clinic::hess::kTargets
     };
     void showStep();
+    void placeLines();
     void advance();
     void handOver();
 

@@ -370,3 +370,23 @@ find_picture() { # find_picture <shot> <picture file> <area WxH+X+Y>
         fi
     done || true
 }
+
+# The Hess test just opened from the start screen, on a screen of <w> x <h>: full screen over
+# the panels, the centre's red ring (OD fixing) alone beside the clinician's lines in the top
+# right corner, standing where e2e_hess finds it on a bare server; a real click 12 right of and
+# 6 above its reference point records the point and brings the ring above it, 1200 tan 15°
+# (321.5) pixels higher, at the whole pixel 322 higher. Leaves the window in HESS.
+HESS_SETTINGS='[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 1\n[Screen]\nSCREENH= 300\nSCREENV= 300\n'
+hess_first_point() { # hess_first_point <w> <h> <desktop name>
+    local x=$((($1 - 42) / 2)) y=$((($2 - 42) / 2)) box
+    HESS=$(wait_window 'Hess test') || fail "the Hess test did not open on $3"
+    expect_state "$HESS" FULLSCREEN "the Hess test on $3"
+    expect_geometry "$HESS" "0 0 $1 $2" "the Hess test on $3"
+    # With the keyboard, the window manager lifts it over the panels.
+    expect_focused "$HESS" "the Hess test on $3"
+    wait_ring_at "$x" "$y" red
+    box=$(convert "$SHOTS/ring.png" -fill black -draw "rectangle $(($1 - 400)),0 $1,80" -trim -format '%wx%h%O' info:)
+    [[ $box == "43x43+$x+$y" ]] || fail "on $3 the Hess test shows $box, not the ring alone at ($x, $y)"
+    xdotool mousemove $((x + 18)) "$y" click 1
+    wait_ring_at "$x" $((y - 322)) red
+}

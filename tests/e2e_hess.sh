@@ -13,22 +13,9 @@ printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 1\n[Screen]\nSCREENH= 300\nSCREE
 # from straight up, clockwise.
 corners=("491 363" "491 41" "813 30" "813 363" "813 696" "491 685" "169 696" "169 363" "169 30")
 
-rgb() { # rgb <shot> <x> <y>
-    convert "$SHOTS/$1.png" -format \
-        "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
-}
-# Waits until the ring of target <i> shows in <colour> (red or blue, as the filter glasses
-# pass it): its top pixel, 21 right of the corner.
+# Waits until the ring of target <i> shows in <colour>.
 wait_ring() { # wait_ring <i> <red|blue>
-    local i x y r g b
-    read -r x y <<<"${corners[$1]}"
-    for ((i = 0; i < 200; i++)); do
-        shot ring
-        IFS=, read -r r g b <<<"$(rgb ring $((x + 21)) "$y")"
-        if [[ $2 == red ]]; then ((r > 100 && b < 50)) && return 0; else ((b > 100 && r < 50)) && return 0; fi
-        sleep 0.05
-    done
-    fail "no ring of $2 at target $1 ($((x + 21)), $y)"
+    wait_ring_at ${corners[$1]} "$2"
 }
 # Clicks <dx> right and <dy> below the reference point of target <i>'s ring (6 in from its
 # corner), once the ring stands there.
@@ -37,17 +24,6 @@ click_at() { # click_at <i> <colour> [dx dy]
     wait_ring "$1" "$2"
     read -r x y <<<"${corners[$1]}"
     xdotool mousemove $((x + 6 + ${3:-0})) $((y + 6 + ${4:-0})) click 1
-}
-clipboard() {
-    local i text
-    for ((i = 0; i < 200; i++)); do
-        text=$(xclip -o -selection clipboard -t "$1" 2>/dev/null) && [[ -n $text ]] && {
-            printf '%s\n' "$text"
-            return 0
-        }
-        sleep 0.05
-    done
-    return 1
 }
 red=red
 blue=blue

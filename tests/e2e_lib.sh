@@ -41,6 +41,38 @@ settled_shot() {
     fail "the screen did not settle for $name"
 }
 
+# A pixel of a shot as "r,g,b", 0 to 255.
+rgb() { # rgb <shot> <x> <y>
+    convert "$SHOTS/$1.png" -format \
+        "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+
+# Waits (up to 10 s) until a Hess ring of this colour (red or blue, as the filter glasses pass
+# it) stands with its top left corner here: its top pixel, 21 right of the corner.
+wait_ring_at() { # wait_ring_at <x> <y> <red|blue>
+    local i r g b
+    for ((i = 0; i < 200; i++)); do
+        shot ring
+        IFS=, read -r r g b <<<"$(rgb ring $(($1 + 21)) "$2")"
+        if [[ $3 == red ]]; then ((r > 100 && b < 50)) && return 0; else ((b > 100 && r < 50)) && return 0; fi
+        sleep 0.05
+    done
+    fail "no $3 ring with its corner at ($1, $2)"
+}
+
+# Reads the clipboard as the given type, waiting (up to 10 s) until it holds something.
+clipboard() {
+    local i text
+    for ((i = 0; i < 200; i++)); do
+        text=$(xclip -o -selection clipboard -t "$1" 2>/dev/null) && [[ -n $text ]] && {
+            printf '%s\n' "$text"
+            return 0
+        }
+        sleep 0.05
+    done
+    return 1
+}
+
 fail() {
     echo "FAIL: $*" >&2
     import -window root "$E2E_WORK/failure.png" 2>/dev/null &&

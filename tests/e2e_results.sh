@@ -8,10 +8,6 @@ source "$KELVANE_TESTS/e2e_lib.sh"
 
 printf '[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 2\n[Screen]\nSCREENH= 567\nSCREENV= 500\n' >"$SETTINGS"
 
-rgb() { # rgb <shot> <x> <y>
-    convert "$SHOTS/$1.png" -format \
-        "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
-}
 # Waits until the measurement screen shows the blue ring whose top is at (x, 363).
 wait_ring() {
     local i
@@ -21,18 +17,6 @@ wait_ring() {
         sleep 0.05
     done
     fail "no blue ring at ($1, 363)"
-}
-# Reads the clipboard as the given type, waiting until it holds something.
-clipboard() {
-    local i text
-    for ((i = 0; i < 200; i++)); do
-        text=$(xclip -o -selection clipboard -t "$1" 2>/dev/null) && [[ -n $text ]] && {
-            printf '%s\n' "$text"
-            return 0
-        }
-        sleep 0.05
-    done
-    return 1
 }
 
 start_kelvane

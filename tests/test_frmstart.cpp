@@ -50,6 +50,25 @@ QByteArray recordsHere(int screenH, int screenV)
 {
     return recordHere(false, screenH, screenV) + recordHere(true, screenH, screenV);
 }
+// The program's windows shown and hidden while it lives, in order, by object name.
+class ShowsAndHides final : public QObject
+{
+public:
+    ShowsAndHides() { QCoreApplication::instance()->installEventFilter(this); }
+    QStringList windows;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const auto *widget = qobject_cast<const QWidget *>(watched);
+        if (widget && widget->isWindow()
+            && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+            windows << widget->objectName()
+                    + (event->type() == QEvent::Show ? QLatin1String(" shown")
+                                                     : QLatin1String(" hidden"));
+        return false;
+    }
+};
 } // namespace
 
 class TestFrmstart final : public testsupport::ProgramTest
@@ -277,6 +296,41 @@ private Q_SLOTS:
         frmstart *again = currentWindow<frmstart>();
         QVERIFY(again && again != window);
         QCOMPARE(testsupport::selectedOptions(again), (QList<int> {4, 6, 9}));
+    }
+
+    // Each full-screen screen replaces the start screen, which goes first: a window manager that
+    // maps the new window before it hears of the start screen's going can leave it without the
+    // keyboard. The window manager's close leaves each screen as Esc does, keeping the visit.
+    void fullScreensReplaceTheStartScreen_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<bool>("measures");
+        QTest::newRow("Start") << "Command1"
+                               << "Form1" << true;
+        QTest::newRow("Calibrate") << "Command3"
+                                   << "FrmCali" << false;
+        QTest::newRow("Hess") << "Command5"
+                              << "HessWindow" << true;
+    }
+    void fullScreensReplaceTheStartScreen()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, screen);
+        QFETCH(bool, measures);
+        m_folder->writeSettings(kFilter + screenSection("300", "300"));
+        frmstart *window = open();
+        ShowsAndHides seen;
+        QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+        const QPointer<QWidget> opened = m_program->current();
+        QVERIFY(opened && QTest::qWaitForWindowExposed(opened));
+        QCOMPARE(seen.windows, QStringList({"frmstart hidden", screen + " shown"}));
+        if (measures)
+            QTest::mouseClick(opened->windowHandle(), Qt::LeftButton, {}, QPoint(100, 100));
+        testsupport::closeAsWindowManager(opened);
+        QTRY_VERIFY(!opened);
+        QVERIFY(currentWindow<frmstart>() && !m_program->ended());
+        QCOMPARE(m_program->visit().hasUnsavedResults(), measures);
     }
 
     // The distance typed (Alt+D reaches it) is saved beside the five and chosen at the next

@@ -44,10 +44,11 @@ class TestHessUi final : public testsupport::ProgramTest
     Q_OBJECT
 
 private:
-    HessWindow *openFromStart(bool outer, bool byKey, const QByteArray &distance = "60")
+    HessWindow *openFromStart(bool outer, bool byKey, const QByteArray &distance = "60",
+        const QByteArray &screenH = "300")
     {
         m_folder->writeSettings("[Filter]\nFILTER= 1\nTARGET= 1\nFIXEYE= 1\nDISTANCE= " + distance
-            + "\n[Screen]\nSCREENH= 300\nSCREENV= 300\n");
+            + "\n[Screen]\nSCREENH= " + screenH + "\nSCREENV= 300\n");
         m_program->showFrmstart();
         auto *start = currentWindow<frmstart>();
         if (!start || !QTest::qWaitForWindowActive(start))
@@ -147,6 +148,27 @@ private Q_SLOTS:
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY(currentWindow<frmstart>());
         QCOMPARE(m_program->hessTests().constFirst().distanceCm, 40);
+    }
+
+    // The clinician's lines never cross the ring. At 25 cm, 400 pixels per 150 mm across and
+    // 300 down, the ring of (30°, 30°) stands at 512 + 666.7 tan 30 - 21 = 875.9 across and
+    // 384 - 500 tan 30 / cos 30 - 21 = 29.7 down, under the top right corner's lines: they stand
+    // at the top left instead.
+    void linesGiveWayToTheRing()
+    {
+        HessWindow *window = openFromStart(true, true, "25", "400");
+        QVERIFY(window);
+        const auto *ring = window->findChild<QLabel *>(QStringLiteral("target"));
+        const auto *progress = window->findChild<QLabel *>(QStringLiteral("progress"));
+        const auto *note = window->findChild<QLabel *>(QStringLiteral("caliNote"));
+        QList<QPoint> topLeft;
+        for (; m_program->current() == window; QTest::keyClick(window, Qt::Key_Space)) {
+            QVERIFY(!ring->geometry().intersects(progress->geometry())
+                && !ring->geometry().intersects(note->geometry()));
+            if (progress->x() == 8)
+                topLeft << ring->pos();
+        }
+        QCOMPARE(topLeft, QList<QPoint>({{876, 30}, {876, 30}}));
     }
 
     void escapeHalfWay()
