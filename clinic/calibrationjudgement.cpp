@@ -155,4 +155,12 @@ StartCalibration startCalibration(const settings::Snapshot &file, double screenH
     return start;
 }
 
+QDate calibrationDate(const CalibrationJudgement &judgement)
+{
+    if (!judgement.inUse || !judgement.calibratedHere
+        || (judgement.note != NoteCase::None && judgement.note != NoteCase::FarFromReported))
+        return {};
+    return judgement.inUse->date;
+}
+
 } // namespace clinic

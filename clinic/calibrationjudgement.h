@@ -52,6 +52,11 @@ struct CalibrationJudgement
 CalibrationJudgement judgeCalibration(
     const CalibrationRecords &records, double screenH, double screenV, const Monitor &monitor);
 
+// The date a result carries for its calibration: only that of a record made for this monitor
+// at this resolution and not judged doubtful (a size far from the monitor's reported one is
+// not doubtful); null otherwise, so that no result dates a calibration it may not have used.
+QDate calibrationDate(const CalibrationJudgement &judgement);
+
 // What the start screen puts into use as it loads, on a screen of `width` x `height` pixels,
 // given the values it read (or held, where a read failed), and what its next save writes beside
 // the five values.

@@ -113,17 +113,12 @@ void HessWindow::Form_Load()
         test.calibrationNote = note;
         test.measuredAt = openedAt;
         test.monitor = monitor;
-        // Dated only where it was made for this monitor, as the three-target screen dates it.
-        if (judgement.inUse) {
+        if (judgement.inUse)
             test.calibratedBy = clinic::madeText(*judgement.inUse);
-            if (judgement.calibratedHere
-                && (judgement.note == clinic::NoteCase::None
-                    || judgement.note == clinic::NoteCase::FarFromReported))
-                test.calibrationDate = judgement.inUse->date;
-        }
+        test.calibrationDate = clinic::calibrationDate(judgement);
         test.points.resize(targets.size());
         for (int target = 0; target < int(targets.size()); ++target) {
-            if (m_calibrated && clinic::hess::fits(targets[target].gaze, m_screen))
+            if (m_calibrated && clinic::hess::fits(targets[std::size_t(target)].gaze, m_screen))
                 m_steps.push_back({eye, target});
             else
                 test.notOnScreen.append(target);

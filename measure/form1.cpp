@@ -243,13 +243,9 @@ void Form1::Form_Load()
     m_result.monitor = monitor;
     m_result.screenSize = QSizeF(double(m_values.ScrWidth), double(m_values.ScrHeight));
     m_result.viewingDistanceCm = m_values.distanceCm;
-    if (judgement.inUse) {
+    if (judgement.inUse)
         m_result.calibratedBy = clinic::madeText(*judgement.inUse);
-        if (judgement.calibratedHere
-            && (judgement.note == clinic::NoteCase::None
-                || judgement.note == clinic::NoteCase::FarFromReported))
-            m_result.calibrationDate = judgement.inUse->date;
-    }
+    m_result.calibrationDate = clinic::calibrationDate(judgement);
 
     // The first click of an opening measures where the pointer stands, although it may not
     // have moved since the window opened: it moved over the start screen, and the place the

@@ -250,6 +250,13 @@ private Q_SLOTS:
             = clinic::judgeCalibration(records(), inUseH, inUseV, here());
         QCOMPARE(measured.note, note);
         QCOMPARE(measured.text, start.judgement.text);
+        // A result dates its calibration only where the record was made here and not doubted.
+        const QStringList dated {QStringLiteral("far from reported"),
+            QStringLiteral("calibrated here"), QStringLiteral("record restored"),
+            QStringLiteral("too large, restored over the fall-back"),
+            QStringLiteral("500 made here")};
+        QCOMPARE(clinic::calibrationDate(measured),
+            dated.contains(QLatin1String(QTest::currentDataTag())) ? QDate(2026, 1, 15) : QDate());
         const clinic::StartCalibration again = clinic::startCalibration(
             settings::Snapshot(folder()), inUseH, inUseV, here(), 1920, 1080, kToday);
         QCOMPARE(again.screenH, inUseH);
